@@ -1,0 +1,167 @@
+#include "tests/support/lq_test.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "fileops/progress.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+std::vector<RecordedBox> boxes;
+std::deque<int> answers;
+std::vector<LqResetFn> resets;
+int counter;
+
+int recording_box(const char* text, const char* caption, unsigned style) {
+    boxes.push_back(RecordedBox{caption ? caption : "", text ? text : "", style});
+    unsigned buttons = style & 0x0F;
+    if (buttons == LQ_MB_OK) return LQ_IDOK;
+    if (answers.empty()) return lq_default_answer(style);
+    int a = answers.front();
+    answers.pop_front();
+    return a;
+}
+}  // namespace
+
+std::vector<RecordedBox>& lq_boxes() { return boxes; }
+void lq_boxes_clear() { boxes.clear(); }
+void lq_answer_next(int answer) { answers.push_back(answer); }
+void lq_register_reset(LqResetFn fn) { resets.push_back(fn); }
+
+std::string lq_boxes_dump() {
+    std::ostringstream os;
+    os << boxes.size() << " box(es):\n";
+    for (auto& b : boxes)
+        os << "  [" << b.caption << "] [" << b.text << "] style " << b.style << "\n";
+    return os.str();
+}
+
+void LqTest::SetUp() {
+    boxes.clear();
+    answers.clear();
+    pf_fault_reset();
+    lq_set_message_box(recording_box);
+    lq_set_progress_ui(nullptr);
+    szMessageBuffer[0] = 0;
+    iShowProgress(-1);
+    for (auto fn : resets) fn();
+    old_cwd_ = fs::current_path().string();
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+    for (char& c : name)
+        if (!isalnum((unsigned char)c)) c = '_';
+    fs::path base = fs::temp_directory_path() / "lqtest";
+    fs::create_directories(base);
+    fs::path d;
+    do {
+        d = base / (name + "_" + std::to_string(++counter) + "_" + std::to_string(rand()));
+    } while (fs::exists(d));
+    fs::create_directories(d);
+    dir_ = fs::canonical(d).make_preferred().string();
+    fs::current_path(dir_);
+}
+
+void LqTest::TearDown() {
+    pf_fault_reset();
+    iShowProgress(-1);
+    fs::current_path(old_cwd_);
+    std::error_code ec;
+    // Read-only files would block the removal on Windows.
+    for (auto& e : fs::recursive_directory_iterator(dir_, ec))
+        fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add, ec);
+    fs::remove_all(dir_, ec);
+    lq_set_message_box(nullptr);
+}
+
+std::string LqTest::path(const std::string& name) const {
+    return (fs::path(dir_) / name).make_preferred().string();
+}
+
+void LqTest::write_file(const std::string& p, const std::string& bytes) {
+    std::ofstream f(p, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), (std::streamsize)bytes.size());
+    ASSERT_TRUE(f.good()) << p;
+}
+
+std::string LqTest::read_file(const std::string& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::ostringstream os;
+    os << f.rdbuf();
+    return os.str();
+}
+
+bool LqTest::exists(const std::string& p) {
+    std::error_code ec;
+    return fs::exists(p, ec);
+}
+
+std::vector<std::string> LqTest::list_dir(const std::string& d) {
+    std::vector<std::string> names;
+    for (auto& e : fs::directory_iterator(d)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void LqTest::set_readonly(const std::string& p, bool on) {
+    uint32_t a = pf_get_attributes(p.c_str());
+    ASSERT_NE(a, PF_INVALID_ATTRIBUTES) << p;
+    ASSERT_TRUE(pf_set_attributes(p.c_str(), on ? (a | PF_ATTR_READONLY) : (a & ~PF_ATTR_READONLY)));
+}
+
+std::string lq_artifact_dir() {
+    const char* e = std::getenv("LQ_ARTIFACT_DIR");
+    fs::path d = e && *e ? fs::path(e) : fs::temp_directory_path() / "lq-artifacts";
+    fs::create_directories(d);
+    return d.string();
+}
+
+std::string lq_source_dir() {
+    const char* e = std::getenv("LQ_SOURCE_DIR");
+    return e ? std::string(e) : std::string(".");
+}
+
+std::string lq_random_bytes(size_t n, uint32_t seed) {
+    std::string s(n, '\0');
+    uint64_t x = 0x9E3779B97F4A7C15ull ^ seed;
+    for (size_t i = 0; i < n; ++i) {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        s[i] = char(x >> 24);
+    }
+    return s;
+}
+
+std::string lq_hex(const std::string& bytes) {
+    static const char* d = "0123456789abcdef";
+    std::string s;
+    for (unsigned char c : bytes) {
+        if (!s.empty()) s += ' ';
+        s += d[c >> 4];
+        s += d[c & 15];
+    }
+    return s;
+}
+
+std::string lq_unhex(const std::string& hex) {
+    std::string out;
+    int hi = -1;
+    for (char c : hex) {
+        int v = isdigit((unsigned char)c) ? c - '0'
+                : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                         : -1;
+        if (v < 0) continue;
+        if (hi < 0) {
+            hi = v;
+        } else {
+            out += char(hi * 16 + v);
+            hi = -1;
+        }
+    }
+    return out;
+}

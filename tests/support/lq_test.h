@@ -1,0 +1,77 @@
+// Shared test support.
+//
+// LqTest: each test runs in a fresh temporary folder (also the current
+// directory), with every program-wide record reset, the fault injector disarmed
+// and every message box recorded instead of shown.  Answers to questions come
+// from a script (answer_next); an unscripted question is answered No/Cancel
+// and an OK box with OK.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "fileops/file_services.h"
+#include "platform/fault.h"
+#include "platform/platform.h"
+#include "platform/ui.h"
+
+struct RecordedBox {
+    std::string caption;
+    std::string text;
+    unsigned style;
+};
+
+// Every box shown since the fixture started (or since boxes_clear).
+std::vector<RecordedBox>& lq_boxes();
+void lq_boxes_clear();
+// Queues the answer to the next question box.
+void lq_answer_next(int answer);
+// The boxes as readable text, for failure messages.
+std::string lq_boxes_dump();
+
+// Resets in LqTest::SetUp: one function per subsystem may be registered to
+// reset its program-wide records.
+typedef void (*LqResetFn)();
+void lq_register_reset(LqResetFn fn);
+
+class LqTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The temporary folder (absolute, with the platform's separators) and a
+    // path inside it.
+    const std::string& dir() const { return dir_; }
+    std::string path(const std::string& name) const;
+
+    // File helpers that bypass the code under test.
+    static void write_file(const std::string& p, const std::string& bytes);
+    static std::string read_file(const std::string& p);
+    static bool exists(const std::string& p);
+    static std::vector<std::string> list_dir(const std::string& d);
+    static void set_readonly(const std::string& p, bool on);
+
+    std::string dir_;
+    std::string old_cwd_;
+};
+
+// A folder for artifacts (screenshots, logs) under the build tree.
+std::string lq_artifact_dir();
+// The source tree (for golden files).
+std::string lq_source_dir();
+// Deterministic pseudo-random bytes.
+std::string lq_random_bytes(size_t n, uint32_t seed);
+std::string lq_hex(const std::string& bytes);
+std::string lq_unhex(const std::string& hex);
+
+#define EXPECT_BOX(i, cap, txt, sty)                                         \
+    do {                                                                     \
+        ASSERT_GT(lq_boxes().size(), size_t(i)) << lq_boxes_dump();          \
+        EXPECT_EQ(lq_boxes()[i].caption, std::string(cap)) << lq_boxes_dump(); \
+        EXPECT_EQ(lq_boxes()[i].text, std::string(txt)) << lq_boxes_dump();  \
+        EXPECT_EQ(lq_boxes()[i].style, unsigned(sty)) << lq_boxes_dump();    \
+    } while (0)
