@@ -2,3 +2,7 @@
 #pragma once
 
 int cli_wipe(int argc, char** argv);
+int cli_uuencode(int argc, char** argv);
+int cli_uudecode(int argc, char** argv);
+int cli_split(int argc, char** argv);
+int cli_rebuild(int argc, char** argv);

@@ -28,10 +28,10 @@ int lq_message_show(const char* caption, unsigned style);
 
 // Target = source with its last extension replaced by ext (ext kept in its own
 // case).  Returns 0; -1 (message, target empty) when the source already has
-// that extension, compared ignoring case.  The source is reversed in place
-// while it is scanned and restored.  A dot inside a folder name is no
-// extension: '\' and '/' both end a folder name.
-int iMakeExtendedFilename(char* target, char* source, const char* ext);
+// that extension, compared ignoring case.  The target must hold the source
+// plus the extension and a dot.  A dot inside a folder name is no extension:
+// '\' and '/' both end a folder name.
+int iMakeExtendedFilename(char* target, const char* source, const char* ext);
 
 // Fills info from the file and clears its read-only flag (the record keeps
 // it).  Returns 0, or 1 after its message.
@@ -64,11 +64,10 @@ bool bDoesFileExist(const char* pattern, PfFindData* find_data, bool report);
 
 // DOS date and time into the last-write time; attributes from the four DOS
 // bits (0x01, 0x02, 0x04, 0x20).  0, or -1 after its message.
-int iDateTimeAttribeToByHandleFileInformation(FileInformation* info, uint16_t date,
-                                              uint16_t time, uint16_t attributes);
+int iDateTimeAttribeToByHandleFileInformation(FileInformation* info, uint16_t date, uint16_t time,
+                                              uint16_t attributes);
 
 // The last-write time as DOS date and time, and the four DOS attribute bits.
 // 0, or -1 after its message.
 int iByHandleFileInformationToDateTimeAttribute(uint16_t* date, uint16_t* time,
-                                                uint16_t* attributes,
-                                                const FileInformation* info);
+                                                uint16_t* attributes, const FileInformation* info);

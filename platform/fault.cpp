@@ -10,6 +10,7 @@ struct Arm {
 Arm arms[PF_FAULT_COUNT_];
 int calls[PF_FAULT_COUNT_];
 PfWriteObserver write_observer;
+int paused;
 }  // namespace
 
 void pf_fault_arm(PfFaultOp op, int n, uint32_t error, bool sticky) {
@@ -26,7 +27,11 @@ void pf_fault_reset() {
 
 int pf_fault_calls(PfFaultOp op) { return calls[op]; }
 
+PfFaultPause::PfFaultPause() { ++paused; }
+PfFaultPause::~PfFaultPause() { --paused; }
+
 bool pf_fault_hit(PfFaultOp op) {
+    if (paused) return false;
     ++calls[op];
     Arm& a = arms[op];
     if (a.firing) {
@@ -43,5 +48,5 @@ bool pf_fault_hit(PfFaultOp op) {
 void pf_set_write_observer(PfWriteObserver observer) { write_observer = observer; }
 
 void pf_observe_write(PfFile f, const void* data, uint32_t n) {
-    if (write_observer) write_observer(f, pf_seek(f, 0, PF_SEEK_CUR), data, n);
+    if (write_observer && !paused) write_observer(f, pf_seek(f, 0, PF_SEEK_CUR), data, n);
 }

@@ -37,6 +37,13 @@ void pf_fault_reset();
 // Number of calls of op since the last reset (counted whether armed or not).
 int pf_fault_calls(PfFaultOp op);
 
+// While a pause is alive no call is counted, failed or observed (test
+// helpers that read and write files behind the code under test use it).
+struct PfFaultPause {
+    PfFaultPause();
+    ~PfFaultPause();
+};
+
 // Called by the twins: true when this call must fail; sets the last error.
 bool pf_fault_hit(PfFaultOp op);
 

@@ -90,10 +90,10 @@ const PfFile PF_INVALID_FILE = -1;
 enum : unsigned { PF_ACCESS_READ = 1, PF_ACCESS_WRITE = 2 };
 enum : unsigned { PF_SHARE_NONE = 0, PF_SHARE_READ = 1, PF_SHARE_WRITE = 2, PF_SHARE_DELETE = 4 };
 enum PfDisposition {
-    PF_OPEN_EXISTING,   // fails when missing
-    PF_CREATE_ALWAYS,   // creates or truncates
-    PF_CREATE_NEW,      // fails when it exists
-    PF_OPEN_ALWAYS,     // opens or creates
+    PF_OPEN_EXISTING,  // fails when missing
+    PF_CREATE_ALWAYS,  // creates or truncates
+    PF_CREATE_NEW,     // fails when it exists
+    PF_OPEN_ALWAYS,    // opens or creates
 };
 enum PfSeek { PF_SEEK_SET = 0, PF_SEEK_CUR = 1, PF_SEEK_END = 2 };
 

@@ -1,5 +1,6 @@
 #include "tests/support/lq_test.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -77,26 +78,39 @@ void LqTest::TearDown() {
     lq_set_message_box(nullptr);
 }
 
+// Plain concatenation: std::filesystem would re-encode names that are not
+// valid UTF-8 (such as the wipe's 0xFF) on Windows.
 std::string LqTest::path(const std::string& name) const {
-    return (fs::path(dir_) / name).make_preferred().string();
+    char sep = dir_.find('\\') != std::string::npos ? '\\' : '/';
+    return dir_ + sep + name;
 }
 
+// The file helpers go through the platform layer's ANSI calls (with the
+// fault injector bypassed), so names mean what they mean to the code under
+// test.
 void LqTest::write_file(const std::string& p, const std::string& bytes) {
-    std::ofstream f(p, std::ios::binary | std::ios::trunc);
-    f.write(bytes.data(), (std::streamsize)bytes.size());
-    ASSERT_TRUE(f.good()) << p;
+    PfFaultPause pause;
+    PfFile f = pf_open(p.c_str(), PF_ACCESS_WRITE, PF_SHARE_READ, PF_CREATE_ALWAYS);
+    ASSERT_NE(f, PF_INVALID_FILE) << p << " error " << pf_last_error();
+    ASSERT_EQ(pf_write(f, bytes.data(), (uint32_t)bytes.size()), (int32_t)bytes.size()) << p;
+    pf_close(f);
 }
 
 std::string LqTest::read_file(const std::string& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::ostringstream os;
-    os << f.rdbuf();
-    return os.str();
+    std::string out;
+    PfFaultPause pause;
+    PfFile f = pf_open(p.c_str(), PF_ACCESS_READ, PF_SHARE_READ | PF_SHARE_WRITE, PF_OPEN_EXISTING);
+    if (f == PF_INVALID_FILE) return out;
+    char buf[65536];
+    int32_t n;
+    while ((n = pf_read(f, buf, sizeof buf)) > 0) out.append(buf, (size_t)n);
+    pf_close(f);
+    return out;
 }
 
 bool LqTest::exists(const std::string& p) {
-    std::error_code ec;
-    return fs::exists(p, ec);
+    PfFaultPause pause;
+    return pf_get_attributes(p.c_str()) != PF_INVALID_ATTRIBUTES;
 }
 
 std::vector<std::string> LqTest::list_dir(const std::string& d) {
@@ -107,9 +121,11 @@ std::vector<std::string> LqTest::list_dir(const std::string& d) {
 }
 
 void LqTest::set_readonly(const std::string& p, bool on) {
+    PfFaultPause pause;
     uint32_t a = pf_get_attributes(p.c_str());
     ASSERT_NE(a, PF_INVALID_ATTRIBUTES) << p;
-    ASSERT_TRUE(pf_set_attributes(p.c_str(), on ? (a | PF_ATTR_READONLY) : (a & ~PF_ATTR_READONLY)));
+    ASSERT_TRUE(
+        pf_set_attributes(p.c_str(), on ? (a | PF_ATTR_READONLY) : (a & ~PF_ATTR_READONLY)));
 }
 
 std::string lq_artifact_dir() {
@@ -152,9 +168,9 @@ std::string lq_unhex(const std::string& hex) {
     int hi = -1;
     for (char c : hex) {
         int v = isdigit((unsigned char)c) ? c - '0'
-                : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                         : -1;
+                : (c >= 'a' && c <= 'f')  ? c - 'a' + 10
+                : (c >= 'A' && c <= 'F')  ? c - 'A' + 10
+                                          : -1;
         if (v < 0) continue;
         if (hi < 0) {
             hi = v;

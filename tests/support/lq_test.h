@@ -68,10 +68,10 @@ std::string lq_random_bytes(size_t n, uint32_t seed);
 std::string lq_hex(const std::string& bytes);
 std::string lq_unhex(const std::string& hex);
 
-#define EXPECT_BOX(i, cap, txt, sty)                                         \
-    do {                                                                     \
-        ASSERT_GT(lq_boxes().size(), size_t(i)) << lq_boxes_dump();          \
+#define EXPECT_BOX(i, cap, txt, sty)                                           \
+    do {                                                                       \
+        ASSERT_GT(lq_boxes().size(), size_t(i)) << lq_boxes_dump();            \
         EXPECT_EQ(lq_boxes()[i].caption, std::string(cap)) << lq_boxes_dump(); \
-        EXPECT_EQ(lq_boxes()[i].text, std::string(txt)) << lq_boxes_dump();  \
-        EXPECT_EQ(lq_boxes()[i].style, unsigned(sty)) << lq_boxes_dump();    \
+        EXPECT_EQ(lq_boxes()[i].text, std::string(txt)) << lq_boxes_dump();    \
+        EXPECT_EQ(lq_boxes()[i].style, unsigned(sty)) << lq_boxes_dump();      \
     } while (0)

@@ -1,0 +1,36 @@
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "cli/cli_common.h"
+
+bool cli_stdin_is_terminal() { return isatty(0) != 0; }
+bool cli_stderr_is_terminal() { return isatty(2) != 0; }
+
+bool cli_read_secret(const char* prompt, std::string& out) {
+    if (!isatty(0)) return false;
+    std::fprintf(stderr, "%s", prompt);
+    std::fflush(stderr);
+    termios old;
+    tcgetattr(0, &old);
+    termios quiet = old;
+    quiet.c_lflag &= ~(tcflag_t)ECHO;
+    tcsetattr(0, TCSAFLUSH, &quiet);
+    out.clear();
+    bool ok = false;
+    for (;;) {
+        char c;
+        ssize_t n = read(0, &c, 1);
+        if (n <= 0) break;
+        if (c == '\n' || c == '\r') {
+            ok = true;
+            break;
+        }
+        out += c;
+    }
+    tcsetattr(0, TCSAFLUSH, &old);
+    std::fputs("\n", stderr);
+    return ok;
+}

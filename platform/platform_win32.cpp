@@ -1,0 +1,213 @@
+// Win32 twin of the platform layer: the kernel32 calls themselves.
+#include <windows.h>
+
+#include <cstring>
+
+#include "platform/fault.h"
+#include "platform/platform.h"
+
+static_assert(sizeof(FileInformation) == sizeof(BY_HANDLE_FILE_INFORMATION),
+              "FileInformation mirrors BY_HANDLE_FILE_INFORMATION");
+static_assert(sizeof(PfFileTime) == sizeof(FILETIME), "PfFileTime mirrors FILETIME");
+
+namespace {
+HANDLE handle_of(PfFile f) { return (HANDLE)f; }
+
+FILETIME ft_of(const PfFileTime& t) {
+    FILETIME f;
+    f.dwLowDateTime = t.dwLowDateTime;
+    f.dwHighDateTime = t.dwHighDateTime;
+    return f;
+}
+
+PfFileTime pf_of(const FILETIME& f) { return PfFileTime{f.dwLowDateTime, f.dwHighDateTime}; }
+}  // namespace
+
+uint32_t pf_last_error() { return GetLastError(); }
+void pf_set_last_error(uint32_t code) { SetLastError(code); }
+
+PfFile pf_open(const char* path, unsigned access, unsigned share, PfDisposition disposition) {
+    if (pf_fault_hit(PF_FAULT_OPEN)) return PF_INVALID_FILE;
+    DWORD acc = ((access & PF_ACCESS_READ) ? GENERIC_READ : 0) |
+                ((access & PF_ACCESS_WRITE) ? GENERIC_WRITE : 0);
+    DWORD sh = ((share & PF_SHARE_READ) ? FILE_SHARE_READ : 0) |
+               ((share & PF_SHARE_WRITE) ? FILE_SHARE_WRITE : 0) |
+               ((share & PF_SHARE_DELETE) ? FILE_SHARE_DELETE : 0);
+    DWORD disp = OPEN_EXISTING;
+    switch (disposition) {
+        case PF_OPEN_EXISTING: disp = OPEN_EXISTING; break;
+        case PF_CREATE_ALWAYS: disp = CREATE_ALWAYS; break;
+        case PF_CREATE_NEW: disp = CREATE_NEW; break;
+        case PF_OPEN_ALWAYS: disp = OPEN_ALWAYS; break;
+    }
+    HANDLE h = CreateFileA(path, acc, sh, nullptr, disp, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return PF_INVALID_FILE;
+    SetLastError(0);
+    return (PfFile)h;
+}
+
+int32_t pf_read(PfFile f, void* buf, uint32_t n) {
+    if (pf_fault_hit(PF_FAULT_READ)) return -1;
+    DWORD got = 0;
+    if (!ReadFile(handle_of(f), buf, n, &got, nullptr)) return -1;
+    return (int32_t)got;
+}
+
+int32_t pf_write(PfFile f, const void* buf, uint32_t n) {
+    pf_observe_write(f, buf, n);
+    if (pf_fault_hit(PF_FAULT_WRITE)) return -1;
+    DWORD put = 0;
+    if (!WriteFile(handle_of(f), buf, n, &put, nullptr)) return put ? (int32_t)put : -1;
+    return (int32_t)put;
+}
+
+int64_t pf_seek(PfFile f, int64_t offset, PfSeek whence) {
+    if (pf_fault_hit(PF_FAULT_SEEK)) return -1;
+    LARGE_INTEGER d, now;
+    d.QuadPart = offset;
+    DWORD w = whence == PF_SEEK_SET ? FILE_BEGIN : whence == PF_SEEK_CUR ? FILE_CURRENT : FILE_END;
+    if (!SetFilePointerEx(handle_of(f), d, &now, w)) return -1;
+    return now.QuadPart;
+}
+
+bool pf_truncate(PfFile f) {
+    if (pf_fault_hit(PF_FAULT_TRUNCATE)) return false;
+    return SetEndOfFile(handle_of(f)) != 0;
+}
+
+bool pf_flush(PfFile f) {
+    if (pf_fault_hit(PF_FAULT_FLUSH)) return false;
+    return FlushFileBuffers(handle_of(f)) != 0;
+}
+
+bool pf_close(PfFile f) {
+    bool injected = pf_fault_hit(PF_FAULT_CLOSE);
+    return CloseHandle(handle_of(f)) != 0 && !injected;
+}
+
+bool pf_get_file_information(PfFile f, FileInformation* info) {
+    if (pf_fault_hit(PF_FAULT_GETINFO)) return false;
+    BY_HANDLE_FILE_INFORMATION bh;
+    if (!GetFileInformationByHandle(handle_of(f), &bh)) return false;
+    info->dwFileAttributes = bh.dwFileAttributes;
+    info->ftCreationTime = pf_of(bh.ftCreationTime);
+    info->ftLastAccessTime = pf_of(bh.ftLastAccessTime);
+    info->ftLastWriteTime = pf_of(bh.ftLastWriteTime);
+    info->dwVolumeSerialNumber = bh.dwVolumeSerialNumber;
+    info->nFileSizeHigh = bh.nFileSizeHigh;
+    info->nFileSizeLow = bh.nFileSizeLow;
+    info->nNumberOfLinks = bh.nNumberOfLinks;
+    info->nFileIndexHigh = bh.nFileIndexHigh;
+    info->nFileIndexLow = bh.nFileIndexLow;
+    return true;
+}
+
+bool pf_set_file_time(PfFile f, const PfFileTime* creation, const PfFileTime* access,
+                      const PfFileTime* write) {
+    if (pf_fault_hit(PF_FAULT_SETTIME)) return false;
+    FILETIME c, a, w;
+    if (creation) c = ft_of(*creation);
+    if (access) a = ft_of(*access);
+    if (write) w = ft_of(*write);
+    return SetFileTime(handle_of(f), creation ? &c : nullptr, access ? &a : nullptr,
+                       write ? &w : nullptr) != 0;
+}
+
+uint32_t pf_get_attributes(const char* path) { return GetFileAttributesA(path); }
+
+bool pf_set_attributes(const char* path, uint32_t attributes) {
+    if (pf_fault_hit(PF_FAULT_SETATTR)) return false;
+    return SetFileAttributesA(path, attributes) != 0;
+}
+
+bool pf_find_first(const char* pattern, PfFindData* out) {
+    if (pf_fault_hit(PF_FAULT_FIND)) return false;
+    WIN32_FIND_DATAA fd;
+    std::memset(&fd, 0, sizeof fd);
+    HANDLE h = FindFirstFileA(pattern, &fd);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    FindClose(h);
+    if (out) {
+        std::memset(out, 0, sizeof *out);
+        out->dwFileAttributes = fd.dwFileAttributes;
+        out->ftCreationTime = pf_of(fd.ftCreationTime);
+        out->ftLastAccessTime = pf_of(fd.ftLastAccessTime);
+        out->ftLastWriteTime = pf_of(fd.ftLastWriteTime);
+        out->nFileSizeHigh = fd.nFileSizeHigh;
+        out->nFileSizeLow = fd.nFileSizeLow;
+        std::memcpy(out->cFileName, fd.cFileName, sizeof out->cFileName);
+    }
+    return true;
+}
+
+bool pf_move(const char* from, const char* to) {
+    if (pf_fault_hit(PF_FAULT_MOVE)) return false;
+    return MoveFileA(from, to) != 0;
+}
+
+bool pf_delete(const char* path) {
+    if (pf_fault_hit(PF_FAULT_DELETE)) return false;
+    return DeleteFileA(path) != 0;
+}
+
+bool pf_disk_free_space(uint32_t* sectors_per_cluster, uint32_t* bytes_per_sector,
+                        uint32_t* free_clusters, uint32_t* total_clusters) {
+    if (pf_fault_hit(PF_FAULT_DISKFREE)) return false;
+    DWORD spc = 0, bps = 0, fc = 0, tc = 0;
+    if (!GetDiskFreeSpaceA(nullptr, &spc, &bps, &fc, &tc)) return false;
+    *sectors_per_cluster = spc;
+    *bytes_per_sector = bps;
+    *free_clusters = fc;
+    if (total_clusters) *total_clusters = tc;
+    return true;
+}
+
+bool pf_get_current_directory(char* buf, uint32_t size) {
+    DWORD n = GetCurrentDirectoryA(size, buf);
+    return n > 0 && n < size;
+}
+
+bool pf_set_current_directory(const char* path) { return SetCurrentDirectoryA(path) != 0; }
+
+bool pf_get_full_path(const char* path, char* buf, uint32_t size) {
+    DWORD n = GetFullPathNameA(path, size, buf, nullptr);
+    return n > 0 && n < size;
+}
+
+bool pf_file_time_to_dos(const PfFileTime* ft, uint16_t* date, uint16_t* time) {
+    FILETIME f = ft_of(*ft);
+    WORD d = 0, t = 0;
+    if (!FileTimeToDosDateTime(&f, &d, &t)) return false;
+    *date = d;
+    *time = t;
+    return true;
+}
+
+bool pf_dos_to_file_time(uint16_t date, uint16_t time, PfFileTime* ft) {
+    FILETIME f;
+    if (!DosDateTimeToFileTime(date, time, &f)) return false;
+    *ft = pf_of(f);
+    return true;
+}
+
+PfGlobal pf_global_alloc(uint32_t size) {
+    if (pf_fault_hit(PF_FAULT_ALLOC)) return nullptr;
+    return GlobalAlloc(GHND, size);
+}
+
+PfGlobal pf_global_realloc(PfGlobal h, uint32_t size) {
+    if (pf_fault_hit(PF_FAULT_ALLOC)) return nullptr;
+    return GlobalReAlloc((HGLOBAL)h, size, GMEM_MOVEABLE | GMEM_ZEROINIT);
+}
+
+void* pf_global_lock(PfGlobal h) { return h ? GlobalLock((HGLOBAL)h) : nullptr; }
+void pf_global_unlock(PfGlobal h) {
+    if (h) GlobalUnlock((HGLOBAL)h);
+}
+void pf_global_free(PfGlobal h) {
+    if (h) GlobalFree((HGLOBAL)h);
+}
+uint32_t pf_global_size(PfGlobal h) { return h ? (uint32_t)GlobalSize((HGLOBAL)h) : 0; }
+
+void pf_cursor_wait() { SetCursor(LoadCursor(nullptr, IDC_WAIT)); }
+void pf_cursor_arrow() { SetCursor(LoadCursor(nullptr, IDC_ARROW)); }

@@ -1,0 +1,101 @@
+#include <vector>
+
+#include "fileops/progress.h"
+#include "tests/support/lq_test.h"
+
+namespace {
+
+struct Event {
+    char kind;  // o(pen) p(aint) c(lose)
+    float fraction;
+    std::string percent;
+};
+std::vector<Event> events;
+bool refuse_open;
+
+intptr_t fake_open() {
+    if (refuse_open) return 0;
+    events.push_back({'o', fProgressFraction, szProgressPercent});
+    return 42;
+}
+void fake_paint(intptr_t w) {
+    EXPECT_EQ(w, 42);
+    events.push_back({'p', fProgressFraction, szProgressPercent});
+}
+void fake_close(intptr_t w) { events.push_back({'c', fProgressFraction, szProgressPercent}); }
+const LqProgressUi fake_ui = {fake_open, fake_paint, fake_close};
+
+class ShowProgress : public LqTest {
+  protected:
+    void SetUp() override {
+        LqTest::SetUp();
+        events.clear();
+        refuse_open = false;
+        lq_set_progress_ui(&fake_ui);
+    }
+};
+
+TEST_F(ShowProgress, OpenPaintsOnceAndKeepsAnOpenWindow) {
+    std::snprintf(szProgressOperation, sizeof szProgressOperation, " UU EnCoding (text mode) of ");
+    EXPECT_EQ(iShowProgress(1), 0);
+    EXPECT_EQ(hwndProgress, 42);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[1].kind, 'p');
+    EXPECT_EQ(events[1].percent, " 0% completed ");
+
+    fProgressFraction = 0.5f;
+    EXPECT_EQ(iShowProgress(1), 0);  // nested open: nothing happens
+    EXPECT_EQ(events.size(), 2u);
+    EXPECT_EQ(fProgressFraction, 0.5f);
+
+    EXPECT_EQ(iShowProgress(-1), 0);
+    EXPECT_EQ(hwndProgress, 0);
+    EXPECT_STREQ(szProgressOperation, "");
+    EXPECT_STREQ(szProgressPercent, "");
+    EXPECT_EQ(fProgressFraction, 0.0f);
+    EXPECT_EQ(events.back().kind, 'c');
+
+    EXPECT_EQ(iShowProgress(-1), 0);  // closing again: nothing
+    EXPECT_EQ(iShowProgress(0), 0);   // repainting nothing: nothing
+    EXPECT_EQ(events.size(), 3u);
+}
+
+TEST_F(ShowProgress, KeepsAPresetPercentageAndFailsWithoutAWindow) {
+    std::snprintf(szProgressPercent, sizeof szProgressPercent, " 12%% completed ");
+    iShowProgress(1);
+    EXPECT_STREQ(szProgressPercent, " 12% completed ");
+    iShowProgress(-1);
+
+    refuse_open = true;
+    EXPECT_EQ(iShowProgress(1), -1);
+    EXPECT_EQ(hwndProgress, 0);
+    lq_progress_step(10);  // no window: nothing is counted or painted
+    EXPECT_EQ(dwProgressDone, 0u);
+}
+
+TEST_F(ShowProgress, StepsFormatThePercentage) {
+    lq_progress_begin(" Compressing ", "a.txt", 100);
+    lq_progress_step(37);
+    EXPECT_STREQ(szProgressPercent, " 37% completed ");
+    EXPECT_FLOAT_EQ(fProgressFraction, 0.37f);
+    lq_progress_end();
+
+    lq_progress_begin(" Compressing ", "a.txt", 100);
+    lq_progress_step(5);
+    EXPECT_STREQ(szProgressPercent, "  5% completed ");
+    lq_progress_end();
+}
+
+TEST_F(ShowProgress, CoarseStepsRepaintOnlyPastOnePercent) {
+    lq_progress_begin(" Compressing ", "a.txt", 1000);
+    size_t before = events.size();
+    for (int i = 0; i < 100; ++i) lq_progress_step_coarse(1);  // 0.1 .. 10%
+    size_t paints = events.size() - before;
+    // A repaint whenever the fraction passed the stored one by more than 1%.
+    EXPECT_GE(paints, 8u);
+    EXPECT_LE(paints, 10u);
+    EXPECT_EQ(dwProgressDone, 100u);
+    lq_progress_end();
+}
+
+}  // namespace
