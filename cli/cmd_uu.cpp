@@ -6,6 +6,11 @@
 // Each runs the operation that the UU EnCoding menu runs, with the file's
 // folder as the current directory as the open dialog leaves it, and the
 // file's final path component as the name buffer.
+//
+// --answers SEQ (uudecode, split, rebuild) answers the next questions in turn
+// with the letters of SEQ, y or n, before --yes, --no or the terminal do:
+// the unknown-mode questions of a header such as "begin 644" need Yes, No,
+// Yes to decode as raw bytes, which no single fixed answer gives.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,6 +19,7 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "platform/platform.h"
+#include "platform/ui.h"
 #include "uu/uu_common.h"
 #include "uu/uu_decode.h"
 #include "uu/uu_encode.h"
@@ -21,6 +27,19 @@
 #include "uu/uu_split.h"
 
 namespace {
+
+std::string scripted_answers;
+LqMessageBoxFn next_box;
+
+int scripted_box(const char* text, const char* caption, unsigned style) {
+    if ((style & 0x0F) == LQ_MB_YESNO && !scripted_answers.empty()) {
+        char c = char(scripted_answers[0] | 0x20);
+        scripted_answers.erase(0, 1);
+        std::fprintf(stderr, "%s: %s\n  -> %s\n", caption, text, c == 'y' ? "yes" : "no");
+        return c == 'y' ? LQ_IDYES : LQ_IDNO;
+    }
+    return next_box(text, caption, style);
+}
 
 // The file as the open dialog hands it over: full path, final component, and
 // its folder made the current directory.
@@ -59,6 +78,10 @@ bool parse(const char* cmd, int argc, char** argv, const char* usage,
         const std::string& a = args[i];
         if (a == "--binary") {
             options.push_back(a);
+        } else if (a == "--answers" && i + 1 < args.size()) {
+            options.push_back(a + "=" + args[++i]);
+        } else if (a.compare(0, 10, "--answers=") == 0) {
+            options.push_back(a);
         } else if (a == "--max" && i + 1 < args.size()) {
             options.push_back(a + "=" + args[++i]);
         } else if (a.compare(0, 6, "--max=") == 0) {
@@ -71,13 +94,18 @@ bool parse(const char* cmd, int argc, char** argv, const char* usage,
         }
     }
     for (const std::string& o : options) {
+        bool answers = o.compare(0, 10, "--answers=") == 0;
         bool ok = (o == "--binary" && !std::strcmp(cmd, "uuencode")) ||
-                  (o.compare(0, 6, "--max=") == 0 && !std::strcmp(cmd, "split"));
+                  (o.compare(0, 6, "--max=") == 0 && !std::strcmp(cmd, "split")) ||
+                  (answers && std::strcmp(cmd, "uuencode") != 0 &&
+                   o.find_first_not_of("ynYN", 10) == std::string::npos);
         if (!ok) {
             exit_code = cli_usage_error(cmd, "unknown option '" + o + "'\nusage: " + usage);
             return false;
         }
+        if (answers) scripted_answers = o.substr(10);
     }
+    next_box = lq_set_message_box(scripted_box);
     if (files.size() != 1) {
         exit_code = cli_usage_error(cmd, std::string("usage: ") + usage);
         return false;
@@ -100,7 +128,7 @@ int cli_uuencode(int argc, char** argv) {
     if (!parse("uuencode", argc, argv, "lockquill-cli uuencode [--binary] FILE", options, file,
                code))
         return code;
-    bool binary = !options.empty();
+    bool binary = !options.empty();  // --binary is its only option
     ChosenFile f;
     if (!choose("uuencode", file, f)) return CLI_FAILED;
     szTargetFilename[0] = 0;
@@ -111,7 +139,8 @@ int cli_uudecode(int argc, char** argv) {
     std::vector<std::string> options;
     std::string file;
     int code = CLI_FAILED;
-    if (!parse("uudecode", argc, argv, "lockquill-cli uudecode FILE", options, file, code))
+    if (!parse("uudecode", argc, argv, "lockquill-cli uudecode [--answers yn...] FILE", options,
+               file, code))
         return code;
     ChosenFile f;
     if (!choose("uudecode", file, f)) return CLI_FAILED;
@@ -122,13 +151,14 @@ int cli_split(int argc, char** argv) {
     std::vector<std::string> options;
     std::string file;
     int code = CLI_FAILED;
-    if (!parse("split", argc, argv, "lockquill-cli split [--max BYTES] UUFILE", options, file,
-               code))
+    if (!parse("split", argc, argv, "lockquill-cli split [--max BYTES] [--answers yn...] UUFILE",
+               options, file, code))
         return code;
     // The same reading as the size prompt's: no digits give 0, which the
     // split-up refuses with its own message.
     int32_t max_size = UU_SPLIT_DEFAULT_MAX;
-    for (const std::string& o : options) max_size = uu_read_decimal(o.c_str() + 6);
+    for (const std::string& o : options)
+        if (o.compare(0, 6, "--max=") == 0) max_size = uu_read_decimal(o.c_str() + 6);
     ChosenFile f;
     if (!choose("split", file, f)) return CLI_FAILED;
     return finish(iUUSplitUpFile(f.path, 1, f.title, max_size));
@@ -138,7 +168,8 @@ int cli_rebuild(int argc, char** argv) {
     std::vector<std::string> options;
     std::string file;
     int code = CLI_FAILED;
-    if (!parse("rebuild", argc, argv, "lockquill-cli rebuild FIRSTPART", options, file, code))
+    if (!parse("rebuild", argc, argv, "lockquill-cli rebuild [--answers yn...] FIRSTPART", options,
+               file, code))
         return code;
     ChosenFile f;
     if (!choose("rebuild", file, f)) return CLI_FAILED;

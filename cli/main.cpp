@@ -15,8 +15,7 @@ struct Command {
 
 const Command commands[] = {
     {"wipe", cli_wipe, "wipe FILE...                 destroy files beyond recovery"},
-    {"uuencode", cli_uuencode,
-     "uuencode [--binary] FILE     UU encode a file beside it"},
+    {"uuencode", cli_uuencode, "uuencode [--binary] FILE     UU encode a file beside it"},
     {"uudecode", cli_uudecode, "uudecode FILE                decode a UU file beside it"},
     {"split", cli_split, "split [--max BYTES] UUFILE   split a UU file into parts .U00, .U01, ..."},
     {"rebuild", cli_rebuild, "rebuild FIRSTPART            join split-up parts into the UU file"},
