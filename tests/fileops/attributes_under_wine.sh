@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The Windows program under Wine and the POSIX layer (platform_posix_test)
+# must read and write the same attribute word on the same files:
+#   read-only = no write permission bit; hidden/system = user.DOSATTRIB "0x%x";
+#   archive on every regular file.
+set -u
+probe=$1
+run() { "$(dirname "$0")/../../cmake/wine-run" "$probe" "$@" 2>/dev/null | tr -d '\r'; }
+fails=0
+check() {  # description, got, want
+  if [ "$2" != "$3" ]; then echo "FAIL: $1: got '$2', want '$3'"; fails=$((fails + 1)); else echo "ok: $1"; fi
+}
+d=$(mktemp -d)
+trap 'chmod -R u+w "$d"; rm -rf "$d"' EXIT
+f=$d/file.txt
+: >"$f"
+check "plain file" "$(run get "$f")" 0x20
+chmod a-w "$f"
+check "no write bits reads as read-only" "$(run get "$f")" 0x21
+chmod u+w "$f"
+if setfattr -n user.DOSATTRIB -v '"0x6"' "$f" 2>/dev/null; then
+  check "DOSATTRIB 0x6 reads as hidden and system" "$(run get "$f")" 0x26
+  run set "$f" 0x22
+  check "hidden is written as 0x2" "$(getfattr --only-values -n user.DOSATTRIB "$f" 2>/dev/null)" 0x2
+  run set "$f" 0x20
+  check "no hidden/system removes the attribute" \
+    "$(getfattr --only-values -n user.DOSATTRIB "$f" 2>/dev/null; echo "[$?]")" "[1]"
+else
+  echo "skip: no extended attributes on this file system"
+fi
+run set "$f" 0x21
+check "read-only clears every write bit" "$(stat -c %A "$f")" "-r--r--r--"
+run set "$f" 0x20
+check "clearing read-only gives the owner write" "$(stat -c %A "$f" | cut -c3)" "w"
+mkdir "$d/sub"
+check "folder" "$(run get "$d/sub")" 0x10
+[ $fails -eq 0 ]
