@@ -5,6 +5,8 @@
 #include <cstring>
 
 char szMessageBuffer[LQ_MESSAGE_BUFFER_SIZE];
+char szFileName[256];
+char szFileTitle[128];
 
 void lq_message_format(const char* fmt, ...) {
     va_list ap;

@@ -19,6 +19,12 @@ extern char szMessageBuffer[LQ_MESSAGE_BUFFER_SIZE];
 // Full paths held by the program (the open dialog's buffer is 256 characters).
 const size_t LQ_MAX_PATH = 260;
 
+// The open dialog's results, read by the operations: the chosen full path and
+// the chosen name without folders.  The editor's dialogs fill them; the
+// command-line tool and the tests set them directly.
+extern char szFileName[256];
+extern char szFileTitle[128];
+
 // szMessageBuffer = printf(fmt, ...), cut to the buffer.
 void lq_message_format(const char* fmt, ...);
 // Appends printf(fmt, ...) to szMessageBuffer.
