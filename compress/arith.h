@@ -22,6 +22,12 @@ struct ContextTable {
     ContextTable** children;
     uint8_t* entries;  // symbol[i] = entries[2i], count[i] = entries[2i+1]
     ContextTable* shorter;
+    // Kept by the coder alongside the fields above:
+    int32_t sum;              // sum of all counts
+    int32_t max_count;        // largest count
+    int32_t capacity;         // entries the arrays can hold
+    int32_t order;            // -2 to the maximum order
+    ContextTable* next_made;  // the table made before this one (all tables of a call)
 };
 
 // A symbol occupies [low_total, high_total) of scale.
@@ -69,3 +75,7 @@ struct CzArithStats {
     uint32_t flushes;
 };
 extern CzArithStats cz_arith_stats;
+
+// Bytes the model of one call may hold; 0 means no limit.  A model that would
+// grow beyond it fails as an allocation failure does.
+extern uint64_t cz_arith_memory_limit;

@@ -1,0 +1,726 @@
+// Order-N arithmetic coder.
+//
+// Every rule here shapes the stream: the compressor and the expander must
+// build the same model in the same order.
+//
+// Totals.  For a table with n = last_index + 2, totals[n] = 0 and
+// totals[i-1] = totals[i] + count(entry i-2) for included entries (non-zero
+// count, and not excluded unless the order is -2), all in signed 16-bit
+// arithmetic; totals[0] = escape + totals[1].  Entry i owns
+// [totals[i+2], totals[i+1]) and the escape [totals[1], totals[0]).  The
+// array is never built: totals[c] is the included sum of entries c-1 and up,
+// which is the included sum of the table minus the included sum of the
+// entries before c-1, kept to 16 bits (modular sums agree with the step-wise
+// 16-bit ones).  Each table caches the plain sum and the largest count of its
+// entries, so a table in which nothing is excluded costs no pass to scale.
+//
+// Exclusion.  Building the totals of a table excludes the symbols of its
+// entries 0 to last_index-1 with non-zero counts (not the last entry).  The
+// flags are read only by the next, shorter table of the same symbol, so they
+// are set only when the coder escapes out of a table; a generation number
+// clears them all at once.
+//
+// Memory.  Tables and their arrays come from an arena owned by the call and
+// released with it; arrays grow by doubling and give their old block back to
+// a free list of its size class.  Tables of the maximum order never follow a
+// child link, so they carry no child array.
+#include "compress/arith.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "compress/bit_io.h"
+#include "compress/coder_progress.h"
+
+CzArithStats cz_arith_stats;
+uint64_t cz_arith_memory_limit;
+
+namespace {
+
+const int end_of_data = -1;
+const int model_flush = -2;
+const int escape = 256;  // the expander's value for a decoded escape
+const int16_t scale_limit = 16383;
+
+// --------------------------------------------------------------------- arena
+
+const size_t chunk_size = 1 << 20;
+const int size_classes = 9;  // capacities 1, 2, 4 ... 256 entries
+
+struct Chunk {
+    Chunk* next;
+    size_t used;
+    size_t size;
+    alignas(16) unsigned char data[1];
+};
+
+struct FreeBlock {
+    FreeBlock* next;
+};
+
+struct Arena {
+    Chunk* chunks = nullptr;
+    FreeBlock* free_blocks[2][size_classes] = {};  // [with children][class]
+    uint64_t bytes = 0;
+
+    void* take(size_t n) {
+        n = (n + 15) & ~size_t(15);
+        if (!chunks || chunks->used + n > chunks->size) {
+            size_t size = n > chunk_size ? n : chunk_size;
+            uint64_t total = bytes + size + sizeof(Chunk);
+            if (cz_arith_memory_limit && total > cz_arith_memory_limit) {
+                // Under a limit, take only what this request needs.
+                size = n;
+                total = bytes + size + sizeof(Chunk);
+                if (total > cz_arith_memory_limit) return nullptr;
+            }
+            Chunk* c = static_cast<Chunk*>(std::malloc(sizeof(Chunk) + size));
+            if (!c) return nullptr;
+            c->next = chunks;
+            c->used = 0;
+            c->size = size;
+            chunks = c;
+            bytes = total;
+        }
+        void* p = chunks->data + chunks->used;
+        chunks->used += n;
+        return p;
+    }
+
+    void release() {
+        while (chunks) {
+            Chunk* next = chunks->next;
+            std::free(chunks);
+            chunks = next;
+        }
+        std::memset(free_blocks, 0, sizeof free_blocks);
+        bytes = 0;
+    }
+};
+
+inline int class_of(int capacity) { return __builtin_ctz((unsigned)capacity); }
+
+inline size_t block_bytes(int capacity, bool with_children) {
+    return (size_t)capacity * (with_children ? sizeof(ContextTable*) + 2 : 2);
+}
+
+// ----------------------------------------------------------------- the model
+
+struct Model {
+    Arena arena;
+    int max_order = 0;
+    int order = 0;            // the table in which the next symbol is tried
+    ContextTable* slots[10];  // orders -2 to 7 at index order + 2
+    ContextTable* order_minus1 = nullptr;
+    ContextTable* last_made = nullptr;
+    uint32_t excluded[256];  // == generation: excluded for the current symbol
+    uint32_t generation = 1;
+    int excluded_count = 0;  // distinct symbols excluded for the current symbol
+    int found[10];           // entry of the symbol per order while coding it, or -1
+    uint32_t tables = 0;
+    uint32_t flushes = 0;
+
+    Model() {
+        std::memset(slots, 0, sizeof slots);
+        std::memset(excluded, 0, sizeof excluded);
+    }
+    ~Model() { arena.release(); }
+
+    ContextTable*& slot(int k) { return slots[k + 2]; }
+
+    void clear_exclusions() {
+        if (++generation == 0) {
+            std::memset(excluded, 0, sizeof excluded);
+            generation = 1;
+        }
+        excluded_count = 0;
+    }
+};
+
+inline uint8_t* symbol_of(ContextTable* t, int i) { return &t->entries[2 * i]; }
+inline uint8_t* count_of(ContextTable* t, int i) { return &t->entries[2 * i + 1]; }
+
+ContextTable* new_table(Model& m, ContextTable* shorter, int order) {
+    ContextTable* t = static_cast<ContextTable*>(m.arena.take(sizeof(ContextTable)));
+    if (!t) {
+        MemoryStreams.io_error = -1;
+        return nullptr;
+    }
+    std::memset(t, 0, sizeof *t);
+    t->last_index = -1;
+    t->shorter = shorter;
+    t->order = order;
+    t->next_made = m.last_made;
+    m.last_made = t;
+    ++m.tables;
+    return t;
+}
+
+// Makes room for one more entry (and child link).  False on failure.
+bool grow_table(Model& m, ContextTable* t, int min_capacity) {
+    if (t->capacity >= min_capacity) return true;
+    int capacity = t->capacity ? t->capacity : 1;
+    while (capacity < min_capacity) capacity *= 2;
+    bool with_children = t->order < m.max_order;
+    FreeBlock*& list = m.arena.free_blocks[with_children][class_of(capacity)];
+    void* block;
+    if (list) {
+        block = list;
+        list = list->next;
+    } else {
+        block = m.arena.take(block_bytes(capacity, with_children));
+        if (!block) {
+            MemoryStreams.io_error = -1;
+            return false;
+        }
+    }
+    ContextTable** children = nullptr;
+    uint8_t* entries;
+    if (with_children) {
+        children = static_cast<ContextTable**>(block);
+        entries = reinterpret_cast<uint8_t*>(children + capacity);
+    } else {
+        entries = static_cast<uint8_t*>(block);
+    }
+    int used = t->last_index + 1;
+    std::memset(entries, 0, (size_t)capacity * 2);
+    if (used) std::memcpy(entries, t->entries, (size_t)used * 2);
+    if (children) {
+        std::memset(children, 0, (size_t)capacity * sizeof *children);
+        if (used && t->children)
+            std::memcpy(children, t->children, (size_t)used * sizeof *children);
+    }
+    if (t->capacity) {
+        bool old_children = t->children != nullptr;
+        void* old = old_children ? static_cast<void*>(t->children) : static_cast<void*>(t->entries);
+        FreeBlock* f = static_cast<FreeBlock*>(old);
+        FreeBlock*& old_list = m.arena.free_blocks[old_children][class_of(t->capacity)];
+        // A block without children is big enough for the free-list link only
+        // from 8 entries on; smaller ones are simply left in the arena.
+        if (block_bytes(t->capacity, old_children) >= sizeof(FreeBlock)) {
+            f->next = old_list;
+            old_list = f;
+        }
+    }
+    t->children = children;
+    t->entries = entries;
+    t->capacity = capacity;
+    return true;
+}
+
+inline int find_symbol(ContextTable* t, int s) {
+    const uint8_t* e = t->entries;
+    for (int i = 0, n = t->last_index; i <= n; ++i)
+        if (e[2 * i] == s) return i;
+    return -1;
+}
+
+// Appends (s, count 0) with no child link.  The index, or -1 on failure.
+int append_entry(Model& m, ContextTable* t, int s) {
+    int i = t->last_index + 1;
+    if (!grow_table(m, t, i + 1)) return -1;
+    t->last_index = i;
+    *symbol_of(t, i) = (uint8_t)s;
+    *count_of(t, i) = 0;
+    if (t->children) t->children[i] = nullptr;
+    return i;
+}
+
+void halve_table(ContextTable* t) {
+    if (t->last_index < 0) return;
+    int sum = 0, max = 0;
+    for (int i = 0; i <= t->last_index; ++i) {
+        int c = *count_of(t, i) / 2;
+        *count_of(t, i) = (uint8_t)c;
+        sum += c;
+        if (c > max) max = c;
+    }
+    t->sum = sum;
+    t->max_count = max;
+}
+
+// A new empty table (shorter u) linked from t's entry for s (added with
+// count 0 when missing).
+ContextTable* create_child(Model& m, ContextTable* t, int s, ContextTable* u) {
+    int i = find_symbol(t, s);
+    if (i < 0 && (i = append_entry(m, t, s)) < 0) return nullptr;
+    ContextTable* child = new_table(m, u, t->order + 1);
+    if (!child) return nullptr;
+    t->children[i] = child;
+    return child;
+}
+
+bool set_up_model(Model& m, int max_order) {
+    m.max_order = max_order;
+    m.order = max_order;
+    std::memset(m.slots, 0, sizeof m.slots);
+    ContextTable* minus1 = new_table(m, nullptr, -1);
+    if (!minus1) return false;
+    m.slot(-1) = m.order_minus1 = minus1;
+    // The starting context is a run of zero bytes.
+    for (int k = 0; k <= max_order; ++k) {
+        ContextTable* below = m.slot(k - 1);
+        m.slot(k) = create_child(m, below, 0, below);
+        if (!m.slot(k)) return false;
+    }
+    // Every byte value with count 1; the single link (to order 0) stays.
+    if (!grow_table(m, minus1, 256)) return false;
+    for (int i = 0; i < 256; ++i) {
+        *symbol_of(minus1, i) = (uint8_t)i;
+        *count_of(minus1, i) = 1;
+    }
+    minus1->last_index = 255;
+    minus1->sum = 256;
+    minus1->max_count = 1;
+    ContextTable* control = new_table(m, nullptr, -2);
+    if (!control || !grow_table(m, control, 2)) return false;
+    control->last_index = 1;
+    *symbol_of(control, 0) = 2;  // model flush
+    *count_of(control, 0) = 1;
+    *symbol_of(control, 1) = 1;  // end of data
+    *count_of(control, 1) = 1;
+    control->sum = 2;
+    control->max_count = 1;
+    m.slot(-2) = control;
+    m.clear_exclusions();
+    return true;
+}
+
+inline bool is_included(const Model& m, int symbol) { return m.excluded[symbol] != m.generation; }
+
+// Builds the scale of table t for the current order: *included is the
+// included sum (totals[1] before its 16-bit cut), *scale is totals[0].
+// Halves the table while totals[0] is 16383 or more.
+void build_totals(Model& m, ContextTable* t, int32_t* included, int16_t* scale) {
+    for (;;) {
+        int32_t sum;
+        if (m.order == -2 || m.excluded_count == 0) {
+            sum = t->sum;
+        } else if (t == m.order_minus1) {
+            sum = 256 - m.excluded_count;  // every byte once, counts 1, never changed
+        } else {
+            sum = 0;
+            for (int i = 0; i <= t->last_index; ++i) {
+                int c = *count_of(t, i);
+                if (c && is_included(m, *symbol_of(t, i))) sum += c;
+            }
+        }
+        int16_t t1 = (int16_t)sum;
+        int16_t t0;
+        if (t->max_count == 0) {
+            t0 = 1;
+        } else {
+            int16_t e = (int16_t)((256 - t->last_index) * t->last_index);
+            e = (int16_t)(e / 256);
+            e = (int16_t)(e / t->max_count);
+            e = (int16_t)(e + 1);
+            t0 = (int16_t)(e + t1);
+        }
+        if (t0 >= scale_limit) {
+            halve_table(t);
+            continue;
+        }
+        *included = sum;
+        *scale = t0;
+        return;
+    }
+}
+
+// Excludes the symbols of entries 0 to last_index-1 with non-zero counts.
+void exclude_entries(Model& m, ContextTable* t) {
+    for (int i = 0; i < t->last_index; ++i) {
+        if (*count_of(t, i) == 0) continue;
+        int s = *symbol_of(t, i);
+        if (m.excluded[s] != m.generation) {
+            m.excluded[s] = m.generation;
+            ++m.excluded_count;
+        }
+    }
+}
+
+// Included sum of entries 0 to i-1 (i.e. totals[1] - totals[i+1]).
+inline int32_t included_before(const Model& m, ContextTable* t, int i) {
+    int32_t sum = 0;
+    const uint8_t* e = t->entries;
+    if (m.order == -2 || m.excluded_count == 0) {
+        for (int j = 0; j < i; ++j) sum += e[2 * j + 1];
+    } else {
+        for (int j = 0; j < i; ++j)
+            if (is_included(m, e[2 * j])) sum += e[2 * j + 1];
+    }
+    return sum;
+}
+
+// ------------------------------------------------------------ model update
+
+// Updates table t with byte s, whose entry (when known) is at `index`.
+bool update_table(Model& m, ContextTable* t, int s, int index) {
+    int i = index >= 0 ? index : find_symbol(t, s);
+    if (i < 0 && (i = append_entry(m, t, s)) < 0) return false;
+    uint8_t c = *count_of(t, i);
+    int j = i;
+    while (j > 0 && *count_of(t, j - 1) == c) --j;
+    if (j < i) {
+        // Counts are equal: swapping the symbols (and links) moves s forward.
+        *symbol_of(t, i) = *symbol_of(t, j);
+        *symbol_of(t, j) = (uint8_t)s;
+        if (t->children) {
+            ContextTable* link = t->children[i];
+            t->children[i] = t->children[j];
+            t->children[j] = link;
+        }
+    }
+    int n = c + 1;
+    *count_of(t, j) = (uint8_t)n;
+    ++t->sum;
+    if (n > t->max_count) t->max_count = n;
+    if (n == 255) halve_table(t);
+    return true;
+}
+
+bool update_model(Model& m, int symbol) {
+    int k = m.order < 0 ? 0 : m.order;
+    if (symbol >= 0) {
+        for (int order = k; order <= m.max_order; ++order)
+            if (!update_table(m, m.slot(order), symbol, m.found[order + 2])) return false;
+    }
+    m.order = m.max_order;
+    m.clear_exclusions();
+    return true;
+}
+
+// next(t, s, k): the table of the context t extended by s, made when missing.
+ContextTable* next_context(Model& m, ContextTable* t, int s, int k) {
+    ContextTable* u = t->shorter;
+    if (k == 0) return u->children[0];
+    int i = find_symbol(u, s);
+    if (i >= 0 && u->children[i]) return u->children[i];
+    ContextTable* v = next_context(m, u, s, k - 1);
+    if (!v) return nullptr;
+    return create_child(m, u, s, v);
+}
+
+bool advance_context(Model& m, int symbol) {
+    if (symbol < 0) return true;
+    ContextTable* t = next_context(m, m.slot(m.max_order), symbol, m.max_order);
+    if (!t) return false;
+    m.slot(m.max_order) = t;
+    for (int k = m.max_order - 1; k >= 1; --k) m.slot(k) = m.slot(k + 1)->shorter;
+    return true;
+}
+
+// Halves every table reachable from the order-0 table: all tables of order 0
+// and above (each is linked from exactly one entry of a shorter context).
+void flush_model(Model& m) {
+    for (ContextTable* t = m.last_made; t; t = t->next_made)
+        if (t->order >= 0) halve_table(t);
+    ++m.flushes;
+}
+
+void finish_stats(const Model& m) {
+    cz_arith_stats.tables = m.tables;
+    cz_arith_stats.model_bytes = m.arena.bytes;
+    cz_arith_stats.flushes = m.flushes;
+}
+
+// ------------------------------------------------------------------ encoder
+
+struct Encoder {
+    uint16_t low = 0;
+    uint16_t high = 0xFFFF;
+    int32_t pending = 0;
+};
+
+// Writes `bit` followed by `pending` inverse bits.
+inline bool put_bit_plus_pending(BitFile* out, int bit, int32_t pending) {
+    if (pending < 24)
+        return cz_put_bits(out, ((uint32_t)bit << pending) | (bit ? 0 : (1u << pending) - 1),
+                           pending + 1) == 0;
+    if (cz_put_bits(out, (uint32_t)bit, 1) != 0) return false;
+    uint32_t inverse = bit ? 0u : 0xFFFFFFu;
+    for (; pending > 0; pending -= 24) {
+        int n = pending < 24 ? pending : 24;
+        if (cz_put_bits(out, inverse, n) != 0) return false;
+    }
+    return true;
+}
+
+inline bool encode_range(Encoder& e, BitFile* out, const SymbolRange& r) {
+    if (r.scale == 0) return false;
+    uint32_t range = (uint32_t)(e.high - e.low) + 1;
+    uint16_t new_high = (uint16_t)(e.low + (range * r.high_total) / r.scale - 1);
+    e.low = (uint16_t)(e.low + (range * r.low_total) / r.scale);
+    e.high = new_high;
+    for (;;) {
+        if (((e.high ^ e.low) & 0x8000) == 0) {
+            if (!put_bit_plus_pending(out, e.high >> 15, e.pending)) return false;
+            e.pending = 0;
+        } else if ((e.low & 0x4000) && !(e.high & 0x4000)) {
+            ++e.pending;
+            e.low &= 0x3FFF;
+            e.high |= 0x4000;
+        } else {
+            return true;
+        }
+        e.low = (uint16_t)(e.low << 1);
+        e.high = (uint16_t)((e.high << 1) | 1);
+    }
+}
+
+bool flush_encoder(Encoder& e, BitFile* out) {
+    int bit = (e.low >> 14) & 1;
+    if (!put_bit_plus_pending(out, bit, e.pending + 1)) return false;
+    return cz_put_bits(out, 0, 16) == 0;
+}
+
+// Converts symbol to its range in the current table; true when it was coded
+// there, false when the range is the escape (the order then drops by one).
+inline bool symbol_to_range(Model& m, int symbol, SymbolRange* r) {
+    ContextTable* t = m.slot(m.order);
+    int32_t included;
+    int16_t t0;
+    build_totals(m, t, &included, &t0);
+    r->scale = (uint16_t)t0;
+    int s = m.order == -2 ? -symbol : symbol;
+    int i = find_symbol(t, s);
+    m.found[m.order + 2] = i;
+    if (i >= 0 && *count_of(t, i) != 0) {
+        int32_t above = included - included_before(m, t, i);  // totals[i+1]
+        r->high_total = (uint16_t)above;
+        r->low_total = (uint16_t)(above - *count_of(t, i));
+        return true;
+    }
+    r->low_total = (uint16_t)included;
+    r->high_total = (uint16_t)t0;
+    exclude_entries(m, t);
+    --m.order;
+    return false;
+}
+
+inline int read_raw(CzStream* input) {
+    CzMemoryStreams& ms = MemoryStreams;
+    int c;
+    if (ms.in_buffer) {
+        if (ms.in_pos >= ms.in_length) return -1;
+        c = ms.in_buffer[ms.in_pos];
+    } else {
+        c = input ? cz_getc(input) : -1;
+        if (c < 0) return -1;
+    }
+    ++ms.in_pos;
+    return c;
+}
+
+inline int write_raw(CzStream* output, int c) {
+    CzMemoryStreams& ms = MemoryStreams;
+    if (ms.out_buffer) {
+        if (ms.out_pos >= ms.out_capacity && cz_grow_output() != 0) return -1;
+        ms.out_buffer[ms.out_pos] = (uint8_t)c;
+    } else if (!output || cz_putc(c, output) < 0) {
+        ms.io_error = -1;
+        return -1;
+    }
+    ++ms.out_pos;
+    return 0;
+}
+
+int fail(int code) {
+    MemoryStreams.io_error = -1;
+    return code;
+}
+
+}  // namespace
+
+int iArithCompress(CzStream* input, BitFile* output, int max_order) {
+    cz_arith_stats = CzArithStats{};
+    if (max_order < 0 || max_order > CZ_ARITH_MAX_ORDER) return fail(-1);
+    Model m;
+    bool ready = set_up_model(m, max_order);
+    finish_stats(m);
+    if (!ready) return fail(-1);
+    cz_progress_start();
+    Encoder e;
+    uint32_t passes = 0;
+    bool flush_requested = false;
+    int32_t in_mark = 0, out_mark = 0;
+    CzMemoryStreams& ms = MemoryStreams;
+    for (;;) {
+        if ((++passes & 0xFF) == 0) {
+            // Ratio check: flush the model when the output since the last
+            // check ran above 90 percent of the input.
+            int32_t in = ms.in_pos - in_mark;
+            int32_t out = ms.out_pos - out_mark;
+            if (out == 0) out = 1;
+            if (in == 0) in = 1;
+            int32_t ratio = out * 100 / in;
+            in_mark = ms.in_pos;
+            out_mark = ms.out_pos;
+            flush_requested = ratio > 90;
+        }
+        int symbol;
+        if (flush_requested) {
+            symbol = model_flush;
+        } else {
+            symbol = read_raw(input);
+            if (symbol < 0) symbol = end_of_data;
+        }
+        for (;;) {
+            SymbolRange r;
+            bool coded = symbol_to_range(m, symbol, &r);
+            if (!encode_range(e, output, r)) {
+                finish_stats(m);
+                return fail(-3);
+            }
+            if (coded) break;
+            if (m.order < -2) {
+                finish_stats(m);
+                return fail(-3);
+            }
+        }
+        if (symbol == end_of_data) break;
+        if (symbol == model_flush) {
+            flush_model(m);
+            flush_requested = false;
+        }
+        if (!update_model(m, symbol)) {
+            finish_stats(m);
+            return fail(-5);
+        }
+        if (!advance_context(m, symbol)) {
+            finish_stats(m);
+            return fail(-6);
+        }
+        cz_progress((uint32_t)ms.in_pos);
+    }
+    finish_stats(m);
+    if (!flush_encoder(e, output)) return fail(-7);
+    return 0;
+}
+
+namespace {
+
+struct Decoder {
+    uint16_t low = 0;
+    uint16_t high = 0xFFFF;
+    uint16_t code = 0;
+};
+
+// Decodes one symbol in the current table: a byte, a control symbol or
+// `escape`.  False when the input ran out or the stream is corrupt.
+inline bool decode_symbol(Model& m, Decoder& d, BitFile* in, int* symbol) {
+    ContextTable* t = m.slot(m.order);
+    int32_t included;
+    int16_t t0;
+    build_totals(m, t, &included, &t0);
+    uint16_t scale = (uint16_t)t0;
+    if (scale == 0) return false;
+    uint32_t range = (uint32_t)(d.high - d.low) + 1;
+    int64_t wide = ((int64_t)d.code - d.low + 1) * scale - 1;
+    int16_t count = (int16_t)(int32_t)(wide / (int64_t)range);
+    // totals[c] for c = 0, 1, 2 ...; a valid stream always lands in one
+    // range, a corrupt one may not (then it ends here).
+    if (t0 <= count) return false;
+    SymbolRange r;
+    r.scale = scale;
+    int16_t above = (int16_t)included;  // totals[1]
+    int sym;
+    if (above <= count) {
+        r.low_total = (uint16_t)above;
+        r.high_total = (uint16_t)t0;
+        sym = escape;
+    } else {
+        const uint8_t* e = t->entries;
+        bool all = m.order == -2 || m.excluded_count == 0;
+        int32_t before = 0;
+        int i = 0;
+        int c = 0;
+        int16_t low_total = 0;
+        for (;; ++i) {
+            if (i > t->last_index) return false;
+            c = e[2 * i + 1];
+            if (c && !all && !is_included(m, e[2 * i])) c = 0;
+            before += c;
+            low_total = (int16_t)(included - before);  // totals[i+2]
+            if (low_total <= count) break;
+        }
+        m.found[m.order + 2] = i;
+        r.low_total = (uint16_t)low_total;
+        r.high_total = (uint16_t)(low_total + c);
+        sym = e[2 * i];
+        if (m.order == -2) sym = -sym;
+    }
+    uint16_t new_high = (uint16_t)(d.low + (range * r.high_total) / r.scale - 1);
+    d.low = (uint16_t)(d.low + (range * r.low_total) / r.scale);
+    d.high = new_high;
+    for (;;) {
+        if (((d.high ^ d.low) & 0x8000) == 0) {
+        } else if ((d.low & 0x4000) && !(d.high & 0x4000)) {
+            d.code ^= 0x4000;
+            d.low &= 0x3FFF;
+            d.high |= 0x4000;
+        } else {
+            break;
+        }
+        uint32_t bit;
+        if (!cz_get_bits(in, 1, &bit)) return false;
+        d.low = (uint16_t)(d.low << 1);
+        d.high = (uint16_t)((d.high << 1) | 1);
+        d.code = (uint16_t)((d.code << 1) | bit);
+    }
+    if (sym == escape) {
+        // The control table's escape is never sent: a corrupt stream.
+        if (m.order == -2) return false;
+        m.found[m.order + 2] = -1;  // the symbol is not known yet: update looks it up
+        exclude_entries(m, t);
+        --m.order;
+    }
+    *symbol = sym;
+    return true;
+}
+
+}  // namespace
+
+int iArithExpand(BitFile* input, CzStream* output, int max_order) {
+    cz_arith_stats = CzArithStats{};
+    if (max_order < 0 || max_order > CZ_ARITH_MAX_ORDER) return fail(-1);
+    Model m;
+    bool ready = set_up_model(m, max_order);
+    finish_stats(m);
+    if (!ready) return fail(-1);
+    cz_progress_start();
+    Decoder d;
+    uint32_t first;
+    if (!cz_get_bits(input, 16, &first)) return fail(-2);
+    d.code = (uint16_t)first;
+    CzMemoryStreams& ms = MemoryStreams;
+    for (;;) {
+        int symbol;
+        for (int k = 0; k < 10; ++k) m.found[k] = -1;
+        do {
+            if (!decode_symbol(m, d, input, &symbol)) {
+                finish_stats(m);
+                return fail(-4);
+            }
+        } while (symbol == escape);
+        if (symbol == end_of_data) break;
+        if (symbol == model_flush) {
+            flush_model(m);
+        } else {
+            if (write_raw(output, symbol) != 0) {
+                finish_stats(m);
+                return fail(-1);
+            }
+            cz_progress((uint32_t)ms.out_pos);
+        }
+        if (!update_model(m, symbol)) {
+            finish_stats(m);
+            return fail(-6);
+        }
+        if (!advance_context(m, symbol)) {
+            finish_stats(m);
+            return fail(-7);
+        }
+    }
+    finish_stats(m);
+    return 0;
+}

@@ -1,0 +1,83 @@
+// Inline bit I/O shared by the bit stream functions and the coders.
+//
+// A BitFile's mask names the next bit of the current byte, so the number of
+// bits still free (output) or unread (input) in that byte is the position of
+// the mask's bit plus one: 0x80 -> 8 ... 0x01 -> 1.  Multi-bit transfers move
+// as many bits at once as that byte holds instead of one bit per step; the
+// bytes produced and consumed are exactly those of the bit-by-bit rules.
+#pragma once
+
+#include <cstdint>
+
+#include "compress/bit_file.h"
+
+inline int cz_mask_bits(uint8_t mask) { return 32 - __builtin_clz((unsigned)mask); }
+
+// Emits one whole byte (file or memory), counting out_pos.
+inline int cz_put_byte(BitFile* bf, int byte) {
+    CzMemoryStreams& ms = MemoryStreams;
+    if (bf->stream) {
+        if (cz_putc(byte, bf->stream) < 0) {
+            ms.io_error = -1;
+            return -1;
+        }
+    } else {
+        if (ms.out_pos >= ms.out_capacity && cz_grow_output() != 0) return -1;
+        ms.out_buffer[ms.out_pos] = (uint8_t)byte;
+    }
+    ++ms.out_pos;
+    return 0;
+}
+
+inline int cz_put_bits(BitFile* bf, uint32_t value, int count) {
+    while (count > 0) {
+        int room = cz_mask_bits(bf->mask);
+        int take = count < room ? count : room;
+        uint32_t chunk = (value >> (count - take)) & ((1u << take) - 1u);
+        bf->rack |= (int32_t)(chunk << (room - take));
+        count -= take;
+        if (take == room) {
+            if (cz_put_byte(bf, bf->rack & 0xFF) != 0) return -1;
+            bf->rack = 0;
+            bf->mask = 0x80;
+        } else {
+            bf->mask = (uint8_t)(bf->mask >> take);
+        }
+    }
+    return 0;
+}
+
+// Fetches the next input byte into the rack; false when none is left.
+inline bool cz_fetch_byte(BitFile* bf) {
+    CzMemoryStreams& ms = MemoryStreams;
+    int c;
+    if (bf->stream) {
+        c = cz_getc(bf->stream);
+        if (c < 0) return false;
+    } else {
+        if (ms.in_pos >= ms.in_length || !ms.in_buffer) return false;
+        c = ms.in_buffer[ms.in_pos];
+    }
+    ++ms.in_pos;
+    bf->rack = c;
+    return true;
+}
+
+// `count` bits (1 to 32); false when the input ran out (value then 0).
+inline bool cz_get_bits(BitFile* bf, int count, uint32_t* value) {
+    uint32_t v = 0;
+    while (count > 0) {
+        if (bf->mask == 0x80 && !cz_fetch_byte(bf)) {
+            *value = 0;
+            return false;
+        }
+        int avail = cz_mask_bits(bf->mask);
+        int take = count < avail ? count : avail;
+        uint32_t chunk = ((uint32_t)bf->rack >> (avail - take)) & ((1u << take) - 1u);
+        v = (v << take) | chunk;
+        count -= take;
+        bf->mask = take == avail ? 0x80 : (uint8_t)(bf->mask >> take);
+    }
+    *value = v;
+    return true;
+}

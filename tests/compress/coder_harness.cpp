@@ -1,0 +1,121 @@
+#include "tests/compress/coder_harness.h"
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "compress/arith.h"
+#include "compress/bit_file.h"
+#include "compress/compress_file.h"
+#include "compress/lzss.h"
+#include "platform/platform.h"
+#include "tests/support/lq_test.h"
+
+void cz_reset_memory_streams() { std::memset(&MemoryStreams, 0, sizeof MemoryStreams); }
+
+namespace {
+// Every test starts in file mode with fresh records.
+struct ResetRegistration {
+    ResetRegistration() {
+        lq_register_reset([] {
+            cz_reset_memory_streams();
+            std::memset(&cs_data, 0, sizeof cs_data);
+            gPreCompressSize = 0;
+            cz_arith_memory_limit = 0;
+        });
+    }
+} registration;
+
+std::string slurp(const std::string& p) {
+    PfFaultPause pause;
+    std::ifstream f(p, std::ios::binary);
+    std::ostringstream os;
+    os << f.rdbuf();
+    return os.str();
+}
+
+struct MemorySetup {
+    PfGlobal block = nullptr;
+    MemorySetup(const std::string& input, int capacity) {
+        cz_reset_memory_streams();
+        if (capacity < 0) capacity = (int)input.size() + 1;
+        block = pf_global_alloc((uint32_t)(capacity > 0 ? capacity : 1));
+        MemoryStreams.in_buffer = (uint8_t*)input.data();
+        MemoryStreams.in_length = (int32_t)input.size();
+        MemoryStreams.out_block = block;
+        MemoryStreams.out_buffer = (uint8_t*)pf_global_lock(block);
+        MemoryStreams.out_capacity = capacity;
+    }
+    std::string output() const {
+        if (!MemoryStreams.out_buffer) return {};
+        return std::string((const char*)MemoryStreams.out_buffer, (size_t)MemoryStreams.out_pos);
+    }
+    ~MemorySetup() {
+        if (MemoryStreams.out_block) {
+            pf_global_unlock(MemoryStreams.out_block);
+            pf_global_free(MemoryStreams.out_block);
+        }
+        cz_reset_memory_streams();
+    }
+};
+}  // namespace
+
+CoderRun cz_compress_memory(Coder coder, const std::string& input, int capacity) {
+    MemorySetup setup(input, capacity);
+    CoderRun run;
+    BitFile* bf = OpenOutputBitFile(nullptr);
+    MemoryStreams.in_pos = 0;
+    run.result = coder == Coder::lzss ? iLzssCompress(nullptr, bf) : iArithCompress(nullptr, bf, 3);
+    run.close = iCloseOutputBitFile(bf);
+    run.io_error = MemoryStreams.io_error;
+    run.bytes = setup.output();
+    return run;
+}
+
+CoderRun cz_expand_memory(Coder coder, const std::string& input, int capacity) {
+    MemorySetup setup(input, capacity);
+    CoderRun run;
+    BitFile* bf = OpenInputBitFile(nullptr);
+    MemoryStreams.out_pos = 0;
+    run.result = coder == Coder::lzss ? iLzssExpand(bf, nullptr) : iArithExpand(bf, nullptr, 3);
+    CloseInputBitFile(bf);
+    run.io_error = MemoryStreams.io_error;
+    run.bytes = setup.output();
+    return run;
+}
+
+CoderRun cz_compress_file(Coder coder, const std::string& in_path, const std::string& out_path) {
+    cz_reset_memory_streams();
+    CoderRun run;
+    CzStream* in = cz_stream_open(in_path.c_str(), "rb");
+    BitFile* bf = OpenOutputBitFile(out_path.c_str());
+    if (!in || !bf) {
+        run.result = -100;
+    } else {
+        MemoryStreams.in_pos = 0;
+        run.result = coder == Coder::lzss ? iLzssCompress(in, bf) : iArithCompress(in, bf, 3);
+    }
+    if (bf) run.close = iCloseOutputBitFile(bf);
+    if (in) cz_stream_close(in);
+    run.io_error = MemoryStreams.io_error;
+    run.bytes = slurp(out_path);
+    return run;
+}
+
+CoderRun cz_expand_file(Coder coder, const std::string& in_path, const std::string& out_path) {
+    cz_reset_memory_streams();
+    CoderRun run;
+    BitFile* bf = OpenInputBitFile(in_path.c_str());
+    CzStream* out = cz_stream_open(out_path.c_str(), "wb");
+    if (!bf || !out) {
+        run.result = -100;
+    } else {
+        MemoryStreams.out_pos = 0;
+        run.result = coder == Coder::lzss ? iLzssExpand(bf, out) : iArithExpand(bf, out, 3);
+    }
+    if (out) run.close = cz_stream_close(out);
+    if (bf) CloseInputBitFile(bf);
+    run.io_error = MemoryStreams.io_error;
+    run.bytes = slurp(out_path);
+    return run;
+}
