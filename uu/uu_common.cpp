@@ -7,7 +7,6 @@
 #include "fileops/progress.h"
 
 char szTargetFilename[LQ_MAX_PATH];
-char szFileTitle[LQ_FILE_TITLE_SIZE];
 
 const char* const UU_READ_FAILED = " Could not read the file: %s";
 

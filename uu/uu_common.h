@@ -11,10 +11,9 @@
 // The path of the file that the last UU operation produced (or formed).
 extern char szTargetFilename[LQ_MAX_PATH];
 
-// The chosen file's final path component, filled by the open dialog and read
-// and written by the UU operations.
-const size_t LQ_FILE_TITLE_SIZE = 128;
-extern char szFileTitle[LQ_FILE_TITLE_SIZE];
+// The chosen file's final path component (szFileTitle, file_services.h) is
+// filled by the open dialog and read and written by the UU operations.
+const size_t LQ_FILE_TITLE_SIZE = sizeof szFileTitle;
 
 // Longest header, search and trailer line (their buffers hold one more).
 const size_t UU_HEADER_LINE = 644;
