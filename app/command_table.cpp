@@ -1,0 +1,96 @@
+// The command table: every menu entry and accelerator of the frame, by id.
+#include "app/commands.h"
+
+#include "app/app.h"
+
+// Rows follow the menu bar.  nullptr: the command's handler does not exist yet
+// and choosing it does nothing.
+const LqCommand lq_command_table[] = {
+    // File
+    {IDM_FILE_NEW, nullptr},
+    {IDM_FILE_OPEN, nullptr},
+    {IDM_FILE_CLOSE, lq_cmd_file_close},
+    {IDM_FILE_SAVE, nullptr},
+    {IDM_FILE_SAVEAS, nullptr},
+    {IDM_FILE_PRINT, nullptr},       // printing: app/cmd_print.cpp
+    {IDM_FILE_PRINTSETUP, nullptr},  // printing: app/cmd_print.cpp
+    {IDM_FILE_ANALYZE, nullptr},     // file analysis: app/cmd_analyze.cpp
+    {IDM_FILE_EXIT, lq_cmd_file_exit},
+
+    // Edit
+    {IDM_EDIT_UNDO, lq_cmd_edit},
+    {IDM_EDIT_CUT, lq_cmd_edit},
+    {IDM_EDIT_COPY, lq_cmd_edit},
+    {IDM_EDIT_PASTE, lq_cmd_edit},
+    {IDM_EDIT_DELETE, lq_cmd_edit},
+    {IDM_EDIT_SELECTALL, lq_cmd_edit},
+    {IDM_EDIT_WORDWRAP, lq_cmd_word_wrap},
+    {IDM_EDIT_FIND, nullptr},
+    {IDM_EDIT_FINDNEXT, nullptr},
+    {IDM_EDIT_FINDPREV, nullptr},
+
+    // Secure
+    {IDM_SECURE_NEW, nullptr},
+    {IDM_SECURE_OPEN, nullptr},
+    {IDM_SECURE_OPEN_UU, nullptr},  // secure file commands: app/cmd_secure.cpp
+    {IDM_SECURE_CLOSE, lq_cmd_file_close},
+    {IDM_SECURE_SAVE, nullptr},
+    {IDM_SECURE_SAVE_UU, nullptr},  // app/cmd_secure.cpp
+    {IDM_SECURE_SAVEAS, nullptr},
+    {IDM_SECURE_DECRYPT, nullptr},     // app/cmd_secure.cpp
+    {IDM_SECURE_DECRYPT_UU, nullptr},  // app/cmd_secure.cpp
+    {IDM_SECURE_ENCRYPT, nullptr},     // app/cmd_secure.cpp
+    {IDM_SECURE_ENCRYPT_UU, nullptr},  // app/cmd_secure.cpp
+    {IDM_SECURE_ANALYZE, nullptr},     // file analysis: app/cmd_analyze.cpp
+
+    // UU EnCoding: app/cmd_uu.cpp
+    {IDM_UU_ENCODE_TEXT, nullptr},
+    {IDM_UU_DECODE, nullptr},
+    {IDM_UU_ENCODE_BINARY, nullptr},
+    {IDM_UU_SPLIT, nullptr},
+    {IDM_UU_REBUILD, nullptr},
+
+    // Compression: app/cmd_compress.cpp
+    {IDM_COMPRESS_MAX, nullptr},
+    {IDM_COMPRESS_EXPAND, nullptr},
+    {IDM_COMPRESS_FAST, nullptr},
+
+    // Erase
+    {IDM_ERASE_WIPE, lq_cmd_wipe},
+
+    // Window
+    {IDM_WINDOW_TILEVERT, lq_cmd_window_arrange},
+    {IDM_WINDOW_TILEHORZ, lq_cmd_window_arrange},
+    {IDM_WINDOW_CASCADE, lq_cmd_window_arrange},
+    {IDM_WINDOW_ARRANGE, lq_cmd_window_arrange},
+    {IDM_WINDOW_CLOSEALL, lq_cmd_close_all},
+    {IDM_WINDOW_WORDWRAP, lq_cmd_word_wrap},
+
+    // Help
+    {IDM_HELP_CONTENTS, lq_cmd_help},
+    {IDM_HELP_SEARCH, lq_cmd_help},
+    {IDM_HELP_SUPPORT, lq_cmd_help},
+    {IDM_HELP_KEYBOARD, lq_cmd_help},
+    {IDM_HELP_PASSWORDS, lq_cmd_help},
+    {IDM_HELP_USINGHELP, lq_cmd_help},
+    {IDM_HELP_ABOUT, lq_cmd_about},
+};
+const int lq_command_count = int(sizeof(lq_command_table) / sizeof(lq_command_table[0]));
+
+const LqCommand* lq_find_command(int id) {
+    for (const LqCommand& c : lq_command_table)
+        if (c.id == id) return &c;
+    return nullptr;
+}
+
+int iDoFrameCommand(HWND frame, int id) {
+    const LqCommand* c = lq_find_command(id);
+    if (!c) {
+        // The Window menu's list of editor windows (4100 and up) and anything
+        // the platform adds: the default frame procedure activates the window.
+        DefFrameProcA(frame, hwndMDIClient, WM_COMMAND, WPARAM(id), 0);
+        return 0;
+    }
+    if (c->handler) c->handler(frame, id);
+    return 0;
+}

@@ -1,0 +1,4 @@
+#include "app/find.h"
+
+char szFindText[256];
+BOOL bFindCaseSensitive;

@@ -1,0 +1,313 @@
+#include "tests/app/gui_harness.h"
+
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "app/app.h"
+#include "app/find.h"
+#include "fileops/progress.h"
+#include "platform/ui.h"
+
+namespace {
+struct Pending {
+    LqDialogAction action;
+    HWND dialog;  // 0: the next new dialog; otherwise this one again
+};
+std::deque<Pending> actions;
+std::set<HWND> handled;  // dialogs an action has already run on
+UINT_PTR timer_id;
+std::vector<LqHelpCall> help_calls;
+
+BOOL WINAPI recording_help(HWND, LPCSTR file, UINT cmd, ULONG_PTR data) {
+    LqHelpCall c{file ? file : "", cmd, ""};
+    if (cmd == HELP_PARTIALKEY && data) c.key = reinterpret_cast<const char*>(data);
+    help_calls.push_back(c);
+    return TRUE;
+}
+
+BOOL CALLBACK collect_dialog(HWND w, LPARAM out) {
+    if (lq_gui_class(w) != "#32770" || !IsWindowVisible(w) || !IsWindowEnabled(w)) return TRUE;
+    if (intptr_t(w) == hwndProgress || handled.count(w)) return TRUE;
+    *reinterpret_cast<HWND*>(out) = w;
+    return FALSE;  // the first in z-order: the newest dialog
+}
+
+void CALLBACK on_tick(HWND, UINT, UINT_PTR, DWORD) {
+    if (actions.empty()) return;
+    for (auto it = handled.begin(); it != handled.end();)
+        it = IsWindow(*it) ? std::next(it) : handled.erase(it);
+    Pending next = actions.front();
+    HWND dlg = next.dialog;
+    if (dlg) {
+        if (!IsWindow(dlg)) return;
+    } else {
+        EnumThreadWindows(GetCurrentThreadId(), collect_dialog, LPARAM(&dlg));
+        if (!dlg) return;
+        handled.insert(dlg);
+    }
+    // Taken off the queue before it runs: an action may start a modal loop in
+    // which the following actions must find their own dialogs.
+    actions.pop_front();
+    next.action(dlg);
+}
+
+int real_box(const char* text, const char* caption, unsigned style) {
+    lq_boxes().push_back(RecordedBox{caption ? caption : "", text ? text : "", style});
+    return MessageBoxA(hwndFrame, text, caption, style);
+}
+
+void reset_app_records() {
+    hwndFrame = hwndMDIClient = hwndActiveChild = hwndActiveEdit = nullptr;
+    if (hAccel) DestroyAcceleratorTable(hAccel);
+    hAccel = nullptr;
+    dwNewChildStyle = WS_MINIMIZE;
+    ofnShared = OPENFILENAMEA{};
+    szFileName[0] = szFileTitle[0] = szHelpFile[0] = 0;
+    szFindText[0] = 0;
+    bFindCaseSensitive = FALSE;
+}
+
+void stop_frame() {
+    iShowProgress(-1);
+    if (hwndFrame && IsWindow(hwndFrame)) {
+        DestroyWindow(hwndFrame);
+        // The frame posts the quit message as it goes; take it off the queue.
+        MSG msg;
+        for (int i = 0; i < 1000; ++i) {
+            if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) break;
+            if (msg.message == WM_QUIT) break;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    UnregisterClassA("lqdwchild", hInst);
+    UnregisterClassA("lqdwframe", hInst);
+    reset_app_records();
+}
+
+// ---------------------------------------------------------------- PNG writer
+uint32_t crc_table[256];
+uint32_t crc32(const uint8_t* p, size_t n, uint32_t c = 0) {
+    if (!crc_table[1])
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t v = i;
+            for (int k = 0; k < 8; ++k) v = v & 1 ? 0xEDB88320u ^ (v >> 1) : v >> 1;
+            crc_table[i] = v;
+        }
+    c = ~c;
+    for (size_t i = 0; i < n; ++i) c = crc_table[(c ^ p[i]) & 0xFF] ^ (c >> 8);
+    return ~c;
+}
+
+void put32(std::string& s, uint32_t v) {
+    for (int i = 3; i >= 0; --i) s += char(v >> (8 * i));
+}
+
+void chunk(std::string& png, const char* type, const std::string& data) {
+    put32(png, uint32_t(data.size()));
+    std::string body = std::string(type, 4) + data;
+    png += body;
+    put32(png, crc32(reinterpret_cast<const uint8_t*>(body.data()), body.size()));
+}
+
+// RGB rows top-down into a PNG with stored (uncompressed) deflate blocks.
+std::string encode_png(int w, int h, const std::vector<uint8_t>& rgb) {
+    std::string raw;
+    for (int y = 0; y < h; ++y) {
+        raw += '\0';  // filter: none
+        raw.append(reinterpret_cast<const char*>(&rgb[size_t(y) * w * 3]), size_t(w) * 3);
+    }
+    std::string z = "\x78\x01";
+    size_t pos = 0;
+    do {
+        size_t n = std::min<size_t>(65535, raw.size() - pos);
+        z += char(pos + n == raw.size() ? 1 : 0);
+        z += char(n & 0xFF);
+        z += char(n >> 8);
+        z += char(~n & 0xFF);
+        z += char((~n >> 8) & 0xFF);
+        z.append(raw, pos, n);
+        pos += n;
+    } while (pos < raw.size());
+    uint32_t a = 1, b = 0;
+    for (unsigned char c : raw) {
+        a = (a + c) % 65521;
+        b = (b + a) % 65521;
+    }
+    put32(z, (b << 16) | a);
+
+    std::string png = "\x89PNG\r\n\x1a\n";
+    std::string ihdr;
+    put32(ihdr, uint32_t(w));
+    put32(ihdr, uint32_t(h));
+    ihdr += std::string("\x08\x02\x00\x00\x00", 5);  // 8-bit RGB
+    chunk(png, "IHDR", ihdr);
+    chunk(png, "IDAT", z);
+    chunk(png, "IEND", "");
+    return png;
+}
+
+// The window's pixels (whole window, frame included), RGB top-down.
+bool capture(HWND w, int* width, int* height, std::vector<uint8_t>* rgb) {
+    RECT r;
+    if (!GetWindowRect(w, &r)) return false;
+    int cw = r.right - r.left, ch = r.bottom - r.top;
+    if (cw <= 0 || ch <= 0) return false;
+    HDC wdc = GetWindowDC(w);
+    HDC mdc = CreateCompatibleDC(wdc);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = cw;
+    bi.bmiHeader.biHeight = -ch;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bm = CreateDIBSection(mdc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mdc, bm);
+    bool ok = BitBlt(mdc, 0, 0, cw, ch, wdc, 0, 0, SRCCOPY) != 0;
+    GdiFlush();
+    if (ok) {
+        rgb->resize(size_t(cw) * ch * 3);
+        const uint8_t* p = static_cast<const uint8_t*>(bits);
+        for (size_t i = 0; i < size_t(cw) * ch; ++i) {
+            (*rgb)[i * 3] = p[i * 4 + 2];
+            (*rgb)[i * 3 + 1] = p[i * 4 + 1];
+            (*rgb)[i * 3 + 2] = p[i * 4];
+        }
+        *width = cw;
+        *height = ch;
+    }
+    SelectObject(mdc, old);
+    DeleteObject(bm);
+    DeleteDC(mdc);
+    ReleaseDC(w, wdc);
+    return ok;
+}
+}  // namespace
+
+void LqGuiTest::SetUp() {
+    LqTest::SetUp();
+    actions.clear();
+    handled.clear();
+    help_calls.clear();
+    lq_win_help = recording_help;
+    timer_id = SetTimer(nullptr, 0, 20, on_tick);
+    ASSERT_TRUE(lq_app_start(GetModuleHandleA(nullptr), "", SW_SHOWNORMAL));
+}
+
+void LqGuiTest::TearDown() {
+    EXPECT_EQ(lq_gui_pending(), 0u) << "a queued dialog action was never used";
+    actions.clear();
+    stop_frame();
+    KillTimer(nullptr, timer_id);
+    lq_win_help = WinHelpA;
+    LqTest::TearDown();
+}
+
+void LqGuiTest::restart(const char* command_line) {
+    stop_frame();
+    ASSERT_TRUE(lq_app_start(GetModuleHandleA(nullptr), command_line, SW_SHOWNORMAL));
+}
+
+void LqGuiTest::command(int id) { SendMessageA(hwndFrame, WM_COMMAND, WPARAM(id), 0); }
+
+void lq_gui_on_dialog(LqDialogAction action) { actions.push_back(Pending{action, nullptr}); }
+void lq_gui_again(HWND dlg, LqDialogAction action) { actions.push_front(Pending{action, dlg}); }
+size_t lq_gui_pending() { return actions.size(); }
+
+void lq_gui_pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+void lq_gui_click(HWND dlg, int id) {
+    HWND button = GetDlgItem(dlg, id);
+    ASSERT_TRUE(button) << "no control " << id;
+    ASSERT_TRUE(IsWindowEnabled(button)) << "control " << id << " is disabled";
+    PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+void lq_gui_key(UINT vk) {
+    HWND focus = GetFocus();
+    ASSERT_TRUE(focus) << "no window has the focus";
+    UINT scan = MapVirtualKeyA(vk, 0);
+    PostMessageA(focus, WM_KEYDOWN, vk, LPARAM(1 | (scan << 16)));
+    PostMessageA(focus, WM_KEYUP, vk, LPARAM(1 | (scan << 16) | (3u << 30)));
+}
+
+void lq_gui_close_box(HWND w) { PostMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+std::string lq_gui_text(HWND w) {
+    char buf[1024] = "";
+    GetWindowTextA(w, buf, sizeof buf);
+    return buf;
+}
+
+std::string lq_gui_item_text(HWND dlg, int id) { return lq_gui_text(GetDlgItem(dlg, id)); }
+
+std::string lq_gui_class(HWND w) {
+    char buf[64] = "";
+    GetClassNameA(w, buf, sizeof buf);
+    return buf;
+}
+
+void lq_gui_choose_file(const std::string& path, const char* title) {
+    std::string want = title ? title : "";
+    lq_gui_on_dialog([path, want](HWND dlg) {
+        if (!want.empty()) {
+            EXPECT_EQ(lq_gui_text(dlg), want);
+        }
+        // The file name box of the explorer-style dialog (cmb13).
+        HWND name = GetDlgItem(dlg, 0x47C);
+        if (!name) name = GetDlgItem(dlg, 0x480);  // edt1 of the older layout
+        ASSERT_TRUE(name) << "no file name box";
+        SetWindowTextA(name, path.c_str());
+        PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+    });
+}
+
+void lq_gui_cancel_file_dialog(const char* title) {
+    std::string want = title ? title : "";
+    lq_gui_on_dialog([want](HWND dlg) {
+        if (!want.empty()) {
+            EXPECT_EQ(lq_gui_text(dlg), want);
+        }
+        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    });
+}
+
+void lq_gui_use_real_message_boxes() { lq_set_message_box(real_box); }
+
+void lq_gui_answer_real_box(int button_id, const std::string& screenshot_name) {
+    lq_gui_on_dialog([button_id, screenshot_name](HWND box) {
+        if (!screenshot_name.empty()) lq_gui_screenshot(box, screenshot_name);
+        lq_gui_click(box, button_id);
+    });
+}
+
+bool lq_gui_screenshot(HWND w, const std::string& name) {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    if (!capture(w, &width, &height, &rgb)) return false;
+    std::filesystem::path dir = std::filesystem::path(lq_artifact_dir()) / "screenshots";
+    std::filesystem::create_directories(dir);
+    std::ofstream f(dir / (name + ".png"), std::ios::binary | std::ios::trunc);
+    std::string png = encode_png(width, height, rgb);
+    f.write(png.data(), std::streamsize(png.size()));
+    return f.good();
+}
+
+uint32_t lq_gui_pixel(HWND w, int x, int y) {
+    HDC dc = GetDC(w);
+    COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(w, dc);
+    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+}
+
+std::vector<LqHelpCall>& lq_gui_help_calls() { return help_calls; }
