@@ -9,6 +9,16 @@
 #include <vector>
 
 #include "crypt/veil_stats.h"
+#include "tests/support/lq_test.h"
+
+// Every test of the subsystem starts from the start-up state of its records.
+class CryptTest : public LqTest {
+  protected:
+    void SetUp() override {
+        LqTest::SetUp();
+        lq_crypt_reset();
+    }
+};
 
 // An older record of 774, 390, 287 or 277 bytes, zero-filled with its size in
 // its last two bytes.  Setting a field the layout lacks does nothing.

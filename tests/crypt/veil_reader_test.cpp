@@ -9,9 +9,6 @@
 
 namespace {
 
-void reset_crypt() { lq_crypt_reset(); }
-const bool registered = (lq_register_reset(reset_crypt), true);
-
 const char* const unsupported_caption = "Lockquill(TM) ERROR: iReadVeilStats ";
 const char* const warning_caption = "Lockquill(TM) WARNING: iReadVeilStats";
 
@@ -20,7 +17,7 @@ std::string unsupported_text(const std::string& p) {
            " is either not supported in this version or not a Lockquill Encrypted file ";
 }
 
-class ReadVeilStats : public LqTest {
+class ReadVeilStats : public CryptTest {
   protected:
     int read(const std::string& p, int16_t ask_old = 1, int16_t show = 1) {
         std::memset(&rec, 0, sizeof rec);
@@ -236,7 +233,7 @@ TEST_F(ReadVeilStats, EarlierModesOver32000BytesAreQuestioned) {
     EXPECT_EQ(gMakeBackup, 1);
 }
 
-class ScanFileBytes : public LqTest {
+class ScanFileBytes : public CryptTest {
   protected:
     int scan(const std::string& p, int16_t read_header = 1) {
         return iScanFileBytes(p.c_str(), &rec, read_header, &header, 1, 1);

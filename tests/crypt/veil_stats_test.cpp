@@ -9,7 +9,7 @@
 
 namespace {
 
-class VeilStatsRecord : public LqTest {};
+class VeilStatsRecord : public CryptTest {};
 
 VeilStats sample() {
     VeilStats r;

@@ -6,13 +6,11 @@
 
 #include "crypt/veilmix.h"
 #include "fileops/progress.h"
+#include "tests/crypt/crypt_test_util.h"
 #include "tests/crypt/veilmix_reference.h"
 #include "tests/support/lq_test.h"
 
 namespace {
-
-void reset_crypt() { lq_crypt_reset(); }
-const bool registered = (lq_register_reset(reset_crypt), true);
 
 void start(const std::string& p1, const std::string& p2, int mode) {
     std::memset(gPassword1, 0, sizeof gPassword1);
@@ -58,7 +56,7 @@ std::string counting(size_t n) {
 
 const std::string fox = "The quick brown fox jumps over the lazy dog.";
 
-class Veilmix : public LqTest {};
+class Veilmix : public CryptTest {};
 
 // Vectors made once by this implementation; the tests below check the
 // properties that make them right (and a literal transcription agrees).
