@@ -153,6 +153,11 @@ TEST_F(UUSplit, ThreeMillionBytesWithMaximum500NeedsMoreThan10000Parts) {
 }
 
 TEST_F(UUSplit, AFile10001PartsWouldNeedStopsAfter10000) {
+#ifdef _WIN32
+    // Ten thousand files with their attributes take two minutes under Wine;
+    // the rule is the same on every platform and runs in the native suite.
+    GTEST_SKIP() << "10000 part files: native suite only";
+#endif
     // Lines of 441 characters: one per part of at most 700 bytes; 10001 of
     // them keep size / (700 - 258) at 10000 or less.
     std::string line(440, 'L');
