@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # lockquill-cli end to end: exit codes, messages on standard error, files left
-# on disk.  Each subcommand adds its cases in a cli_<name>.sh beside this file;
+# on disk.  Each subcommand adds its cases in a cases_<name>.sh beside this file;
 # they use the helpers below.
 set -u
 cli=$1
@@ -55,7 +55,7 @@ expect_code 2 "wipe a missing file" "$cli" wipe missing.txt
 expect_err "Lockquill(TM) ERROR: iWipeFile:  COULD NOT obtain and/or remove Read Only attributes of the file missing.txt to WIPE it!"
 expect_code 2 "wipe without a file" "$cli" wipe
 
-for extra in "$here"/cli_*.sh; do
+for extra in "$here"/cases_*.sh; do
   [ -f "$extra" ] && source "$extra"
 done
 
