@@ -14,7 +14,11 @@ namespace fs = std::filesystem;
 namespace {
 std::vector<RecordedBox> boxes;
 std::deque<int> answers;
-std::vector<LqResetFn> resets;
+// Registered from static initialisers of other files: constructed on first use.
+std::vector<LqResetFn>& resets() {
+    static std::vector<LqResetFn> v;
+    return v;
+}
 int counter;
 
 int recording_box(const char* text, const char* caption, unsigned style) {
@@ -31,7 +35,7 @@ int recording_box(const char* text, const char* caption, unsigned style) {
 std::vector<RecordedBox>& lq_boxes() { return boxes; }
 void lq_boxes_clear() { boxes.clear(); }
 void lq_answer_next(int answer) { answers.push_back(answer); }
-void lq_register_reset(LqResetFn fn) { resets.push_back(fn); }
+void lq_register_reset(LqResetFn fn) { resets().push_back(fn); }
 
 std::string lq_boxes_dump() {
     std::ostringstream os;
@@ -49,7 +53,7 @@ void LqTest::SetUp() {
     lq_set_progress_ui(nullptr);
     szMessageBuffer[0] = 0;
     iShowProgress(-1);
-    for (auto fn : resets) fn();
+    for (auto fn : resets()) fn();
     old_cwd_ = fs::current_path().string();
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "_" + info->name();
