@@ -7,11 +7,11 @@
 // and choosing it does nothing.
 const LqCommand lq_command_table[] = {
     // File
-    {IDM_FILE_NEW, nullptr},
-    {IDM_FILE_OPEN, nullptr},
+    {IDM_FILE_NEW, lq_cmd_file_new},
+    {IDM_FILE_OPEN, lq_cmd_file_open},
     {IDM_FILE_CLOSE, lq_cmd_file_close},
-    {IDM_FILE_SAVE, nullptr},
-    {IDM_FILE_SAVEAS, nullptr},
+    {IDM_FILE_SAVE, lq_cmd_file_save},
+    {IDM_FILE_SAVEAS, lq_cmd_file_save_as},
     {IDM_FILE_PRINT, nullptr},       // printing: app/cmd_print.cpp
     {IDM_FILE_PRINTSETUP, nullptr},  // printing: app/cmd_print.cpp
     {IDM_FILE_ANALYZE, nullptr},     // file analysis: app/cmd_analyze.cpp
@@ -25,18 +25,18 @@ const LqCommand lq_command_table[] = {
     {IDM_EDIT_DELETE, lq_cmd_edit},
     {IDM_EDIT_SELECTALL, lq_cmd_edit},
     {IDM_EDIT_WORDWRAP, lq_cmd_word_wrap},
-    {IDM_EDIT_FIND, nullptr},
-    {IDM_EDIT_FINDNEXT, nullptr},
-    {IDM_EDIT_FINDPREV, nullptr},
+    {IDM_EDIT_FIND, lq_cmd_find},
+    {IDM_EDIT_FINDNEXT, lq_cmd_find_next},
+    {IDM_EDIT_FINDPREV, lq_cmd_find_previous},
 
     // Secure
-    {IDM_SECURE_NEW, nullptr},
-    {IDM_SECURE_OPEN, nullptr},
+    {IDM_SECURE_NEW, lq_cmd_secure_new},
+    {IDM_SECURE_OPEN, lq_cmd_secure_open},
     {IDM_SECURE_OPEN_UU, nullptr},  // secure file commands: app/cmd_secure.cpp
     {IDM_SECURE_CLOSE, lq_cmd_file_close},
-    {IDM_SECURE_SAVE, nullptr},
+    {IDM_SECURE_SAVE, lq_cmd_secure_save},
     {IDM_SECURE_SAVE_UU, nullptr},  // app/cmd_secure.cpp
-    {IDM_SECURE_SAVEAS, nullptr},
+    {IDM_SECURE_SAVEAS, lq_cmd_secure_save_as},
     {IDM_SECURE_DECRYPT, nullptr},     // app/cmd_secure.cpp
     {IDM_SECURE_DECRYPT_UU, nullptr},  // app/cmd_secure.cpp
     {IDM_SECURE_ENCRYPT, nullptr},     // app/cmd_secure.cpp

@@ -3,11 +3,16 @@
 #include "app/app.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstring>
+#include <vector>
 
+#include "app/editor.h"
 #include "app/editor_words.h"
 #include "app/progress_window.h"
+#include "crypt/veil_stats.h"
+#include "uu/uu_common.h"
 #include "fileops/file_services.h"
 
 HINSTANCE hInst;
@@ -41,15 +46,37 @@ bool create_frame(int show) {
     return true;
 }
 
-// Steps 5 and 6: the command line is one file name, taken whole.
+// Steps 5 and 6: the command line is one file name, taken whole (blanks
+// included).  Quotes around it are taken off: no file name holds a quote,
+// and a starting shell puts them around a name with blanks.
 void open_command_line_file(const char* command_line) {
-    // Editor windows arrive with the editor; until then the name is ignored.
-    (void)command_line;
+    size_t n = command_line ? std::strlen(command_line) : 0;
+    if (n > 0) {
+        std::vector<char> name(command_line, command_line + n + 1);
+        if (n >= 2 && name[0] == '"' && name[n - 1] == '"') {
+            name[n - 1] = 0;
+            name.erase(name.begin());
+        }
+        if (name[0]) hAddEditWindow(name.data(), FALSE);  // created minimized
+    }
     dwNewChildStyle = 0;
+}
+
+// Files dropped on the frame open in drop order.
+void open_dropped_files(HDROP drop) {
+    char name[512];
+    UINT count = DragQueryFileA(drop, 0xFFFFFFFF, name, sizeof name);
+    for (UINT i = 0; i < count; ++i)
+        if (DragQueryFileA(drop, i, name, sizeof name)) hAddEditWindow(name, FALSE);
+    DragFinish(drop);
 }
 
 // The records shared by every Part, as the first command finds them.
 void prepare_shared_state() {
+    iDefaultVeilStats(&gVeilStats);
+    iDefaultVeilStats(&gDlgVeilStats);
+    gRiddle[0] = 0;
+    szTargetFilename[0] = 0;
     szFileTitle[0] = 0;
     ofnShared.lpstrFile = szFileName;
     ofnShared.nMaxFile = sizeof(szFileName);
@@ -85,7 +112,7 @@ BOOL bRegisterWindowClasses() {
     wc.lpszClassName = frame_class;
     if (!RegisterClassA(&wc)) return FALSE;
 
-    wc.lpfnWndProc = DefMDIChildProcA;  // editor windows arrive with the editor
+    wc.lpfnWndProc = MPMDICHILDWNDPROC;
     wc.hIcon = LoadIconA(hInst, MAKEINTRESOURCEA(IDI_DOCUMENT));
     wc.lpszMenuName = nullptr;
     wc.cbWndExtra = LQ_CHILD_EXTRA_BYTES;
@@ -113,6 +140,7 @@ LRESULT CALLBACK MPFRAMEWNDPROC(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpara
         case WM_CREATE: create_client_window(hwnd); return 0;
         case WM_COMMAND: iDoFrameCommand(hwnd, LOWORD(wparam)); return 0;
         case WM_INITMENU: iInitMenu(HMENU(wparam)); return 0;
+        case WM_DROPFILES: open_dropped_files(HDROP(wparam)); return 1;
         case WM_CLOSE:
             if (lq_query_close_children()) DestroyWindow(hwnd);
             return 0;
