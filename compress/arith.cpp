@@ -20,6 +20,12 @@
 // are set only when the coder escapes out of a table; a generation number
 // clears them all at once.
 //
+// Model flush.  A flush halves every table of order 0 and above, which would
+// cost a pass over the whole model each time (on data that does not compress,
+// every 256 bytes).  Instead the model counts its flushes and each table the
+// ones it has taken in; a table catches up (count >> missed flushes, the same
+// as halving that many times) before its counts are read or changed.
+//
 // Memory.  Tables and their arrays come from an arena owned by the call and
 // released with it; arrays grow by doubling and give their old block back to
 // a free list of its size class.  Tables of the maximum order never follow a
@@ -112,13 +118,12 @@ struct Model {
     int order = 0;            // the table in which the next symbol is tried
     ContextTable* slots[10];  // orders -2 to 7 at index order + 2
     ContextTable* order_minus1 = nullptr;
-    ContextTable* last_made = nullptr;
     uint32_t excluded[256];  // == generation: excluded for the current symbol
     uint32_t generation = 1;
     int excluded_count = 0;  // distinct symbols excluded for the current symbol
     int found[10];           // entry of the symbol per order while coding it, or -1
     uint32_t tables = 0;
-    uint32_t flushes = 0;
+    uint32_t flushes = 0;  // also the flush epoch tables catch up to
 
     Model() {
         std::memset(slots, 0, sizeof slots);
@@ -150,8 +155,7 @@ ContextTable* new_table(Model& m, ContextTable* shorter, int order) {
     t->last_index = -1;
     t->shorter = shorter;
     t->order = order;
-    t->next_made = m.last_made;
-    m.last_made = t;
+    t->flush_epoch = m.flushes;
     ++m.tables;
     return t;
 }
@@ -239,6 +243,24 @@ void halve_table(ContextTable* t) {
     t->max_count = max;
 }
 
+// Applies the model flushes the table has missed.
+inline void catch_up(const Model& m, ContextTable* t) {
+    if (t->flush_epoch == m.flushes) return;
+    uint32_t missed = m.flushes - t->flush_epoch;
+    t->flush_epoch = m.flushes;
+    if (t->order < 0 || t->last_index < 0) return;
+    int shift = missed > 8 ? 8 : (int)missed;
+    int sum = 0, max = 0;
+    for (int i = 0; i <= t->last_index; ++i) {
+        int c = *count_of(t, i) >> shift;
+        *count_of(t, i) = (uint8_t)c;
+        sum += c;
+        if (c > max) max = c;
+    }
+    t->sum = sum;
+    t->max_count = max;
+}
+
 // A new empty table (shorter u) linked from t's entry for s (added with
 // count 0 when missing).
 ContextTable* create_child(Model& m, ContextTable* t, int s, ContextTable* u) {
@@ -292,6 +314,7 @@ inline bool is_included(const Model& m, int symbol) { return m.excluded[symbol] 
 // included sum (totals[1] before its 16-bit cut), *scale is totals[0].
 // Halves the table while totals[0] is 16383 or more.
 void build_totals(Model& m, ContextTable* t, int32_t* included, int16_t* scale) {
+    catch_up(m, t);
     for (;;) {
         int32_t sum;
         if (m.order == -2 || m.excluded_count == 0) {
@@ -355,6 +378,7 @@ inline int32_t included_before(const Model& m, ContextTable* t, int i) {
 
 // Updates table t with byte s, whose entry (when known) is at `index`.
 bool update_table(Model& m, ContextTable* t, int s, int index) {
+    catch_up(m, t);
     int i = index >= 0 ? index : find_symbol(t, s);
     if (i < 0 && (i = append_entry(m, t, s)) < 0) return false;
     uint8_t c = *count_of(t, i);
@@ -411,11 +435,8 @@ bool advance_context(Model& m, int symbol) {
 
 // Halves every table reachable from the order-0 table: all tables of order 0
 // and above (each is linked from exactly one entry of a shorter context).
-void flush_model(Model& m) {
-    for (ContextTable* t = m.last_made; t; t = t->next_made)
-        if (t->order >= 0) halve_table(t);
-    ++m.flushes;
-}
+// Each table takes the halving in when it is next used (catch_up).
+void flush_model(Model& m) { ++m.flushes; }
 
 void finish_stats(const Model& m) {
     cz_arith_stats.tables = m.tables;

@@ -23,11 +23,11 @@ struct ContextTable {
     uint8_t* entries;  // symbol[i] = entries[2i], count[i] = entries[2i+1]
     ContextTable* shorter;
     // Kept by the coder alongside the fields above:
-    int32_t sum;              // sum of all counts
-    int32_t max_count;        // largest count
-    int32_t capacity;         // entries the arrays can hold
-    int32_t order;            // -2 to the maximum order
-    ContextTable* next_made;  // the table made before this one (all tables of a call)
+    int32_t sum;           // sum of all counts
+    int32_t max_count;     // largest count
+    int32_t capacity;      // entries the arrays can hold
+    int32_t order;         // -2 to the maximum order
+    uint32_t flush_epoch;  // model flushes already applied to the counts
 };
 
 // A symbol occupies [low_total, high_total) of scale.

@@ -1,0 +1,276 @@
+// Compression benchmark: our two coders beside their peers on one corpus.
+//
+//   bench_compress [CORPUS_DIR] [MEGABYTES]
+//
+// The corpus is built once in CORPUS_DIR (default ./compress-corpus) and
+// reused: text.bin (the plain-text documentation of this system, files in
+// sorted path order, .gz files expanded), exe.bin (the start of the C++
+// compiler's executable), random.bin (fixed-seed pseudo-random bytes), each
+// MEGABYTES (default 10) long.  Every coder runs file to file; a peer whose
+// tool is missing is skipped.  Times are the best of three runs.
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "compress/arith.h"
+#include "compress/bit_file.h"
+#include "compress/byte_stream.h"
+#include "compress/lzss.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+size_t corpus_bytes = 10u << 20;
+
+double now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+bool run_shell(const std::string& cmd) { return std::system(cmd.c_str()) == 0; }
+
+bool have_tool(const char* tool) {
+    return run_shell(std::string("command -v ") + tool + " >/dev/null 2>&1");
+}
+
+std::string shell_quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+long file_size(const std::string& p) {
+    std::error_code ec;
+    auto n = fs::file_size(p, ec);
+    return ec ? -1 : (long)n;
+}
+
+void write_all(const std::string& p, const std::string& bytes) {
+    std::ofstream f(p, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), (std::streamsize)bytes.size());
+}
+
+std::string read_all(const std::string& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::ostringstream os;
+    os << f.rdbuf();
+    return os.str();
+}
+
+void build_text(const std::string& out) {
+    std::vector<std::string> files;
+    for (auto& e : fs::recursive_directory_iterator("/usr/share/doc",
+                                                    fs::directory_options::skip_permission_denied))
+        if (e.is_regular_file()) files.push_back(e.path().string());
+    std::sort(files.begin(), files.end());
+    std::string text;
+    for (const std::string& f : files) {
+        if (text.size() >= corpus_bytes) break;
+        std::string body;
+        if (f.size() > 3 && f.compare(f.size() - 3, 3, ".gz") == 0) {
+            std::string tmp = out + ".part";
+            if (!run_shell("gzip -dc " + shell_quote(f) + " > " + shell_quote(tmp) +
+                           " 2>/dev/null"))
+                continue;
+            body = read_all(tmp);
+            fs::remove(tmp);
+        } else {
+            body = read_all(f);
+        }
+        // Plain text only: no NUL bytes in the first kilobyte.
+        if (body.empty() || body.substr(0, 1024).find('\0') != std::string::npos) continue;
+        text += body;
+    }
+    text.resize(std::min(text.size(), corpus_bytes));
+    write_all(out, text);
+}
+
+void build_exe(const std::string& out) {
+    const char* candidates[] = {"/usr/lib/gcc/x86_64-linux-gnu/12/cc1plus",
+                                "/usr/lib/gcc/x86_64-linux-gnu/13/cc1plus", "/usr/bin/cmake"};
+    std::string body;
+    for (const char* c : candidates) {
+        body = read_all(c);
+        if (body.size() >= corpus_bytes) break;
+    }
+    body.resize(std::min(body.size(), corpus_bytes));
+    write_all(out, body);
+}
+
+void build_random(const std::string& out) {
+    std::string s(corpus_bytes, '\0');
+    uint64_t x = 0x9E3779B97F4A7C15ull;
+    for (size_t i = 0; i < s.size(); ++i) {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        s[i] = (char)(x >> 24);
+    }
+    write_all(out, s);
+}
+
+double best_of_three(const std::function<bool()>& f) {
+    double best = 1e30;
+    for (int i = 0; i < 3; ++i) {
+        double t0 = now();
+        if (!f()) return -1;
+        best = std::min(best, now() - t0);
+    }
+    return best;
+}
+
+enum class Coder { lzss, arith };
+
+bool our_compress(Coder c, const std::string& in, const std::string& out) {
+    std::memset(&MemoryStreams, 0, sizeof MemoryStreams);
+    CzStream* s = cz_stream_open(in.c_str(), "rb");
+    BitFile* bf = OpenOutputBitFile(out.c_str());
+    if (!s || !bf) return false;
+    int r = c == Coder::lzss ? iLzssCompress(s, bf) : iArithCompress(s, bf, 3);
+    int closed = iCloseOutputBitFile(bf);
+    cz_stream_close(s);
+    return r == 0 && closed == 0;
+}
+
+bool our_expand(Coder c, const std::string& in, const std::string& out) {
+    std::memset(&MemoryStreams, 0, sizeof MemoryStreams);
+    BitFile* bf = OpenInputBitFile(in.c_str());
+    CzStream* s = cz_stream_open(out.c_str(), "wb");
+    if (!s || !bf) return false;
+    int r = c == Coder::lzss ? iLzssExpand(bf, s) : iArithExpand(bf, s, 3);
+    int closed = cz_stream_close(s);
+    CloseInputBitFile(bf);
+    return r == 0 && closed == 0;
+}
+
+struct Result {
+    std::string name;
+    double compress_s = -1, expand_s = -1;
+    long size = -1;
+};
+
+double mbps(double seconds) { return seconds > 0 ? corpus_bytes / 1e6 / seconds : 0; }
+
+void print_row(const Result& r, long original) {
+    std::printf("  %-22s %8.1f MB/s  %8.1f MB/s  %6.1f%%\n", r.name.c_str(), mbps(r.compress_s),
+                mbps(r.expand_s), r.size > 0 ? 100.0 * r.size / original : 0.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string dir = argc > 1 ? argv[1] : "compress-corpus";
+    if (argc > 2) corpus_bytes = (size_t)std::atol(argv[2]) << 20;
+    fs::create_directories(dir);
+    std::string text = dir + "/text.bin", exe = dir + "/exe.bin", rnd = dir + "/random.bin";
+    if (file_size(text) != (long)corpus_bytes) build_text(text);
+    if (file_size(exe) != (long)corpus_bytes) build_exe(exe);
+    if (file_size(rnd) != (long)corpus_bytes) build_random(rnd);
+
+    bool have_gzip = have_tool("gzip"), have_bzip2 = have_tool("bzip2"), have_7z = have_tool("7z");
+    std::printf("corpus: %s, %zu bytes per file; best of 3 runs, file to file\n", dir.c_str(),
+                corpus_bytes);
+    for (const std::string& in : {text, exe, rnd}) {
+        long original = file_size(in);
+        std::printf("\n%s (%ld bytes)          compress       expand      size\n",
+                    fs::path(in).filename().c_str(), original);
+        std::string tmp = dir + "/tmp", back = dir + "/back";
+        std::vector<Result> rows;
+        for (Coder c : {Coder::lzss, Coder::arith}) {
+            Result r;
+            r.name = c == Coder::lzss ? "ours LZSS" : "ours arith order 3";
+            r.compress_s = best_of_three([&] { return our_compress(c, in, tmp); });
+            r.size = file_size(tmp);
+            r.expand_s = best_of_three([&] { return our_expand(c, tmp, back); });
+            if (read_all(back) != read_all(in))
+                std::printf("  !! %s round trip FAILED\n", r.name.c_str());
+            if (c == Coder::arith)
+                std::printf(
+                    "  arith model: %u contexts, %.1f MB peak, %.1f bytes per context, %u "
+                    "flushes\n",
+                    cz_arith_stats.tables, cz_arith_stats.model_bytes / 1e6,
+                    cz_arith_stats.tables
+                        ? (double)cz_arith_stats.model_bytes / cz_arith_stats.tables
+                        : 0.0,
+                    cz_arith_stats.flushes);
+            rows.push_back(r);
+        }
+        auto peer = [&](const char* name, const std::string& comp, const std::string& exp) {
+            Result r;
+            r.name = name;
+            r.compress_s = best_of_three([&] { return run_shell(comp); });
+            r.size = file_size(tmp);
+            r.expand_s = best_of_three([&] { return run_shell(exp); });
+            rows.push_back(r);
+        };
+        std::string qi = shell_quote(in), qt = shell_quote(tmp), qb = shell_quote(back);
+        if (have_gzip) {
+            peer("gzip -1", "gzip -1 -c " + qi + " > " + qt, "gzip -dc " + qt + " > " + qb);
+            peer("gzip -6", "gzip -6 -c " + qi + " > " + qt, "gzip -dc " + qt + " > " + qb);
+        }
+        if (have_bzip2)
+            peer("bzip2 -9", "bzip2 -9 -c " + qi + " > " + qt, "bzip2 -dc " + qt + " > " + qb);
+        if (have_7z) {
+            std::string arc = dir + "/tmp.7z";
+            std::string qa = shell_quote(arc);
+            Result r;
+            r.name = "7z PPMd order 3";
+            r.compress_s = best_of_three([&] {
+                fs::remove(arc);
+                return run_shell("7z a -bd -bso0 -bsp0 -m0=PPMd:o=3 " + qa + " " + qi);
+            });
+            r.size = file_size(arc);
+            r.expand_s = best_of_three(
+                [&] { return run_shell("7z e -bd -bso0 -bsp0 -so " + qa + " > " + qb); });
+            rows.push_back(r);
+            fs::remove(arc);
+        }
+        for (const Result& r : rows) print_row(r, original);
+        auto find = [&](const char* n) -> const Result* {
+            for (const Result& r : rows)
+                if (r.name == n) return &r;
+            return nullptr;
+        };
+        const Result* lz = find("ours LZSS");
+        const Result* ar = find("ours arith order 3");
+        std::printf("  ratios (ours / peer throughput):\n");
+        if (const Result* g = find("gzip -1")) {
+            std::printf("    LZSS compress / gzip -1 compress     %5.2f (target >= 1)\n",
+                        g->compress_s / lz->compress_s);
+            std::printf("    LZSS expand   / gzip -d              %5.2f (target >= 2)\n",
+                        g->expand_s / lz->expand_s);
+        }
+        if (const Result* b = find("bzip2 -9")) {
+            std::printf("    arith compress / bzip2 -9 compress   %5.2f (target >= 1)\n",
+                        b->compress_s / ar->compress_s);
+            std::printf("    arith expand   / bzip2 -9 compress   %5.2f (target >= 1)\n",
+                        b->compress_s / ar->expand_s);
+        }
+        if (const Result* p = find("7z PPMd order 3")) {
+            std::printf("    arith compress / PPMd o3 compress    %5.2f\n",
+                        p->compress_s / ar->compress_s);
+            std::printf("    arith expand   / PPMd o3 expand      %5.2f\n",
+                        p->expand_s / ar->expand_s);
+        }
+        fs::remove(tmp);
+        fs::remove(back);
+    }
+    struct rusage ru;
+    getrusage(RUSAGE_SELF, &ru);
+    std::printf("\npeak resident set of this process: %.1f MB\n", ru.ru_maxrss / 1024.0);
+    return 0;
+}
