@@ -32,6 +32,7 @@ CzStream* cz_stream_open(const char* path, const char* mode) {
     s->writing = writing;
     s->next = buffer;
     s->limit = writing ? buffer + stream_buffer_size : buffer;
+    s->read_limit = -1;
     return s;
 }
 
@@ -39,7 +40,16 @@ int cz_stream_refill(CzStream* s) {
     if (s->writing || s->eof || s->error) return -1;
     s->buffer_offset += s->limit - s->buffer;
     s->next = s->limit = s->buffer;
-    int32_t got = pf_read(s->file, s->buffer, s->buffer_size);
+    uint32_t want = s->buffer_size;
+    if (s->read_limit >= 0) {
+        int64_t left = s->read_limit - s->buffer_offset;
+        if (left <= 0) {
+            s->eof = true;
+            return -1;
+        }
+        if (left < (int64_t)want) want = (uint32_t)left;
+    }
+    int32_t got = pf_read(s->file, s->buffer, want);
     if (got < 0) {
         s->error = true;
         return -1;
@@ -51,6 +61,8 @@ int cz_stream_refill(CzStream* s) {
     s->limit = s->buffer + got;
     return *s->next++;
 }
+
+void cz_stream_limit(CzStream* s, int64_t bytes) { s->read_limit = bytes < 0 ? 0 : bytes; }
 
 int cz_stream_flush(CzStream* s) {
     if (!s->writing || s->error) return -1;

@@ -16,6 +16,7 @@ struct CzStream {
     uint32_t buffer_size;
     int64_t buffer_offset;  // file position of buffer[0]
     intptr_t file;          // the platform file handle
+    int64_t read_limit;     // reading: bytes of the file that may be read; -1 all
     bool writing;
     bool eof;
     bool error;
@@ -24,6 +25,8 @@ struct CzStream {
 // Opens `path` with mode "rb" (existing file, read sharing) or "wb" (created
 // or emptied).  Null when the file cannot be opened or no buffer can be had.
 CzStream* cz_stream_open(const char* path, const char* mode);
+// Lets a reading stream see only the first `bytes` bytes of its file.
+void cz_stream_limit(CzStream* s, int64_t bytes);
 // Writes what is buffered, closes the file and frees the stream.  0, or -1
 // when the stream had failed or the last write or the close fails.
 int cz_stream_close(CzStream* s);

@@ -311,6 +311,10 @@ int iExpandFile(const char* name, int flag, CompStats* record) {
             return -6;
         }
         input = OpenInputBitFile(backup);
+        // The coder sees the coded data only, as in memory mode: a cut or
+        // damaged stream must not run on into the record.
+        if (input)
+            cz_stream_limit(input->stream, (int64_t)lGetFileSize(backup) - CZ_COMP_STATS_SIZE);
     }
 
     if (!input) {
