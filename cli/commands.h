@@ -6,3 +6,6 @@ int cli_uuencode(int argc, char** argv);
 int cli_uudecode(int argc, char** argv);
 int cli_split(int argc, char** argv);
 int cli_rebuild(int argc, char** argv);
+int cli_encrypt(int argc, char** argv);
+int cli_decrypt(int argc, char** argv);
+int cli_analyze(int argc, char** argv);

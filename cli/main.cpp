@@ -19,6 +19,9 @@ const Command commands[] = {
     {"uudecode", cli_uudecode, "uudecode FILE                decode a UU file beside it"},
     {"split", cli_split, "split [--max BYTES] UUFILE   split a UU file into parts .U00, .U01, ..."},
     {"rebuild", cli_rebuild, "rebuild FIRSTPART            join split-up parts into the UU file"},
+    {"encrypt", cli_encrypt, "encrypt [OPTIONS] FILE       encrypt in place under two passwords"},
+    {"decrypt", cli_decrypt, "decrypt [--make-backup] FILE decrypt an encrypted file in place"},
+    {"analyze", cli_analyze, "analyze [--encrypted] FILE   byte-value counts and histogram"},
 };
 
 const char* version_text = "lockquill-cli 4.0 (LQ32E40L)\n";

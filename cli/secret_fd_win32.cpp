@@ -1,0 +1,19 @@
+#include <io.h>
+
+#include "cli/secret_fd.h"
+
+bool cli_read_fd_line(int fd, std::string& out) {
+    out.clear();
+    bool any = false;
+    for (;;) {
+        char c;
+        int n = _read(fd, &c, 1);
+        if (n < 0) return false;
+        if (n == 0) return any;
+        any = true;
+        if (c == '\n') break;
+        out += c;
+    }
+    if (!out.empty() && out.back() == '\r') out.pop_back();
+    return true;
+}

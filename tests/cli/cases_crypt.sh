@@ -1,0 +1,115 @@
+# lockquill-cli encrypt, decrypt and analyze (sourced by cli_test.sh).
+
+# with_pw FILE COMMAND...: runs COMMAND with descriptor 3 reading FILE.
+with_pw() {
+  local pw=$1
+  shift
+  "$@" 3<"$pw"
+}
+size_of() { wc -c <"$1" | tr -d ' '; }
+tail_hex() { tail -c 2 "$1" | od -An -tx1 | tr -d ' \n'; }
+mtime_of() { stat -c %Y "$1"; }
+# Read-only as the platform layer keeps it: no write permission bit at all
+# (tested on the bits: a superuser may write anyway).
+is_readonly() { [ -z "$(find "$1" -perm /222)" ]; }
+
+mkdir crypt && cd crypt
+printf 'Lockquill\nQuillock7\n' >../pw.txt
+printf 'Meet me at the old mill at midnight.\n' >note.txt
+touch -d '2001-02-03 04:05:06' note.txt
+before=$(mtime_of note.txt)
+
+# ---- encrypt and decrypt back
+expect_code 0 "encrypt" with_pw ../pw.txt "$cli" encrypt --riddle "the raven" --passwords-fd 3 note.txt
+[ "$(size_of note.txt)" -eq $((37 + 10 + 135)) ] && pass || fail "encrypted size $(size_of note.txt)"
+[ "$(tail_hex note.txt)" = "8700" ] && pass || fail "record size word $(tail_hex note.txt)"
+grep -q "Meet me" note.txt && fail "plain text left in the encrypted file" || pass
+[ "$(mtime_of note.txt)" = "$before" ] && pass || fail "encrypted file's time stamp"
+expect_absent note.TEF
+cp note.txt first.enc
+expect_code 0 "decrypt" with_pw ../pw.txt "$cli" decrypt --passwords-fd 3 note.txt
+expect_file note.txt "Meet me at the old mill at midnight."
+[ "$(mtime_of note.txt)" = "$before" ] && pass || fail "decrypted file's time stamp"
+grep -qx "Riddle: the raven" out.txt && pass || fail "decrypt shows the Riddle: $(cat out.txt)"
+grep -qx "Version:4.0 l   Mode:3" out.txt && pass || fail "decrypt shows the version line"
+grep -qx "Status: OK !" out.txt && pass || fail "decrypt shows the status"
+expect_absent note.TEF
+# The same input gives the same file.
+touch -d '2001-02-03 04:05:06' note.txt
+expect_code 0 "encrypt again" with_pw ../pw.txt "$cli" encrypt --riddle "the raven" --passwords-fd 3 note.txt
+cmp -s note.txt first.enc && pass || fail "encryption is not repeatable"
+rm -f first.enc
+
+# ---- compression, read-only, backup
+head -c 20000 /dev/zero | tr '\0' 'z' >ledger.txt
+for method in speed size; do
+  expect_code 0 "encrypt --compress=$method" with_pw ../pw.txt "$cli" encrypt --compress=$method --read-only --passwords-fd 3 ledger.txt
+  [ "$(size_of ledger.txt)" -lt 5000 ] && pass || fail "$method: compressed before encryption"
+  is_readonly ledger.txt && pass || fail "$method: --read-only"
+  expect_code 0 "decrypt $method" with_pw ../pw.txt "$cli" decrypt --make-backup --passwords-fd 3 ledger.txt
+  [ "$(size_of ledger.txt)" -eq 20000 ] && [ -z "$(tr -d z <ledger.txt)" ] && pass || fail "$method: expanded"
+  is_readonly ledger.txt && fail "$method: decrypted file is read-only" || pass
+  [ -f ledger.BED ] && pass || fail "$method: --make-backup keeps ledger.BED"
+  chmod u+w ledger.BED
+  rm -f ledger.BED
+done
+
+# ---- the passwords' rules
+printf 'data\n' >p.txt
+check_pw() {  # passwords file content, wanted message
+  printf "$1" >../bad.txt
+  expect_code 2 "passwords $1" with_pw ../bad.txt "$cli" encrypt --passwords-fd 3 p.txt
+  expect_err "$2"
+  expect_file p.txt "data"
+}
+check_pw 'short6\nSHORT6\n' "the 1st password must have 7 to 20 characters (it has 6)"
+check_pw 'abcdefghijklmnopqrstu\nABCDEFGHIJKLMNOPQRSTU\n' "the 1st password must have 7 to 20 characters (it has 21)"
+check_pw 'Lockquill\nQuill\n' "the 2nd password must be as long as the 1st (9 characters; it has 5)"
+check_pw 'Lockquill\nLockquill\n' "the two passwords must differ"
+check_pw 'Lockquill\n' "two lines wanted"
+expect_code 2 "no terminal, no descriptor" "$cli" encrypt p.txt
+expect_err "never taken from the command line"
+expect_code 2 "unknown compression" "$cli" encrypt --compress=fast p.txt
+expect_code 2 "encrypt without a file" "$cli" encrypt
+expect_absent p.TEF
+
+# ---- refusals and questions
+expect_code 1 "decrypt a plain file" with_pw ../pw.txt "$cli" decrypt --passwords-fd 3 p.txt
+expect_err "Lockquill(TM) ERROR: iReadVeilStats :  The file $PWD/p.txt is either not supported in this version or not a Lockquill Encrypted file "
+expect_file p.txt "data"
+printf 'old backup' >p.TEF
+expect_code 1 "existing backup, no terminal" with_pw ../pw.txt "$cli" encrypt --passwords-fd 3 p.txt
+expect_err "There is already an original data file backup for the file $PWD/p.TEF."
+expect_file p.TEF "old backup"
+expect_code 0 "existing backup, --yes" with_pw ../pw.txt "$cli" encrypt --yes --passwords-fd 3 p.txt
+expect_absent p.TEF
+# A data byte changed: the status line says so and the decryption asks.
+printf '\x01' | dd of=p.txt bs=1 seek=0 conv=notrunc 2>/dev/null
+cp p.txt damaged.enc
+expect_code 1 "bad checksum, no terminal" with_pw ../pw.txt "$cli" decrypt --passwords-fd 3 p.txt
+grep -qx "Status: BAD checksum" out.txt && pass || fail "bad checksum shown: $(cat out.txt)"
+cmp -s p.txt damaged.enc && pass || fail "declined decryption changed the file"
+expect_code 0 "bad checksum, --yes" with_pw ../pw.txt "$cli" decrypt --yes --passwords-fd 3 p.txt
+[ "$(size_of p.txt)" -eq 5 ] && pass || fail "decrypted anyway"
+rm -f damaged.enc
+
+# ---- analyze
+head -c 1000 /dev/zero | tr '\0' 'A' >a.bin
+expect_code 0 "analyze" "$cli" analyze a.bin
+grep -qx "Most Common Byte Value: 65" out.txt && pass || fail "analyze value: $(cat out.txt)"
+grep -qx "Number of Most Common: 1000" out.txt && pass || fail "analyze count"
+grep -qx "Average occurance: 3" out.txt && pass || fail "analyze average"
+grep -qx "Total Bytes: 1000" out.txt && pass || fail "analyze total"
+# One full-height column, at value 65 (column 16 of 64).
+[ "$(grep -c '^  |                #                                               |$' out.txt)" -eq 8 ] && pass || fail "histogram: $(cat out.txt)"
+expect_code 1 "analyze --encrypted on a plain file" "$cli" analyze --encrypted a.bin
+expect_code 0 "encrypt for analysis" with_pw ../pw.txt "$cli" encrypt --passwords-fd 3 a.bin
+expect_code 0 "analyze --encrypted" "$cli" analyze --encrypted a.bin
+grep -qx "Total Bytes: 1000" out.txt && pass || fail "only the data part is counted: $(cat out.txt)"
+expect_code 0 "analyze the whole encrypted file" "$cli" analyze a.bin
+grep -qx "Total Bytes: 1136" out.txt && pass || fail "the whole file is counted"
+expect_code 2 "analyze a missing file" "$cli" analyze missing.bin
+
+cd ..
+chmod -R u+w crypt
+rm -rf crypt pw.txt bad.txt
