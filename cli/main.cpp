@@ -14,6 +14,8 @@ struct Command {
 };
 
 const Command commands[] = {
+    {"compress", cli_compress, "compress --fast|--max FILE... compress files in place"},
+    {"expand", cli_expand, "expand FILE...               expand compressed files in place"},
     {"wipe", cli_wipe, "wipe FILE...                 destroy files beyond recovery"},
     {"uuencode", cli_uuencode, "uuencode [--binary] FILE     UU encode a file beside it"},
     {"uudecode", cli_uudecode, "uudecode FILE                decode a UU file beside it"},

@@ -1,0 +1,47 @@
+# compress / expand (sourced by cli_test.sh)
+sample_text() {
+  local i
+  for i in $(seq 1 400); do printf 'Line %d of a letter that stays private, word after word.\n' "$i"; done
+}
+sample_text >letter.txt
+cp letter.txt letter.orig
+touch -d '2001-02-03 04:05:06' letter.txt
+for mode in --fast --max; do
+  expect_code 0 "compress $mode" "$cli" compress $mode letter.txt
+  expect_err "Lockquill(TM) Message: iCompressFile :  The compressed file $PWD/letter.txt is "
+  expect_err "percent of it's original size."
+  [ "$(tail -c 2 letter.txt | od -An -tx1 | tr -d ' ')" = "fe00" ] && pass || fail "$mode: record at the end"
+  [ "$(stat -c %Y letter.txt)" = "$(date -d '2001-02-03 04:05:06' +%s)" ] && pass || fail "$mode: time kept"
+  expect_absent letter.TCF
+  expect_code 0 "expand after $mode" "$cli" expand letter.txt
+  cmp -s letter.txt letter.orig && pass || fail "expand after $mode: content"
+  [ "$(stat -c %Y letter.txt)" = "$(date -d '2001-02-03 04:05:06' +%s)" ] && pass || fail "$mode: time back"
+  expect_absent letter.TCF
+done
+
+printf 'tiny' >tiny.txt
+expect_code 2 "compress a tiny file" "$cli" compress --max tiny.txt
+expect_err "CANCELLING FILE COMPRESSION."
+expect_file tiny.txt "tiny"
+expect_absent tiny.TCF
+
+printf 'old backup' >letter.TCF
+expect_code 1 "compress, backup exists, --no" "$cli" compress --fast --no letter.txt
+expect_err "A previous backup file named $PWD/letter.TCF for the compression operation already exists!"
+expect_file letter.TCF "old backup"
+cmp -s letter.txt letter.orig && pass || fail "declined compression changed the file"
+expect_code 0 "compress, backup exists, --yes" "$cli" compress --fast --yes letter.txt
+expect_absent letter.TCF
+printf 'old backup' >letter.TCF
+expect_code 1 "expand, backup exists, no terminal" "$cli" expand letter.txt
+expect_file letter.TCF "old backup"
+expect_code 0 "expand, backup exists, --yes" "$cli" expand --yes letter.txt
+cmp -s letter.txt letter.orig && pass || fail "expand --yes: content"
+expect_absent letter.TCF
+
+expect_code 2 "expand a plain file" "$cli" expand letter.orig
+expect_err "is either not supported in this version or not a Lockquill Compressed file"
+expect_code 2 "compress without a method" "$cli" compress letter.txt
+expect_code 2 "expand without a file" "$cli" expand
+expect_code 2 "compress with an unknown option" "$cli" compress --fast --best letter.txt
+rm -f letter.txt letter.orig tiny.txt
