@@ -364,7 +364,6 @@ TEST_F(EditorWindowTest, WindowCommandsArrangeAndTheListActivates) {
     command(IDM_WINDOW_TILEHORZ);
     ra = rect(a), rb = rect(b);
     EXPECT_TRUE(ra.bottom <= rb.top || rb.bottom <= ra.top) << "one above the other";
-    lq_gui_screenshot(hwndFrame, "frame_two_editors");
     command(IDM_WINDOW_CASCADE);
     ra = rect(a), rb = rect(b);
     EXPECT_NE(ra.left, rb.left);
@@ -374,4 +373,21 @@ TEST_F(EditorWindowTest, WindowCommandsArrangeAndTheListActivates) {
     command(ID_FIRSTCHILD);  // the first listed window
     EXPECT_EQ(hwndActiveChild, a);
     EXPECT_EQ(hwndActiveEdit, edit_of(a));
+}
+
+TEST_F(EditorWindowTest, Screenshot) {
+    write_file(path("letter.txt"),
+               "Dear Margaret,\r\n\r\nThe ledger is in the usual drawer; the key is with "
+               "the\r\nnotary.  Please keep this note to yourself.\r\n\r\n"
+               "\tYours,\r\n\tThomas\r\n");
+    write_file(path("todo.txt"),
+               "1. Renew the lease\r\n2. Send the quarterly figures\r\n3. Change the safe "
+               "combination\r\n");
+    open_file(path("letter.txt"));
+    open_file(path("todo.txt"));
+    MoveWindow(hwndFrame, 0, 0, 900, 600, TRUE);
+    command(IDM_WINDOW_TILEVERT);
+    SendMessageA(hwndActiveEdit, EM_SETSEL, 3, 20);
+    lq_gui_pump();
+    EXPECT_TRUE(lq_gui_screenshot(hwndFrame, "frame_two_editors"));
 }

@@ -135,8 +135,10 @@ TEST_F(FindTest, DialogSearchesAndKeepsItsSettings) {
         SetDlgItemTextA(dlg, 401, "TWO");  // EN_CHANGE enables both
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg, IDOK)));
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg, 402)));
-        lq_gui_screenshot(dlg, "find_dialog");
-        lq_gui_click(dlg, IDOK);
+        lq_gui_again(dlg, [](HWND dlg) {  // once the dialog has drawn the text
+            lq_gui_screenshot(dlg, "find_dialog");
+            lq_gui_click(dlg, IDOK);
+        });
     });
     command(IDM_EDIT_FIND);
     EXPECT_EQ(selection(), Sel(4, 7));
