@@ -3,16 +3,21 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
-// Two output characters for every 12-bit value, so that a 3-byte group takes
-// two look-ups.  Stored as the two characters in memory order.
+// The two output characters of every 12-bit value, in memory order, so that
+// a 3-byte group takes two look-ups and one 4-byte store.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "pairs are combined little-endian");
 struct EncodePairs {
-    char pair[4096][2];
+    uint16_t pair[4096];
     EncodePairs() {
         for (unsigned v = 0; v < 4096; ++v) {
-            pair[v][0] = uu_enc_char(v >> 6);
-            pair[v][1] = uu_enc_char(v & 63);
+            char two[2] = {uu_enc_char(v >> 6), uu_enc_char(v & 63)};
+            std::memcpy(&pair[v], two, 2);
         }
     }
 };
@@ -27,8 +32,8 @@ struct DecodeTable {
 const DecodeTable decode_table;
 
 inline void encode_group(uint32_t g, char* out) {
-    std::memcpy(out, encode_pairs.pair[g >> 12], 2);
-    std::memcpy(out + 2, encode_pairs.pair[g & 0xFFF], 2);
+    uint32_t four = encode_pairs.pair[g >> 12] | uint32_t(encode_pairs.pair[g & 0xFFF]) << 16;
+    std::memcpy(out, &four, 4);
 }
 
 inline bool is_space(char c) {
@@ -75,6 +80,59 @@ size_t uu_encode_line(const uint8_t* src, size_t n, char* out) {
     return size_t(p - out);
 }
 
+#if defined(__SSE2__)
+namespace {
+// A 3-byte group as a 24-bit value; reads a fourth byte, which must exist.
+inline uint32_t group_of_4(const uint8_t* s) {
+    uint32_t w;
+    std::memcpy(&w, s, 4);
+    return __builtin_bswap32(w) >> 8;
+}
+
+// Four groups (given as 24-bit values) as 16 characters at p.
+inline void encode_16(__m128i g, char* p) {
+    const __m128i m = _mm_set1_epi32(63);
+    __m128i w =
+        _mm_or_si128(_mm_or_si128(_mm_srli_epi32(g, 18),
+                                  _mm_slli_epi32(_mm_and_si128(_mm_srli_epi32(g, 12), m), 8)),
+                     _mm_or_si128(_mm_slli_epi32(_mm_and_si128(_mm_srli_epi32(g, 6), m), 16),
+                                  _mm_slli_epi32(g, 24)));
+    w = _mm_and_si128(w, _mm_set1_epi8(63));
+    // v + 0x20, and 0 as 0x60: ((v + 63) & 63) + 0x21, with no carry between bytes.
+    w = _mm_add_epi8(_mm_and_si128(_mm_add_epi8(w, _mm_set1_epi8(63)), _mm_set1_epi8(63)),
+                     _mm_set1_epi8(0x21));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), w);
+}
+}  // namespace
+
+size_t uu_encode_full_lines(const uint8_t* src, size_t count, char* out, const char* eol,
+                            size_t eol_len) {
+    char* p = out;
+    for (size_t line = 0; line < count; ++line, src += UU_LINE_BYTES) {
+        *p++ = 'M';
+        const uint8_t* s = src;
+        encode_16(_mm_set_epi32(int(group_of_4(s + 9)), int(group_of_4(s + 6)),
+                                int(group_of_4(s + 3)), int(group_of_4(s))),
+                  p);
+        encode_16(_mm_set_epi32(int(group_of_4(s + 21)), int(group_of_4(s + 18)),
+                                int(group_of_4(s + 15)), int(group_of_4(s + 12))),
+                  p + 16);
+        encode_16(_mm_set_epi32(int(group_of_4(s + 33)), int(group_of_4(s + 30)),
+                                int(group_of_4(s + 27)), int(group_of_4(s + 24))),
+                  p + 32);
+        // Groups 11 to 14 (characters 44 to 59; group 11 again); the last
+        // group is read byte by byte so that nothing past the line is read.
+        uint32_t last = uint32_t(s[42]) << 16 | uint32_t(s[43]) << 8 | s[44];
+        encode_16(_mm_set_epi32(int(last), int(group_of_4(s + 39)), int(group_of_4(s + 36)),
+                                int(group_of_4(s + 33))),
+                  p + 44);
+        p += UU_LINE_CHARS - 1;
+        std::memcpy(p, eol, eol_len);
+        p += eol_len;
+    }
+    return size_t(p - out);
+}
+#else
 size_t uu_encode_full_lines(const uint8_t* src, size_t count, char* out, const char* eol,
                             size_t eol_len) {
     char* p = out;
@@ -87,6 +145,7 @@ size_t uu_encode_full_lines(const uint8_t* src, size_t count, char* out, const c
     }
     return size_t(p - out);
 }
+#endif
 
 int uu_decode_line(const char* line, size_t len, uint8_t* out) {
     if (len == 0 || line[0] == '\n') return -1;
@@ -108,6 +167,65 @@ int uu_decode_line(const char* line, size_t len, uint8_t* out) {
     }
     return int(n);
 }
+
+#if defined(__SSE2__)
+namespace {
+// Decodes the 16 characters at c (four groups) into 12 bytes at out (plus one
+// spare byte written after them); marks any line feed among them in lf.
+inline void decode_16(const char* c, uint8_t* out, __m128i& lf) {
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c));
+    lf = _mm_or_si128(lf, _mm_cmpeq_epi8(x, _mm_set1_epi8('\n')));
+    // (c - 0x20) & 0x3F is (c ^ 0x20) & 0x3F: no borrow between bytes.
+    __m128i v = _mm_and_si128(_mm_xor_si128(x, _mm_set1_epi8(0x20)), _mm_set1_epi8(0x3F));
+    // Pairs of 6-bit values into 12 bits, pairs of those into 24.
+    __m128i t12 = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(v, _mm_set1_epi16(0xFF)), 6),
+                               _mm_srli_epi16(v, 8));
+    __m128i t24 = _mm_or_si128(_mm_slli_epi32(_mm_and_si128(t12, _mm_set1_epi32(0xFFFF)), 12),
+                               _mm_srli_epi32(t12, 16));
+    // Each 32-bit lane's bytes in output order: high, middle, low, spare.
+    __m128i ordered = _mm_or_si128(
+        _mm_or_si128(_mm_srli_epi32(t24, 16), _mm_and_si128(t24, _mm_set1_epi32(0xFF00))),
+        _mm_slli_epi32(_mm_and_si128(t24, _mm_set1_epi32(0xFF)), 16));
+    uint32_t g[4] = {uint32_t(_mm_cvtsi128_si32(ordered)),
+                     uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi32(ordered, 1))),
+                     uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi32(ordered, 2))),
+                     uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi32(ordered, 3)))};
+    for (int i = 0; i < 4; ++i) std::memcpy(out + 3 * i, &g[i], 4);
+}
+}  // namespace
+
+size_t uu_decode_full_lines(const char* p, size_t avail, uint8_t* out, size_t max_lines) {
+    size_t lines = 0;
+    for (; lines < max_lines && avail >= UU_FULL_LINE; ++lines) {
+        if (p[0] != 'M' || p[UU_FULL_LINE - 1] != '\n') break;
+        // Characters 1-16, 17-32, 33-48 and 45-60: the last block repeats
+        // group 11, which decodes to the same bytes again.
+        __m128i lf = _mm_setzero_si128();
+        decode_16(p + 1, out, lf);
+        decode_16(p + 17, out + 12, lf);
+        decode_16(p + 33, out + 24, lf);
+        decode_16(p + 45, out + 33, lf);
+        if (_mm_movemask_epi8(lf)) break;  // a shorter line: the line decoder's
+        p += UU_FULL_LINE;
+        avail -= UU_FULL_LINE;
+        out += UU_LINE_BYTES;
+    }
+    return lines;
+}
+#else
+size_t uu_decode_full_lines(const char* p, size_t avail, uint8_t* out, size_t max_lines) {
+    size_t lines = 0;
+    for (; lines < max_lines && avail >= UU_FULL_LINE; ++lines) {
+        if (p[0] != 'M' || p[UU_FULL_LINE - 1] != '\n') break;
+        if (std::memchr(p + 1, '\n', UU_LINE_CHARS - 1)) break;
+        decode_groups(reinterpret_cast<const unsigned char*>(p) + 1, UU_LINE_BYTES, out);
+        p += UU_FULL_LINE;
+        avail -= UU_FULL_LINE;
+        out += UU_LINE_BYTES;
+    }
+    return lines;
+}
+#endif
 
 bool uu_is_begin_line(const char* line, size_t len) {
     return len >= 6 && std::memcmp(line, "begin ", 6) == 0;

@@ -41,6 +41,17 @@ const size_t UU_MAX_LINE_DECODED = 63;
 // giving 0, or a bare line feed), else the bytes written to out (1 to 63).
 int uu_decode_line(const char* line, size_t len, uint8_t* out);
 
+// Characters of a standard full line: 'M', 60 encoding characters, '\n'.
+const size_t UU_FULL_LINE = 62;
+
+// Decodes, from the start of p (avail characters), consecutive standard full
+// lines ('M', 60 characters none of which is a line feed, then '\n'), at
+// most max_lines of them, into out (room for 45 * max_lines + 1 bytes; the
+// byte after the last line's 45 may be overwritten).  Each line decodes
+// exactly as uu_decode_line decodes it.  Returns the lines decoded; the first
+// line that is not a standard full line stops it.
+size_t uu_decode_full_lines(const char* p, size_t avail, uint8_t* out, size_t max_lines);
+
 // Field buffers of the header parsers: at most 131 characters and the zero.
 const size_t UU_FIELD_SIZE = 132;
 

@@ -5,8 +5,6 @@
 
 namespace {
 
-const size_t chunk_size = 256 * 1024;
-
 bool open_stream(UuStream& s, const char* path, bool text, bool writing) {
     uu_close(s);
     s.file = writing ? pf_open(path, PF_ACCESS_WRITE, PF_SHARE_READ, PF_CREATE_ALWAYS)
@@ -17,13 +15,15 @@ bool open_stream(UuStream& s, const char* path, bool text, bool writing) {
     s.failed = s.at_end = s.pending_cr = false;
     s.pos = s.end = 0;
     if (!s.buf) {
-        s.buf.reset(new char[chunk_size]);
-        s.cap = chunk_size;
+        s.buf.reset(new char[UU_STREAM_CHUNK]);
+        s.cap = UU_STREAM_CHUNK;
     }
     return true;
 }
 
 // Turns every CR LF of buf[0, n) into LF in place; returns the new length.
+// Runs between CRs move as blocks: a line holds one CR, a byte loop would cost
+// more than everything else of a text-mode decode.
 size_t squeeze_crlf(char* buf, size_t n) {
     char* cr = static_cast<char*>(std::memchr(buf, '\r', n));
     if (!cr) return n;
@@ -32,7 +32,12 @@ size_t squeeze_crlf(char* buf, size_t n) {
     const char* end = buf + n;
     while (in < end) {
         if (in[0] == '\r' && in + 1 < end && in[1] == '\n') ++in;
-        *out++ = *in++;
+        const char* next =
+            static_cast<const char*>(std::memchr(in + 1, '\r', size_t(end - in - 1)));
+        if (!next) next = end;
+        std::memmove(out, in, size_t(next - in));
+        out += next - in;
+        in = next;
     }
     return size_t(out - buf);
 }
@@ -150,9 +155,33 @@ const char* uu_read_line(UuStream& s, size_t max, size_t* len) {
     return s.scratch.get();
 }
 
+const char* uu_buffered(UuStream& s, size_t* avail) {
+    *avail = 0;
+    if (s.pos == s.end && !refill(s)) return nullptr;
+    *avail = s.end - s.pos;
+    return s.buf.get() + s.pos;
+}
+
+void uu_consume(UuStream& s, size_t n) { s.pos += std::min(n, s.end - s.pos); }
+
 size_t uu_read(UuStream& s, void* dst, size_t n) {
     char* out = static_cast<char*>(dst);
     size_t done = 0;
+    // Large raw reads go straight to the caller's buffer once the stream's
+    // own buffer is empty, saving a copy.
+    if (!s.text && s.pos == s.end && !s.at_end && n >= s.cap / 8) {
+        while (done < n) {
+            int32_t got =
+                pf_read(s.file, out + done, uint32_t(std::min<size_t>(n - done, 1u << 30)));
+            if (got < 0) s.failed = true;
+            if (got <= 0) {
+                s.at_end = true;
+                break;
+            }
+            done += size_t(got);
+        }
+        return done;
+    }
     while (done < n) {
         if (s.pos == s.end && !refill(s)) break;
         size_t take = std::min(n - done, s.end - s.pos);

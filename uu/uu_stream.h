@@ -11,6 +11,10 @@
 
 #include "platform/platform.h"
 
+// Bytes read or written per call of the platform layer; 64 KiB keeps the
+// buffer in the processor's cache between the copy and the coding.
+const size_t UU_STREAM_CHUNK = 64 * 1024;
+
 struct UuStream {
     PfFile file = PF_INVALID_FILE;
     bool text = false;
@@ -43,6 +47,10 @@ bool uu_is_open(const UuStream& s);
 // not exceed UU_STREAM_MAX_LINE.
 const size_t UU_STREAM_MAX_LINE = 1024;
 const char* uu_read_line(UuStream& s, size_t max, size_t* len);
+// The unread buffered bytes (refilling the buffer when it is empty), or null
+// at the end of the file or after a failed read; uu_consume takes n of them.
+const char* uu_buffered(UuStream& s, size_t* avail);
+void uu_consume(UuStream& s, size_t n);
 // Reads up to n bytes; fewer only at the end of the file or on failure.
 size_t uu_read(UuStream& s, void* dst, size_t n);
 // Back to the first byte.

@@ -36,8 +36,9 @@ TEST_F(UuStreamTest, TextModeReadsCrLfAsLfAndNothingMore) {
 }
 
 TEST_F(UuStreamTest, CrLfSplitAcrossTheReadChunkIsStillOneLineEnd) {
-    // The stream reads 256 KiB at a time: put the CR last in the first chunk.
-    for (size_t before : {size_t(262143), size_t(262142), size_t(262144)}) {
+    // Put the CR last in the first chunk, and either side of that.
+    for (size_t before :
+         {UU_STREAM_CHUNK - 1, UU_STREAM_CHUNK - 2, UU_STREAM_CHUNK, 2 * UU_STREAM_CHUNK - 1}) {
         std::string body(before, 'x');
         body[100] = '\n';
         write_file(path("t"), body + "\r\ny\r\n");
