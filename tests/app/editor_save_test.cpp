@@ -261,3 +261,19 @@ TEST_F(EditorSaveTest, QuestionBoxScreenshot) {
     EXPECT_TRUE(IsWindow(w));
     EXPECT_BOX(0, "Lockquill(TM) WARNING: bQueryCloseChild ", changed_text("Untitled"), 35);
 }
+
+TEST_F(EditorSaveTest, SecureSaveSavesNothingWhileTextCannotBeEncrypted) {
+    if (lq_encrypted_text_save) GTEST_SKIP() << "encrypted text is saved by the secure editor";
+    write_file(path("e.txt"), "old");
+    HWND w = open_file(path("e.txt"));
+    type_text(w, "new ");
+    command(IDM_SECURE_SAVE);
+    EXPECT_EQ(word(w, GWW_ENCRYPTED), 1);
+    EXPECT_EQ(word(w, GWW_MODIFIED), 1);
+    EXPECT_EQ(read_file(path("e.txt")), "old");
+    EXPECT_BOX(0, "Lockquill(TM) ERROR: iSaveFile ",
+               " The file " + path("e.txt") +
+                   " is to be saved as encrypted text; this build cannot encrypt editor text.  "
+                   "Nothing was saved.",
+               16);
+}

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/find.h"
+#include "crypt/veil_stats.h"
 #include "tests/app/editor_support.h"
 
 namespace {
@@ -390,4 +391,33 @@ TEST_F(EditorWindowTest, Screenshot) {
     SendMessageA(hwndActiveEdit, EM_SETSEL, 3, 20);
     lq_gui_pump();
     EXPECT_TRUE(lq_gui_screenshot(hwndFrame, "frame_two_editors"));
+}
+
+TEST_F(EditorWindowTest, EncryptedFileIsRefusedWhileEncryptedTextCannotBeOpened) {
+    if (lq_encrypted_text_load) GTEST_SKIP() << "encrypted text is opened by the secure editor";
+    VeilStats record = {};
+    iDefaultVeilStats(&record);
+    record.datalength = 5;
+    record.riddlelength = 2;
+    uint8_t packed[VEIL_STATS_SIZE];
+    lq_veil_stats_pack(&record, packed);
+    std::string name = path("secret.ent");
+    write_file(name, std::string("abcdeR\0", 7) +
+                         std::string(reinterpret_cast<char*>(packed), VEIL_STATS_SIZE));
+    lq_gui_choose_file(name, "Select the Encrypted text file to edit...");
+    command(IDM_SECURE_OPEN);
+    EXPECT_TRUE(editor_windows().empty());
+    EXPECT_BOX(
+        0, "Lockquill(TM) ERROR: iLoadFile ",
+        " The file " + name + " is an encrypted text file; this build cannot open encrypted text.",
+        16);
+}
+
+TEST_F(EditorWindowTest, SecureOpenOfAPlainFileGivesAPlainWindow) {
+    write_file(path("plain.txt"), "plain");
+    lq_gui_choose_file(path("plain.txt"), "Select the Encrypted text file to edit...");
+    command(IDM_SECURE_OPEN);
+    ASSERT_TRUE(hwndActiveChild);
+    EXPECT_EQ(word(hwndActiveChild, GWW_ENCRYPTED), 0);
+    EXPECT_EQ(edit_text(hwndActiveChild), "plain");
 }
