@@ -1,0 +1,10 @@
+// The LZSS expander on any bytes, in memory and file mode; accepted streams
+// round-trip through the compressor.
+#include "fuzz/coder_fuzz_common.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    cz_fuzz::folder("lq_lzss_expand_fuzz");
+    if (size > 8192) return 0;
+    cz_fuzz::check_expander(cz_fuzz::Coder::lzss, data, size);
+    return 0;
+}
