@@ -1,0 +1,74 @@
+// The UU line coder on any bytes: every line decodes within its bounds, the
+// batch decoder of full lines agrees with the line decoder, and any bytes
+// round-trip through the encoder.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "uu/uu_codec.h"
+
+namespace {
+
+void check(bool ok) {
+    if (!ok) std::abort();
+}
+
+// Lines as the decoder reads them: up to a line feed, at most 128 characters.
+void decode_as_lines(const char* p, size_t size) {
+    const size_t max = 128;
+    while (size) {
+        size_t lim = size < max ? size : max;
+        const void* lf = std::memchr(p, '\n', lim);
+        size_t len = lf ? size_t(static_cast<const char*>(lf) - p) + 1 : lim;
+        // Exactly the announced bytes, in a buffer that ASan bounds at 63.
+        std::vector<uint8_t> out(UU_MAX_LINE_DECODED);
+        int n = uu_decode_line(p, len, out.data());
+        check(n == -1 || (n >= 1 && n <= int(UU_MAX_LINE_DECODED)));
+        if (n > 0) check(size_t(n) == uu_dec_char((unsigned char)p[0]));
+        // The batch decoder takes the line only when it is a standard full
+        // line, and then decodes the same bytes.
+        std::vector<uint8_t> batch(UU_LINE_BYTES + 1);
+        size_t lines = uu_decode_full_lines(p, size, batch.data(), 1);
+        bool full = len == UU_FULL_LINE && p[0] == 'M' && p[len - 1] == '\n';
+        check(lines == (full ? 1u : 0u));
+        if (lines) check(std::memcmp(batch.data(), out.data(), UU_LINE_BYTES) == 0);
+        p += len;
+        size -= len;
+    }
+}
+
+void round_trip(const uint8_t* data, size_t size) {
+    size_t full = size / UU_LINE_BYTES;
+    std::vector<char> text(full * (UU_LINE_CHARS + 2) + 2 * (UU_LINE_CHARS + 2));
+    // Both line ends; only LF lines are standard full lines for the batch.
+    bool crlf = size & 1;
+    size_t n = uu_encode_full_lines(data, full, text.data(), crlf ? "\r\n" : "\n", crlf ? 2 : 1);
+    size_t rest = size % UU_LINE_BYTES;
+    n += uu_encode_line(data + full * UU_LINE_BYTES, rest, text.data() + n);
+    text[n++] = '\n';
+    for (size_t i = 0; i < n; ++i) check(text[i] != ' ');
+    std::vector<uint8_t> back(size + 64);
+    size_t got = uu_decode_full_lines(text.data(), n, back.data(), full);
+    check(got == (crlf ? 0 : full));
+    if (got) check(std::memcmp(back.data(), data, got * UU_LINE_BYTES) == 0);
+    size_t at = 0, pos = 0;
+    while (pos < n) {
+        const char* line = text.data() + pos;
+        size_t len = size_t(static_cast<const char*>(std::memchr(line, '\n', n - pos)) - line) + 1;
+        int k = uu_decode_line(line, len, back.data() + at);
+        pos += len;
+        if (k < 0) break;
+        at += size_t(k);
+    }
+    check(at == size && (size == 0 || std::memcmp(back.data(), data, size) == 0));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > 1 << 16) return 0;
+    decode_as_lines(reinterpret_cast<const char*>(data), size);
+    round_trip(data, size);
+    return 0;
+}
