@@ -14,11 +14,15 @@ HWND edit_of(HWND window) { return HWND(GetWindowLongPtrA(window, GWL_EDIT)); }
 
 // The set-up of every edit control: no text limit, a tab stop every 12
 // dialog template units.
+// It is made at the size of the window's client area: a wrapping control that
+// takes a text while it is 0 wide lays out every word on a line of its own.
 HWND create_edit(HWND parent, BOOL wrap, bool visible) {
     DWORD style = WS_CHILD | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL;
     if (!wrap) style |= WS_HSCROLL | ES_AUTOHSCROLL;
     if (visible) style |= WS_VISIBLE;
-    HWND edit = CreateWindowExA(0, "edit", nullptr, style, 0, 0, 0, 0, parent,
+    RECT rc = {};
+    GetClientRect(parent, &rc);
+    HWND edit = CreateWindowExA(0, "edit", nullptr, style, 0, 0, rc.right, rc.bottom, parent,
                                 HMENU(INT_PTR(ID_EDIT)), hInst, nullptr);
     if (edit) {
         SendMessageA(edit, EM_LIMITTEXT, 0, 0);
