@@ -64,6 +64,20 @@ struct TransferBuffer {
     ~TransferBuffer() { release(); }
 };
 
+// The record's DOS stamp into the information record, with `attributes` as
+// the attribute word.  A DOS date of 0 is no date at all: records of 277
+// bytes carry none, and a text saved encrypted by the editor may have none.
+// Such a record keeps the file's own times and gives only the attributes.
+int stamp_from_record(FileInformation* info, const VeilStats* record, uint16_t attributes) {
+    if (record->dosdate == 0) {
+        info->dwFileAttributes =
+            attributes & (PF_ATTR_READONLY | PF_ATTR_HIDDEN | PF_ATTR_SYSTEM | PF_ATTR_ARCHIVE);
+        return 0;
+    }
+    return iDateTimeAttribeToByHandleFileInformation(info, record->dosdate, record->dostime,
+                                                     attributes);
+}
+
 // Writes all n bytes; false when fewer were written.
 bool write_all(PfFile f, const void* data, uint32_t n) {
     return n == 0 || pf_write(f, data, n) == int32_t(n);
@@ -275,15 +289,13 @@ int iVeilmixFile(const char* path_in, VeilStats* record, int16_t direction) {
                               backup);
             return fail(-1);
         }
-        if (iDateTimeAttribeToByHandleFileInformation(&info, record->dosdate, record->dostime,
-                                                      record->dosattr) == 0)
+        if (stamp_from_record(&info, record, record->dosattr) == 0)
             iSetDateTimeAttribs(path, &info);
         return result;
     }
 
     // 21: success.
-    if (iDateTimeAttribeToByHandleFileInformation(&info, record->dosdate, record->dostime,
-                                                  record->dosattr) != 0 ||
+    if (stamp_from_record(&info, record, record->dosattr) != 0 ||
         iSetDateTimeAttribs(path, &info) != 0)
         return -1;
     if (!encrypt) {
@@ -301,8 +313,7 @@ int iVeilmixFile(const char* path_in, VeilStats* record, int16_t direction) {
         return 0;
     }
     if (record->readonly && !(record->dosattr & 0x01)) {
-        if (iDateTimeAttribeToByHandleFileInformation(&info, record->dosdate, record->dostime,
-                                                      uint16_t(record->dosattr | 0x01)) != 0 ||
+        if (stamp_from_record(&info, record, uint16_t(record->dosattr | 0x01)) != 0 ||
             iSetDateTimeAttribs(path, &info) != 0)
             return -1;
     }

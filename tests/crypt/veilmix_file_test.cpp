@@ -442,4 +442,23 @@ TEST_F(VeilmixFile, OldModeTwoFileOver32000Bytes) {
     EXPECT_EQ(read_file(path("old.BED")), data + r.bytes());
 }
 
+// A record without a DOS stamp (277-byte records carry none): the decrypted
+// file keeps the time it has and takes the record's attributes, and the
+// decryption succeeds without a leftover backup.
+TEST_F(VeilmixFile, RecordWithoutAStampKeepsTheFilesTime) {
+    const std::string plain = "no stamp in the oldest records";
+    const std::string data = veil_in_memory(plain, 3, 1);
+    LegacyRecord r(277);
+    r.set_version(2.0f).set_tag("a").set16("mode", 3).set_riddle("oldest");
+    r.set32("checksum", byte_sum(data)).set32("datalength", int32_t(data.size()));
+    const std::string p = path("oldest.end");
+    write_file(p, data + r.bytes());
+    stamp(p, t2001);
+    ASSERT_EQ(decrypt(p), 0) << lq_boxes_dump();
+    EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
+    EXPECT_EQ(read_file(p), plain);
+    EXPECT_EQ(write_time(p), t2001);
+    expect_alone("oldest.end");
+}
+
 }  // namespace
