@@ -355,19 +355,17 @@ TEST_F(CompressFileTest, BackupNamedSourceIsRefused) {
     EXPECT_BOX(0, "Lockquill(TM) ERROR: iMakeExtendedFilename",
                " " + name_ + " already exists WILL/CAN NOT overwrite. ReName the file manually.",
                16);
-    name_ = path("archive.TCF");
-    std::rename(path("archive.tcf").c_str(), name_.c_str());
-    // Give it a valid record so that only the name stops the expansion.
+    // Give a .TCF file a valid record so that only its name stops the expansion.
     std::string bytes = read_file(name_);
     uint8_t record[254];
     CompStats r;
-    iInitCompStats(&r, 2, "x");
+    iInitCompStats(&r, 2, name_.c_str());
     cz_comp_stats_pack(&r, record);
-    write_file(name_, bytes + std::string((char*)record, 254));
+    make("second.TCF", bytes + std::string((char*)record, 254));
     lq_boxes_clear();
     EXPECT_EQ(iExpandFile(name_.c_str(), 1, &cs_data), -5);
     EXPECT_EQ(lq_boxes().size(), 1u) << lq_boxes_dump();
-    EXPECT_EQ(list_dir(dir()), std::vector<std::string>{"archive.TCF"});
+    EXPECT_EQ(list_dir(dir()), (std::vector<std::string>{"archive.tcf", "second.TCF"}));
 }
 
 TEST_F(CompressFileTest, ExpandingSomethingElseIsRefused) {
