@@ -51,9 +51,9 @@ const LqCommand lq_command_table[] = {
     {IDM_UU_REBUILD, nullptr},
 
     // Compression: app/cmd_compress.cpp
-    {IDM_COMPRESS_MAX, nullptr},
-    {IDM_COMPRESS_EXPAND, nullptr},
-    {IDM_COMPRESS_FAST, nullptr},
+    {IDM_COMPRESS_MAX, lq_cmd_compress},
+    {IDM_COMPRESS_EXPAND, lq_cmd_expand},
+    {IDM_COMPRESS_FAST, lq_cmd_compress},
 
     // Erase
     {IDM_ERASE_WIPE, lq_cmd_wipe},
