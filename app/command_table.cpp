@@ -44,11 +44,11 @@ const LqCommand lq_command_table[] = {
     {IDM_SECURE_ANALYZE, nullptr},     // file analysis: app/cmd_analyze.cpp
 
     // UU EnCoding: app/cmd_uu.cpp
-    {IDM_UU_ENCODE_TEXT, nullptr},
-    {IDM_UU_DECODE, nullptr},
-    {IDM_UU_ENCODE_BINARY, nullptr},
-    {IDM_UU_SPLIT, nullptr},
-    {IDM_UU_REBUILD, nullptr},
+    {IDM_UU_ENCODE_TEXT, lq_cmd_uu_encode},
+    {IDM_UU_DECODE, lq_cmd_uu_decode},
+    {IDM_UU_ENCODE_BINARY, lq_cmd_uu_encode},
+    {IDM_UU_SPLIT, lq_cmd_uu_split},
+    {IDM_UU_REBUILD, lq_cmd_uu_rebuild},
 
     // Compression: app/cmd_compress.cpp
     {IDM_COMPRESS_MAX, lq_cmd_compress},
