@@ -189,6 +189,19 @@ TEST_F(UUEncode, AFailedWriteIsReportedNotTakenForSuccess) {
     EXPECT_BOX(0, ERR, " Failed to write to the UU EnCoded file " + path("big.uub") + " ", UU_STOP);
 }
 
+TEST_F(UUEncode, ANameTooLongForTheTitleBufferIsRefused) {
+    std::string name = std::string(124, 'n') + ".bin";  // 128 characters
+    write_file(path(name), "abc");
+    EXPECT_EQ(encode(name, false), -1);
+    ASSERT_EQ(lq_boxes().size(), 1u) << lq_boxes_dump();
+    EXPECT_BOX(0, ERR, " The name of the file " + path(name) + " is longer than 127 characters.",
+               UU_STOP);
+    EXPECT_EQ(list_dir(dir()), std::vector<std::string>{name});
+    name.erase(0, 1);  // 127 fit
+    write_file(path(name), "abc");
+    EXPECT_EQ(encode(name, false), 0);
+}
+
 TEST_F(UUEncode, NullOrEmptyPathReturnsMinusOneSilently) {
     EXPECT_EQ(iUUEncode(nullptr, 1, 0, 0), -1);
     char empty[1] = "";
