@@ -28,12 +28,14 @@
 //
 // Memory.  Tables and their arrays come from an arena owned by the call and
 // released with it; arrays grow by doubling and give their old block back to
-// a free list of its size class.  Tables of the maximum order never follow a
-// child link, so they carry no child array.
+// a free list of its size class.  Tables of the maximum order follow no child
+// link of their own; their links cache the next context instead.
 #include "compress/arith.h"
 
 #include <cstdlib>
 #include <cstring>
+
+#include <emmintrin.h>
 
 #include "compress/bit_io.h"
 #include "compress/coder_progress.h"
@@ -66,7 +68,7 @@ struct FreeBlock {
 
 struct Arena {
     Chunk* chunks = nullptr;
-    FreeBlock* free_blocks[2][size_classes] = {};  // [with children][class]
+    FreeBlock* free_blocks[1][size_classes] = {};  // by size class
     uint64_t bytes = 0;
 
     void* take(size_t n) {
@@ -106,9 +108,8 @@ struct Arena {
 
 inline int class_of(int capacity) { return __builtin_ctz((unsigned)capacity); }
 
-inline size_t block_bytes(int capacity, bool with_children) {
-    return (size_t)capacity * (with_children ? sizeof(ContextTable*) + 2 : 2);
-}
+// One block per table: the child links, then the symbols, then the counts.
+inline size_t block_bytes(int capacity) { return (size_t)capacity * (sizeof(ContextTable*) + 2); }
 
 // ----------------------------------------------------------------- the model
 
@@ -122,6 +123,7 @@ struct Model {
     uint32_t generation = 1;
     int excluded_count = 0;  // distinct symbols excluded for the current symbol
     int found[10];           // entry of the symbol per order while coding it, or -1
+    int top_index = 0;       // entry of the last byte in the maximum-order table
     uint32_t tables = 0;
     uint32_t flushes = 0;  // also the flush epoch tables catch up to
 
@@ -142,8 +144,12 @@ struct Model {
     }
 };
 
-inline uint8_t* symbol_of(ContextTable* t, int i) { return &t->entries[2 * i]; }
-inline uint8_t* count_of(ContextTable* t, int i) { return &t->entries[2 * i + 1]; }
+// Entries are kept as two arrays (symbols, then counts, each `capacity`
+// long) so that a symbol is searched 16 at a time.
+inline uint8_t* symbols_of(ContextTable* t) { return t->entries; }
+inline uint8_t* counts_of(ContextTable* t) { return t->entries + t->capacity; }
+inline uint8_t* symbol_of(ContextTable* t, int i) { return &t->entries[i]; }
+inline uint8_t* count_of(ContextTable* t, int i) { return &t->entries[t->capacity + i]; }
 
 ContextTable* new_table(Model& m, ContextTable* shorter, int order) {
     ContextTable* t = static_cast<ContextTable*>(m.arena.take(sizeof(ContextTable)));
@@ -160,51 +166,37 @@ ContextTable* new_table(Model& m, ContextTable* shorter, int order) {
     return t;
 }
 
-// Makes room for one more entry (and child link).  False on failure.
+// Makes room for one more entry and child link.  False on failure.
 bool grow_table(Model& m, ContextTable* t, int min_capacity) {
     if (t->capacity >= min_capacity) return true;
     int capacity = t->capacity ? t->capacity : 1;
     while (capacity < min_capacity) capacity *= 2;
-    bool with_children = t->order < m.max_order;
-    FreeBlock*& list = m.arena.free_blocks[with_children][class_of(capacity)];
+    FreeBlock*& list = m.arena.free_blocks[0][class_of(capacity)];
     void* block;
     if (list) {
         block = list;
         list = list->next;
     } else {
-        block = m.arena.take(block_bytes(capacity, with_children));
+        block = m.arena.take(block_bytes(capacity));
         if (!block) {
             MemoryStreams.io_error = -1;
             return false;
         }
     }
-    ContextTable** children = nullptr;
-    uint8_t* entries;
-    if (with_children) {
-        children = static_cast<ContextTable**>(block);
-        entries = reinterpret_cast<uint8_t*>(children + capacity);
-    } else {
-        entries = static_cast<uint8_t*>(block);
-    }
+    std::memset(block, 0, block_bytes(capacity));
+    ContextTable** children = static_cast<ContextTable**>(block);
+    uint8_t* entries = reinterpret_cast<uint8_t*>(children + capacity);
     int used = t->last_index + 1;
-    std::memset(entries, 0, (size_t)capacity * 2);
-    if (used) std::memcpy(entries, t->entries, (size_t)used * 2);
-    if (children) {
-        std::memset(children, 0, (size_t)capacity * sizeof *children);
-        if (used && t->children)
-            std::memcpy(children, t->children, (size_t)used * sizeof *children);
-    }
     if (t->capacity) {
-        bool old_children = t->children != nullptr;
-        void* old = old_children ? static_cast<void*>(t->children) : static_cast<void*>(t->entries);
-        FreeBlock* f = static_cast<FreeBlock*>(old);
-        FreeBlock*& old_list = m.arena.free_blocks[old_children][class_of(t->capacity)];
-        // A block without children is big enough for the free-list link only
-        // from 8 entries on; smaller ones are simply left in the arena.
-        if (block_bytes(t->capacity, old_children) >= sizeof(FreeBlock)) {
-            f->next = old_list;
-            old_list = f;
+        if (used) {
+            std::memcpy(children, t->children, (size_t)used * sizeof *children);
+            std::memcpy(entries, symbols_of(t), (size_t)used);
+            std::memcpy(entries + capacity, counts_of(t), (size_t)used);
         }
+        FreeBlock* f = reinterpret_cast<FreeBlock*>(t->children);
+        FreeBlock*& old_list = m.arena.free_blocks[0][class_of(t->capacity)];
+        f->next = old_list;
+        old_list = f;
     }
     t->children = children;
     t->entries = entries;
@@ -213,9 +205,23 @@ bool grow_table(Model& m, ContextTable* t, int min_capacity) {
 }
 
 inline int find_symbol(ContextTable* t, int s) {
-    const uint8_t* e = t->entries;
-    for (int i = 0, n = t->last_index; i <= n; ++i)
-        if (e[2 * i] == s) return i;
+    if (s < 0 || s > 255) return -1;  // control symbols outside the control table
+    const uint8_t* sym = symbols_of(t);
+    int n = t->last_index + 1;
+    if (t->capacity >= 16) {
+        // Whole 16-byte groups stay inside the symbol array (capacity is a
+        // power of two); bits past the last entry are masked off.
+        __m128i key = _mm_set1_epi8((char)s);
+        for (int i = 0; i < n; i += 16) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sym + i));
+            unsigned hits = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(v, key));
+            if (n - i < 16) hits &= (1u << (n - i)) - 1u;
+            if (hits) return i + __builtin_ctz(hits);
+        }
+        return -1;
+    }
+    for (int i = 0; i < n; ++i)
+        if (sym[i] == s) return i;
     return -1;
 }
 
@@ -364,12 +370,13 @@ void exclude_entries(Model& m, ContextTable* t) {
 // Included sum of entries 0 to i-1 (i.e. totals[1] - totals[i+1]).
 inline int32_t included_before(const Model& m, ContextTable* t, int i) {
     int32_t sum = 0;
-    const uint8_t* e = t->entries;
+    const uint8_t* sym = symbols_of(t);
+    const uint8_t* cnt = counts_of(t);
     if (m.order == -2 || m.excluded_count == 0) {
-        for (int j = 0; j < i; ++j) sum += e[2 * j + 1];
+        for (int j = 0; j < i; ++j) sum += cnt[j];
     } else {
         for (int j = 0; j < i; ++j)
-            if (is_included(m, e[2 * j])) sum += e[2 * j + 1];
+            if (is_included(m, sym[j])) sum += cnt[j];
     }
     return sum;
 }
@@ -377,10 +384,11 @@ inline int32_t included_before(const Model& m, ContextTable* t, int i) {
 // ------------------------------------------------------------ model update
 
 // Updates table t with byte s, whose entry (when known) is at `index`.
-bool update_table(Model& m, ContextTable* t, int s, int index) {
+// Returns the entry's index afterwards, or -1 on failure.
+int update_table(Model& m, ContextTable* t, int s, int index) {
     catch_up(m, t);
     int i = index >= 0 ? index : find_symbol(t, s);
-    if (i < 0 && (i = append_entry(m, t, s)) < 0) return false;
+    if (i < 0 && (i = append_entry(m, t, s)) < 0) return -1;
     uint8_t c = *count_of(t, i);
     int j = i;
     while (j > 0 && *count_of(t, j - 1) == c) --j;
@@ -399,14 +407,17 @@ bool update_table(Model& m, ContextTable* t, int s, int index) {
     ++t->sum;
     if (n > t->max_count) t->max_count = n;
     if (n == 255) halve_table(t);
-    return true;
+    return j;
 }
 
 bool update_model(Model& m, int symbol) {
     int k = m.order < 0 ? 0 : m.order;
     if (symbol >= 0) {
-        for (int order = k; order <= m.max_order; ++order)
-            if (!update_table(m, m.slot(order), symbol, m.found[order + 2])) return false;
+        for (int order = k; order <= m.max_order; ++order) {
+            int i = update_table(m, m.slot(order), symbol, m.found[order + 2]);
+            if (i < 0) return false;
+            m.top_index = i;  // the last one is the table of the maximum order
+        }
     }
     m.order = m.max_order;
     m.clear_exclusions();
@@ -426,8 +437,15 @@ ContextTable* next_context(Model& m, ContextTable* t, int s, int k) {
 
 bool advance_context(Model& m, int symbol) {
     if (symbol < 0) return true;
-    ContextTable* t = next_context(m, m.slot(m.max_order), symbol, m.max_order);
+    // A table of the maximum order follows no child link of its own, so its
+    // links keep what next() returned for each of its symbols; that result
+    // never changes (links are never replaced), and the update has just
+    // left the symbol's entry at top_index.
+    ContextTable* top = m.slot(m.max_order);
+    ContextTable*& cached = top->children[m.top_index];
+    ContextTable* t = cached ? cached : next_context(m, top, symbol, m.max_order);
     if (!t) return false;
+    cached = t;
     m.slot(m.max_order) = t;
     for (int k = m.max_order - 1; k >= 1; --k) m.slot(k) = m.slot(k + 1)->shorter;
     return true;
@@ -650,7 +668,8 @@ inline bool decode_symbol(Model& m, Decoder& d, BitFile* in, int* symbol) {
         r.high_total = (uint16_t)t0;
         sym = escape;
     } else {
-        const uint8_t* e = t->entries;
+        const uint8_t* sym_array = symbols_of(t);
+        const uint8_t* cnt_array = counts_of(t);
         bool all = m.order == -2 || m.excluded_count == 0;
         int32_t before = 0;
         int i = 0;
@@ -658,8 +677,8 @@ inline bool decode_symbol(Model& m, Decoder& d, BitFile* in, int* symbol) {
         int16_t low_total = 0;
         for (;; ++i) {
             if (i > t->last_index) return false;
-            c = e[2 * i + 1];
-            if (c && !all && !is_included(m, e[2 * i])) c = 0;
+            c = cnt_array[i];
+            if (c && !all && !is_included(m, sym_array[i])) c = 0;
             before += c;
             low_total = (int16_t)(included - before);  // totals[i+2]
             if (low_total <= count) break;
@@ -667,7 +686,7 @@ inline bool decode_symbol(Model& m, Decoder& d, BitFile* in, int* symbol) {
         m.found[m.order + 2] = i;
         r.low_total = (uint16_t)low_total;
         r.high_total = (uint16_t)(low_total + c);
-        sym = e[2 * i];
+        sym = sym_array[i];
         if (m.order == -2) sym = -sym;
     }
     uint16_t new_high = (uint16_t)(d.low + (range * r.high_total) / r.scale - 1);

@@ -11,6 +11,7 @@
 // round the window.  Every link update below skips a child that is 0.
 #include "compress/lzss.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "compress/bit_io.h"
@@ -218,48 +219,113 @@ int iLzssCompress(CzStream* input, BitFile* output) {
     return 0;
 }
 
+namespace {
+
+// The expander's view of the input bit stream: up to 64 bits taken from the
+// BitFile's pending byte and then whole bytes, fetched only when the next
+// field needs them, so that in_pos and the BitFile end exactly where the
+// bit-by-bit reads would leave them.
+struct BitReader {
+    BitFile* bf;
+    uint64_t acc = 0;  // the low `bits` bits are unread, most significant first
+    int bits = 0;
+
+    explicit BitReader(BitFile* b) : bf(b) {
+        if (bf->mask != 0x80) {
+            bits = cz_mask_bits(bf->mask);
+            acc = (uint64_t)bf->rack & ((1u << bits) - 1u);
+        }
+    }
+    // Hands the unread bits (fewer than 8) back to the BitFile.
+    ~BitReader() {
+        bf->mask = bits ? (uint8_t)(1u << (bits - 1)) : 0x80;
+        bf->rack = (int32_t)(acc & 0xFF);
+    }
+    bool get(int n, uint32_t* value) {
+        while (bits < n) {
+            if (!cz_fetch_byte(bf)) return false;
+            acc = (acc << 8) | (uint32_t)bf->rack;
+            bits += 8;
+        }
+        bits -= n;
+        *value = (uint32_t)(acc >> bits) & ((1u << n) - 1u);
+        return true;
+    }
+};
+
+// Puts `n` bytes of the window out, starting at window position `from`, and
+// appends them to the window at `*current`.  Copies one byte at a time: the
+// source may overlap what this copy writes (a run).
+inline int put_run(CzStream* output, uint32_t from, uint32_t n, int* current) {
+    CzMemoryStreams& ms = MemoryStreams;
+    uint8_t* direct = nullptr;
+    if (ms.out_buffer) {
+        if ((int64_t)ms.out_pos + n <= ms.out_capacity) direct = ms.out_buffer + ms.out_pos;
+    } else if (output && output->limit - output->next >= (std::ptrdiff_t)n) {
+        direct = output->next;
+        output->next += n;
+    }
+    int cur = *current;
+    uint32_t start = (uint32_t)ms.out_pos;
+    if (direct) {
+        for (uint32_t k = 0; k < n; ++k) {
+            uint8_t c = window[(from + k) & window_mask];
+            direct[k] = c;
+            window[cur] = c;
+            cur = (cur + 1) & window_mask;
+        }
+        ms.out_pos += (int32_t)n;
+    } else {
+        for (uint32_t k = 0; k < n; ++k) {
+            uint8_t c = window[(from + k) & window_mask];
+            if (write_raw(output, c) != 0) return -1;
+            window[cur] = c;
+            cur = (cur + 1) & window_mask;
+        }
+    }
+    *current = cur;
+    // Progress after every byte: only a position at or past the due one can
+    // repaint, so the bytes of this run are visited only then.
+    if ((uint32_t)ms.out_pos >= cz_progress_due)
+        for (uint32_t p = start + 1; p <= (uint32_t)ms.out_pos; ++p) cz_progress(p);
+    return 0;
+}
+
+}  // namespace
+
 int iLzssExpand(BitFile* input, CzStream* output) {
     clear_state();
     cz_progress_start();
+    BitReader in(input);
     int current = 1;
     for (;;) {
         uint32_t flag;
-        if (!cz_get_bits(input, 1, &flag)) {
+        if (!in.get(1, &flag)) {
             MemoryStreams.io_error = -1;
             return -1;
         }
         if (flag) {
             uint32_t c;
-            if (!cz_get_bits(input, 8, &c)) {
+            if (!in.get(8, &c)) {
                 MemoryStreams.io_error = 1;
                 return -1;
             }
-            if (write_raw(output, (int)c) != 0) return -1;
+            // A literal is a run of one byte from where it is about to land.
             window[current] = (uint8_t)c;
-            current = (current + 1) & window_mask;
-            cz_progress((uint32_t)MemoryStreams.out_pos);
+            if (put_run(output, (uint32_t)current, 1, &current) != 0) return -1;
         } else {
             uint32_t position;
-            if (!cz_get_bits(input, window_bits, &position)) {
+            if (!in.get(window_bits, &position)) {
                 MemoryStreams.io_error = 1;
                 return -1;
             }
             if (position == 0) return 0;
             uint32_t length;
-            if (!cz_get_bits(input, length_bits, &length)) {
+            if (!in.get(length_bits, &length)) {
                 MemoryStreams.io_error = 1;
                 return -1;
             }
-            length += break_even + 1;
-            // Source and destination may overlap: a run repeats bytes it has
-            // just written, so the copy goes one byte at a time.
-            for (uint32_t k = 0; k < length; ++k) {
-                uint8_t c = window[(position + k) & window_mask];
-                if (write_raw(output, c) != 0) return -1;
-                window[current] = c;
-                current = (current + 1) & window_mask;
-                cz_progress((uint32_t)MemoryStreams.out_pos);
-            }
+            if (put_run(output, position, length + break_even + 1, &current) != 0) return -1;
         }
     }
 }
