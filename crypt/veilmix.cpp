@@ -10,6 +10,7 @@
 // that block with the data in one pass.
 #include "crypt/veilmix.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -291,164 +292,242 @@ uint32_t apply_block(uint8_t* buf, const uint8_t* K, const uint8_t* M, uint32_t 
     return sum;
 }
 
-// The shifted copies of keyE and keyB, H vectors each.
-template <int H>
-struct SweepKeys {
-    v16 e[H], b[H], er[H], br[H];
+// Where the copies live: NV vectors of 16 lanes.
+//   NV 1 (L-1 <= 8):  vector 0 = fwd 0..7 | rev 0..7
+//   NV 2 (L-1 <= 16): vector 0 = fwd 0..15, vector 1 = rev 0..15
+//   NV 3 (L-1 <= 24): as NV 2, and vector 2 = fwd 16..23 | rev 16..23
+// A short key thus takes one vector operation per rekey step for both
+// copies, and lanes are wasted on neither.
+template <int NV>
+struct Layout {
+    // Byte offset, in the NV * 16 bytes, of lane q of copy c (0 fwd, 1 rev).
+    static constexpr int at(int c, int q) {
+        return NV == 1 ? 8 * c + q : q < 16 ? 16 * c + q : 32 + 8 * c + (q - 16);
+    }
+    static constexpr int lanes = NV == 1 ? 8 : NV == 2 ? 16 : 24;  // per copy
 };
 
-// One sweep of n key bytes into K and M at pos, from the copy (x, y) =
-// (keyE, keyB) read in the sweep's direction: keyE where alternate is set
-// (pick), keyB where clear; m is 0xFF where the byte is subtracted.
+// Ramp values of a rekey in the lanes of a layout, for every step count:
+// the mixing step of fwd lane q is q + 1, of rev lane q L - 2 - q.  Rows of
+// NV * 16 bytes, so that a short key's table stays in the first-level cache.
+// Built once per key length and kept (ramps are no secret).
+struct RampLayoutTable {
+    int key_length = 0;
+    int nv = 0;
+    alignas(16) uint8_t v[RAMP_STATES * 64];
+};
+RampLayoutTable ramp_layout;
+
+template <int NV>
+const RampLayoutTable& ramp_layout_for(int L) {
+    if (ramp_layout.key_length == L && ramp_layout.nv == NV) return ramp_layout;
+    const uint8_t* f = ramps.fwd + PAD;  // f[t]: ramp2 of the step taken from count t
+    std::memset(ramp_layout.v, 0, sizeof ramp_layout.v);
+    for (int p = 0; p < RAMP_STATES; ++p) {
+        uint8_t* row = ramp_layout.v + p * NV * 16;
+        for (int q = 0; q < L - 1; ++q) {
+            row[Layout<NV>::at(0, q)] = f[p + 1 + q];
+            row[Layout<NV>::at(1, q)] = f[p + L - 2 - q];
+        }
+    }
+    ramp_layout.key_length = L;
+    ramp_layout.nv = NV;
+    return ramp_layout;
+}
+
+#if defined(__SSE2__)
+inline v16 shift_down_8(const v16& v) {
+    __m128i x;
+    std::memcpy(&x, &v, 16);
+    x = _mm_srli_si128(x, 8);
+    v16 r;
+    std::memcpy(&r, &x, 16);
+    return r;
+}
+#else
+inline v16 shift_down_8(const v16& v) {
+    v16 r{};
+    for (int q = 0; q < 8; ++q) r[q] = v[q + 8];
+    return r;
+}
+#endif
+
+// Pairs of whole mode-3 sweeps from a sweep start while at least two sweeps
+// of data are left; leaves the state exactly as the serial path would.
+//
+// Per sweep: the key bytes raw = keyE where alternate is set, keyB where
+// clear (one blend of the copy read in the sweep's direction), stored as
+// K = raw + 1 where the byte is subtracted, raw where added (encryption),
+// or raw + 1 and -raw (decryption):
 //   encryption: k - d = (k + 1) + ~d,  k + d = k + d
 //   decryption: k - d = (k + 1) + ~d,  d - k = -k + d
-template <bool ENC, int H>
-inline void emit_sweep(const v16* x, const v16* y, const v16& pick, const v16& m, uint8_t* K,
-                       uint8_t* M, v16* raw) {
-    for (int h = 0; h < H; ++h) {
-        raw[h] = (x[h] & pick) | (y[h] & ~pick);
-        const v16 k = ENC ? v16(raw[h] - m) : v16((raw[h] ^ ~m) + 1);
-        store16(K + 16 * h, k);
-        store16(M + 16 * h, m);
-    }
-}
-
-// The rekey on both copies: c[i] = ramp2 - (e[i] + b[i]) where mixing step i
-// subtracts, ramp2 + (e[i] + b[i]) where it adds.  Lane q of the forward copy
-// is mixing step q + 1, lane q of the reversed copy step L - 2 - q; mf and mr
-// mark their subtracting lanes.
-template <int H>
-inline void rekey_sweep(SweepKeys<H>& k, const uint8_t* ramp_fwd, const uint8_t* ramp_rev,
-                        const v16& mf, const v16& mr) {
-    for (int h = 0; h < H; ++h) {
-        v16 rf, rr;
-        load16(rf, ramp_fwd + 16 * h);
-        load16(rr, ramp_rev + 16 * h);
-        const v16 cf = rf + (((k.e[h] + k.b[h]) ^ mf) - mf);
-        const v16 cr = rr + (((k.er[h] + k.br[h]) ^ mr) - mr);
-        k.e[h] = k.b[h];
-        k.b[h] = cf;
-        k.er[h] = k.br[h];
-        k.br[h] = cr;
-    }
-}
-
-// Pairs of whole mode-3 sweeps from a sweep start while at least two sweeps of
-// data are left; leaves the state exactly as the serial path would.
-template <bool ENC, int H, bool ASC>
+// so that out = K + (d ^ M) with M 0xFF where subtracted.  Then the rekey:
+// c = ramp2 - (e + b) on subtracting steps, ramp2 + (e + b) on adding ones,
+// both copies at once.
+template <bool ENC, int NV, bool ASC>
 void sweep_pairs(uint8_t*& buf, uint32_t& count) {
+    typedef Layout<NV> Lay;
     VeilmixStateRecord& st = VeilmixState;
     const int L = st.keyLength;
     const uint32_t n = uint32_t(L - 1);
+    const uint32_t pair = 2 * n;
     const int n_odd = int(n & 1);
+    const RampLayoutTable& table = ramp_layout_for<NV>(L);
 
-    uint8_t tmp[32] = {};
-    SweepKeys<H> k;
-    auto load_copy = [&](v16* dst, const uint8_t* key, bool reversed) {
-        for (int q = 0; q < L - 1; ++q) tmp[q] = reversed ? key[L - 2 - q] : key[q + 1];
-        for (int h = 0; h < H; ++h) load16(dst[h], tmp + 16 * h);
-    };
-    load_copy(k.e, st.keyE, false);
-    load_copy(k.b, st.keyB, false);
-    load_copy(k.er, st.keyE, true);
-    load_copy(k.br, st.keyB, true);
+    alignas(16) uint8_t tmp[64] = {};
+    v16 e[NV], b[NV];
+    for (int q = 0; q < L - 1; ++q) {
+        tmp[Lay::at(0, q)] = st.keyE[q + 1];
+        tmp[Lay::at(1, q)] = st.keyE[L - 2 - q];
+    }
+    for (int v = 0; v < NV; ++v) load16(e[v], tmp + 16 * v);
+    for (int q = 0; q < L - 1; ++q) {
+        tmp[Lay::at(0, q)] = st.keyB[q + 1];
+        tmp[Lay::at(1, q)] = st.keyB[L - 2 - q];
+    }
+    for (int v = 0; v < NV; ++v) load16(b[v], tmp + 16 * v);
 
     v16 alt[2];
     load16(alt[0], alt_bytes.m[0]);
     load16(alt[1], alt_bytes.m[1]);
-    // Subtract is s at the start of the pair and s ^ 1 at the second sweep.
+    // Subtract is s at the first sweep of a pair and s ^ 1 at the second;
+    // alternate is a, then a ^ n_odd.
     const int s = st.subtract ? 1 : 0;
     const int a = st.alternate ? 1 : 0;
     const v16 pick0 = alt[a], pick1 = alt[a ^ n_odd];
     const v16 m0 = alt[s ^ 1], m1 = alt[s];
-    // Rekey masks: subtract entering the rekey after sweep j is s ^ j ^ n_odd;
-    // forward lane q is step q + 1, reversed lane q step L - 2 - q.
-    const v16 mf0 = alt[s ^ n_odd ^ 1], mr0 = alt[s ^ n_odd ^ (L & 1)];
-    const v16 mf1 = alt[s ^ n_odd], mr1 = alt[s ^ n_odd ^ (L & 1) ^ 1];
+    // Rekey masks: subtract entering the rekey after sweep j is
+    // r = s ^ j ^ n_odd; fwd lane q subtracts when r ^ ((q + 1) & 1), rev
+    // lane q when r ^ ((L - 2 - q) & 1).
+    v16 mk[2][NV];
+    for (int j = 0; j < 2; ++j) {
+        const int r = s ^ j ^ n_odd;
+        std::memset(tmp, 0, sizeof tmp);
+        for (int q = 0; q < Lay::lanes; ++q) {
+            tmp[Lay::at(0, q)] = uint8_t((r ^ ((q + 1) & 1)) ? 0xFF : 0);
+            tmp[Lay::at(1, q)] = uint8_t((r ^ ((L - 2 - q) & 1)) ? 0xFF : 0);
+        }
+        for (int v = 0; v < NV; ++v) load16(mk[j][v], tmp + 16 * v);
+    }
+    // -2 mk: 2 on subtracting lanes (-2 * 0xFF mod 256), 0 elsewhere.
+    v16 two[2][NV];
+    for (int j = 0; j < 2; ++j)
+        for (int v = 0; v < NV; ++v) two[j][v] = mk[j][v] & 2;
 
-    int step = st.rampStep;
-    const int rev_base = FWD_SIZE - 1 - PAD - L + 2;
+    // The mask block repeats with every pair.
+    alignas(16) uint8_t K[BLOCK + 64];
+    alignas(16) uint8_t M[BLOCK + 64];
+    for (uint32_t pos = 0; pos + pair <= BLOCK; pos += pair) {
+        store16(M + pos, m0);
+        if (n > 16) store16(M + pos + 16, m0);
+        store16(M + pos + n, m1);
+        if (n > 16) store16(M + pos + n + 16, m1);
+    }
 
-    // Room for one vector store beyond the last sweep of a block.
-    alignas(16) uint8_t K[BLOCK + 32];
-    alignas(16) uint8_t M[BLOCK + 32];
-    v16 raw[H];
-    for (int h = 0; h < H; ++h) raw[h] = v16{};
-    const uint32_t pair = 2 * n;
+    // The ramp row of the next rekey; rows past the cycle's end wrap back.
+    const size_t row_size = NV * 16;
+    const uint8_t* row = table.v + st.rampStep * row_size;
+    const uint8_t* const rows_end = table.v + RAMP_STATES * row_size;
+    v16 raw[2];
+    for (v16& r : raw) r = v16{};
+
+    // Sweep j of a pair: the copy in direction `asc`, then the rekey.
+    auto sweep = [&](int j, bool asc, const v16& pick, const v16& m, uint8_t* k_out)
+        __attribute__((always_inline)) {
+        const v16* mkj = mk[j];
+        // The sweep's key bytes, lanes 0 .. n-1 of the copy in its direction,
+        // stored contiguously (a half-vector moved down where needed).
+        auto emit = [&](int h, int v, bool high_half) __attribute__((always_inline)) {
+            v16 x = (e[v] & pick) | (b[v] & ~pick);
+            if (high_half) x = shift_down_8(x);
+            raw[h] = x;
+            store16(k_out + 16 * h, ENC ? v16(x - m) : v16((x ^ ~m) + 1));
+        };
+        if (NV == 1) {
+            emit(0, 0, !asc);
+        } else {
+            emit(0, asc ? 0 : 1, false);
+            if (NV == 3) emit(1, 2, !asc);
+        }
+#pragma GCC unroll 4
+        for (int v = 0; v < NV; ++v) {
+            v16 r;
+            load16(r, row + 16 * v);
+            // c = r + sign e + sign b, where sign x = (x ^ mk) - mk is -x
+            // on subtracting lanes; so c = (r - 2 mk) + (e ^ mk) + (b ^ mk).
+            // The previous rekey's result b passes through two operations
+            // only, the rest is ready before it.
+            const v16 w = (r + two[j][v]) + (e[v] ^ mkj[v]);
+            const v16 c = w + (b[v] ^ mkj[v]);
+            e[v] = b[v];
+            b[v] = c;
+        }
+        row += L * row_size;
+        if (row >= rows_end) row -= RAMP_CYCLE * row_size;
+    };
 
     while (count >= pair) {
-        uint32_t pos = 0;
-        while (pos + pair <= BLOCK && count - pos >= pair) {
-            // First sweep in direction ASC, second in the other.
-            if (ASC)
-                emit_sweep<ENC, H>(k.e, k.b, pick0, m0, K + pos, M + pos, raw);
-            else
-                emit_sweep<ENC, H>(k.er, k.br, pick0, m0, K + pos, M + pos, raw);
-            pos += n;
-            rekey_sweep<H>(k, ramps.fwd + PAD + step + 1, ramps.rev + rev_base - step, mf0, mr0);
-            step += L;
-            if (step >= RAMP_STATES) step -= RAMP_CYCLE;
-
-            if (ASC)
-                emit_sweep<ENC, H>(k.er, k.br, pick1, m1, K + pos, M + pos, raw);
-            else
-                emit_sweep<ENC, H>(k.e, k.b, pick1, m1, K + pos, M + pos, raw);
-            pos += n;
-            rekey_sweep<H>(k, ramps.fwd + PAD + step + 1, ramps.rev + rev_base - step, mf1, mr1);
-            step += L;
-            if (step >= RAMP_STATES) step -= RAMP_CYCLE;
+        const uint32_t pairs = std::min(BLOCK / pair, count / pair);
+        uint8_t* k = K;
+        for (uint32_t i = 0; i < pairs; ++i) {
+            sweep(0, ASC, pick0, m0, k);
+            sweep(1, !ASC, pick1, m1, k + n);
+            k += pair;
         }
+        const uint32_t pos = pairs * pair;
         gByteSum += apply_block(buf, K, M, pos);
         buf += pos;
         count -= pos;
     }
 
     // Back into the record, as the serial path leaves it after an even number
-    // of sweeps: same direction, flags as they were, new keys and ramps.
-    auto store_copy = [&](uint8_t* key, const v16* fwd, const v16* rev) {
-        for (int h = 0; h < H; ++h) store16(tmp + 16 * h, fwd[h]);
-        for (int q = 0; q < L - 1; ++q) key[q + 1] = tmp[q];
-        for (int h = 0; h < H; ++h) store16(tmp + 16 * h, rev[h]);
-        key[0] = tmp[L - 2];
+    // of sweeps: same direction and flags, new keys and ramps.
+    auto store_key = [&](uint8_t* key, const v16* x) {
+        for (int v = 0; v < NV; ++v) store16(tmp + 16 * v, x[v]);
+        for (int q = 0; q < L - 1; ++q) key[q + 1] = tmp[Lay::at(0, q)];
+        key[0] = tmp[Lay::at(1, L - 2)];
         key[L] = 0;
     };
-    store_copy(st.keyE, k.e, k.er);
-    store_copy(st.keyB, k.b, k.br);
+    store_key(st.keyE, e);
+    store_key(st.keyB, b);
     iCopyVeilmixKey(st.keyC, st.keyB, int16_t(L));
-    for (int h = 0; h < H; ++h) store16(tmp + 16 * h, raw[h]);
+    for (int h = 0; h < 2; ++h) store16(tmp + 16 * h, raw[h]);
     st.keyByte = tmp[n - 1];
-    set_ramps(st, int16_t(step));
+    set_ramps(st, int16_t((row - table.v) / row_size));
 
     std::memset(tmp, 0, sizeof tmp);
     std::memset(K, 0, sizeof K);
-    std::memset(M, 0, sizeof M);
-    k = SweepKeys<H>{};
-    for (int h = 0; h < H; ++h) raw[h] = v16{};
+    for (int v = 0; v < NV; ++v) e[v] = b[v] = v16{};
+    for (v16& r : raw) r = v16{};
 }
 
-template <bool ENC, int H>
+template <bool ENC, int NV>
 void sweep_pairs_from_start(uint8_t*& buf, uint32_t& count) {
     if (VeilmixState.ascending)
-        sweep_pairs<ENC, H, true>(buf, count);
+        sweep_pairs<ENC, NV, true>(buf, count);
     else
-        sweep_pairs<ENC, H, false>(buf, count);
+        sweep_pairs<ENC, NV, false>(buf, count);
+}
+
+template <bool ENC>
+void sweep_layout(uint8_t*& buf, uint32_t& count) {
+    const int n = VeilmixState.keyLength - 1;
+    if (n <= 8)
+        sweep_pairs_from_start<ENC, 1>(buf, count);
+    else if (n <= 16)
+        sweep_pairs_from_start<ENC, 2>(buf, count);
+    else
+        sweep_pairs_from_start<ENC, 3>(buf, count);
 }
 
 // Whole sweeps, in pairs, from a sweep start.
 void sweep_bytes(uint8_t*& buf, uint32_t& count, bool encrypt) {
     const int L = VeilmixState.keyLength;
     if (count < 2 * uint32_t(L - 1)) return;
-    if (L - 1 <= 16) {
-        if (encrypt)
-            sweep_pairs_from_start<true, 1>(buf, count);
-        else
-            sweep_pairs_from_start<false, 1>(buf, count);
-    } else {
-        if (encrypt)
-            sweep_pairs_from_start<true, 2>(buf, count);
-        else
-            sweep_pairs_from_start<false, 2>(buf, count);
-    }
+    if (encrypt)
+        sweep_layout<true>(buf, count);
+    else
+        sweep_layout<false>(buf, count);
 }
 
 }  // namespace
