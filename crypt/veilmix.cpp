@@ -236,8 +236,8 @@ inline bool at_sweep_start() {
 //   fwd[q] = key[q + 1]        (an ascending sweep reads fwd[0 .. L-2])
 //   rev[q] = key[L - 2 - q]    (a descending sweep reads rev[0 .. L-2])
 // A rekey is element-wise, so it is carried out on both copies; lanes from
-// L-1 on hold values of no meaning and are never read.  A copy is one 16-lane
-// vector for keys of up to 17 bytes, two for longer ones (H).
+// L-1 on hold values of no meaning and are never read.  How the copies are
+// laid out in vectors depends on the key length (Layout below).
 //
 // The flags follow a fixed rhythm: a sweep and its rekey toggle subtract
 // (L-1) + L times, an odd number, so subtract flips once per sweep;

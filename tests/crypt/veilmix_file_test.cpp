@@ -1,6 +1,7 @@
 // Encrypting and decrypting files in place: the files left on disk, their
 // time stamps and attributes, the questions and messages, and the restore
 // after failures made to happen.
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -459,6 +460,92 @@ TEST_F(VeilmixFile, RecordWithoutAStampKeepsTheFilesTime) {
     EXPECT_EQ(read_file(p), plain);
     EXPECT_EQ(write_time(p), t2001);
     expect_alone("oldest.end");
+}
+
+// Failures of the steps around the transfer, each made to happen: the
+// message, the result, and the file as it was.
+TEST_F(VeilmixFile, FailuresAroundTheTransferEachRestoreTheFile) {
+    const std::string plain = lq_random_bytes(3000, 8);
+    struct Case {
+        const char* what;
+        PfFaultOp op;
+        int n;
+        bool sticky;
+        int result;
+        std::string text;  // of the last box
+    } cases[] = {
+        // Opens: two size measurements, the attributes, then the backup and
+        // the new file.
+        {"attributes", PF_FAULT_GETINFO, 1, false, -1,
+         " COULD NOT process attributes of the file:\r\n " + path("f.bin")},
+        {"rename", PF_FAULT_MOVE, 1, false, -1,
+         " COULD NOT rename\r\n " + path("f.bin") + " to\r\n " + path("f.TEF")},
+        {"open backup", PF_FAULT_OPEN, 4, false, -1,
+         " COULD NOT open the backup of the original file " + path("f.TEF") + " for reading"},
+        {"create result", PF_FAULT_OPEN, 5, false, -1,
+         " COULD NOT create and/or open\r\n " + path("f.bin") + " for writing"},
+        {"buffer", PF_FAULT_ALLOC, 1, true, -1, " Read/Write buffer allocation failed!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string p = plain_file("f.bin", plain);
+        lq_boxes_clear();
+        pf_fault_reset();
+        pf_fault_arm(c.op, c.n, PF_ERROR_ACCESS_DENIED, c.sticky);
+        EXPECT_EQ(encrypt(p), c.result);
+        pf_fault_reset();
+        ASSERT_FALSE(lq_boxes().empty());
+        EXPECT_BOX(lq_boxes().size() - 1, ERR, c.text, 16);
+        EXPECT_EQ(read_file(p), plain);
+        EXPECT_EQ(write_time(p), t2001);
+        expect_alone("f.bin");
+    }
+}
+
+// The restore itself fails: the backup stays and is named.
+TEST_F(VeilmixFile, FailedRestoreLeavesTheBackupNamed) {
+    const std::string plain = lq_random_bytes(3000, 9);
+    const std::string p = plain_file("g.bin", plain);
+    // The write fails; the partial result is wiped (its last rename is the
+    // second move); the move back, the third, fails.
+    pf_fault_arm(PF_FAULT_WRITE, 1);
+    pf_fault_arm(PF_FAULT_MOVE, 3);
+    EXPECT_EQ(encrypt(p), -1);
+    EXPECT_BOX(
+        lq_boxes().size() - 1, ERR,
+        " COULD NOT rename the backup file\r\n " + path("g.TEF") + "\r\n to its original name!",
+        16);
+    EXPECT_EQ(read_file(path("g.TEF")), plain);
+    EXPECT_FALSE(exists(p));
+}
+
+// An old backup that can't be wiped stops both directions before anything
+// is changed.
+TEST_F(VeilmixFile, OldBackupThatCannotBeWipedStopsEverything) {
+    const std::string p = plain_file("h.txt", "plain words");
+    write_file(path("h.TEF"), "old backup");
+    lq_answer_next(LQ_IDYES);
+    pf_fault_arm(PF_FAULT_WRITE, 1);  // the wipe's first pass
+    EXPECT_EQ(encrypt(p), -1);
+    EXPECT_BOX(lq_boxes().size() - 1, ERR,
+               " COULD NOT wipe old original data file backup named " + path("h.TEF") + "!", 16);
+    EXPECT_EQ(read_file(p), "plain words");
+
+    pf_fault_reset();
+    lq_boxes_clear();
+    std::remove(path("h.TEF").c_str());  // emptied by the failed wipe
+    ASSERT_EQ(encrypt(p), 0) << lq_boxes_dump();
+    const std::string enc = read_file(p);
+    gMakeBackup = 1;
+    write_file(path("h.BED"), "old encrypted backup");
+    lq_answer_next(LQ_IDYES);
+    pf_fault_arm(PF_FAULT_WRITE, 1);
+    EXPECT_EQ(decrypt(p), -1);
+    EXPECT_BOX(lq_boxes().size() - 1, ERR,
+               " COULD NOT delete the old EnCrypted file backup named " + path("h.BED") +
+                   "!  Delete the file manually.",
+               16);
+    EXPECT_EQ(read_file(p), enc);
 }
 
 }  // namespace
