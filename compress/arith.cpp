@@ -159,6 +159,7 @@ ContextTable* new_table(Model& m, ContextTable* shorter, int order) {
     }
     std::memset(t, 0, sizeof *t);
     t->last_index = -1;
+    t->escape_key = -1;
     t->shorter = shorter;
     t->order = order;
     t->flush_epoch = m.flushes;
@@ -339,11 +340,16 @@ void build_totals(Model& m, ContextTable* t, int32_t* included, int16_t* scale) 
         if (t->max_count == 0) {
             t0 = 1;
         } else {
-            int16_t e = (int16_t)((256 - t->last_index) * t->last_index);
-            e = (int16_t)(e / 256);
-            e = (int16_t)(e / t->max_count);
-            e = (int16_t)(e + 1);
-            t0 = (int16_t)(e + t1);
+            int32_t key = (t->last_index << 8) | t->max_count;
+            if (key != t->escape_key) {
+                // Signed 16-bit arithmetic, both divisions truncating.
+                int16_t e = (int16_t)((256 - t->last_index) * t->last_index);
+                e = (int16_t)(e / 256);
+                e = (int16_t)(e / t->max_count);
+                t->escape = (int16_t)(e + 1);
+                t->escape_key = key;
+            }
+            t0 = (int16_t)(t->escape + t1);
         }
         if (t0 >= scale_limit) {
             halve_table(t);
@@ -654,8 +660,15 @@ inline bool decode_symbol(Model& m, Decoder& d, BitFile* in, int* symbol) {
     uint16_t scale = (uint16_t)t0;
     if (scale == 0) return false;
     uint32_t range = (uint32_t)(d.high - d.low) + 1;
-    int64_t wide = ((int64_t)d.code - d.low + 1) * scale - 1;
-    int16_t count = (int16_t)(int32_t)(wide / (int64_t)range);
+    int16_t count;
+    if (d.code >= d.low) {
+        // The valid case: (code - low + 1) * scale fits 32 bits unsigned.
+        count = (int16_t)((((uint32_t)(d.code - d.low) + 1) * scale - 1) / range);
+    } else {
+        // Only a corrupt stream gets here; the same formula, signed and wide.
+        int64_t wide = ((int64_t)d.code - d.low + 1) * scale - 1;
+        count = (int16_t)(int32_t)(wide / (int64_t)range);
+    }
     // totals[c] for c = 0, 1, 2 ...; a valid stream always lands in one
     // range, a corrupt one may not (then it ends here).
     if (t0 <= count) return false;

@@ -28,6 +28,8 @@ struct ContextTable {
     int32_t capacity;      // entries the arrays can hold
     int32_t order;         // -2 to the maximum order
     uint32_t flush_epoch;  // model flushes already applied to the counts
+    int32_t escape_key;    // (last_index, max_count) of the cached escape count
+    int16_t escape;        // the escape count for that key
 };
 
 // A symbol occupies [low_total, high_total) of scale.

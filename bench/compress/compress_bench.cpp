@@ -189,8 +189,8 @@ int main(int argc, char** argv) {
     if (file_size(rnd) != (long)corpus_bytes) build_random(rnd);
 
     bool have_gzip = have_tool("gzip"), have_bzip2 = have_tool("bzip2"), have_7z = have_tool("7z");
-    std::printf("corpus: %s, %zu bytes per file; CPU time, best of 3 runs, file to file\n", dir.c_str(),
-                corpus_bytes);
+    std::printf("corpus: %s, %zu bytes per file; CPU time, best of 3 runs, file to file\n",
+                dir.c_str(), corpus_bytes);
     for (const std::string& in : {text, exe, rnd}) {
         long original = file_size(in);
         std::printf("\n%s (%ld bytes)          compress       expand      size\n",
