@@ -43,7 +43,7 @@ struct Options {
 
 // Zeroes a string's characters before it goes.
 void scrub(std::string& s) {
-    for (char& c : s) c = 0;
+    if (!s.empty()) lq_secure_zero(&s[0], s.size());
     s.clear();
 }
 

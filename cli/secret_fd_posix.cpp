@@ -4,6 +4,7 @@
 
 bool cli_read_fd_line(int fd, std::string& out) {
     out.clear();
+    out.reserve(64);  // no reallocation leaves a copy of a password behind
     bool any = false;
     for (;;) {
         char c;

@@ -64,7 +64,7 @@ struct ReadBuffer {
     }
     ~ReadBuffer() {
         if (!block) return;
-        std::memset(data, 0, size);
+        lq_secure_zero(data, size);
         pf_global_unlock(block);
         pf_global_free(block);
     }

@@ -495,8 +495,8 @@ void sweep_pairs(uint8_t*& buf, uint32_t& count) {
     st.keyByte = tmp[n - 1];
     set_ramps(st, int16_t((row - table.v) / row_size));
 
-    std::memset(tmp, 0, sizeof tmp);
-    std::memset(K, 0, sizeof K);
+    lq_secure_zero(tmp, sizeof tmp);
+    lq_secure_zero(K, sizeof K);
     for (int v = 0; v < NV; ++v) e[v] = b[v] = v16{};
     for (v16& r : raw) r = v16{};
 }
@@ -574,8 +574,8 @@ int iResetVeilmix(const VeilStats* record) {
     mix_keys(len, st.keyE, st.keyB, st.keyC, mode3);
     iCopyVeilmixKey(st.keyE, st.keyB, len);
     iCopyVeilmixKey(st.keyB, st.keyC, len);
-    std::memset(p1, 0, sizeof p1);
-    std::memset(p2, 0, sizeof p2);
+    lq_secure_zero(p1, sizeof p1);
+    lq_secure_zero(p2, sizeof p2);
     st.fresh = 1;
     return 0;
 }
@@ -610,7 +610,13 @@ void lq_veilmix_transform(uint32_t count, uint8_t* buffer, int16_t mode, int16_t
 }
 
 void lq_veilmix_clear() {
-    std::memset(&VeilmixState, 0, sizeof VeilmixState);
-    std::memset(gPassword1, 0, sizeof gPassword1);
-    std::memset(gPassword2, 0, sizeof gPassword2);
+    lq_secure_zero(&VeilmixState, sizeof VeilmixState);
+    lq_secure_zero(gPassword1, sizeof gPassword1);
+    lq_secure_zero(gPassword2, sizeof gPassword2);
+}
+
+void lq_secure_zero(void* p, size_t n) {
+    std::memset(p, 0, n);
+    // The memory is "used" afterwards: the stores stay.
+    __asm__ __volatile__("" : : "r"(p) : "memory");
 }

@@ -14,6 +14,7 @@
 // writes 3), 2 or less as 2 (files of earlier versions).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "crypt/veil_stats.h"
@@ -87,3 +88,7 @@ void lq_veilmix_transform(uint32_t count, uint8_t* buffer, int16_t mode, int16_t
 
 // Clears the cipher state and the passwords (zeros over the key material).
 void lq_veilmix_clear();
+
+// Zeros n bytes of memory that held plain text or key material, in a way
+// the compiler can't drop as a store nobody reads.
+void lq_secure_zero(void* p, size_t n);

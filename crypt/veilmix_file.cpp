@@ -55,7 +55,7 @@ struct TransferBuffer {
     }
     void release() {
         if (!block) return;
-        std::memset(data, 0, size);
+        lq_secure_zero(data, size);
         pf_global_unlock(block);
         pf_global_free(block);
         block = nullptr;
