@@ -168,6 +168,9 @@ int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompS
     } else {
         int coded = algorithm == CZ_ALGORITHM_ARITH ? iArithCompress(input, output, 3)
                                                     : iLzssCompress(input, output);
+        // A read that failed looks like the end of the input to the coder; the
+        // data would be cut short, so it is a failure of the coding.
+        if (coded == 0 && input && input->error) coded = -1;
         // The last partial byte (and in file mode the buffered tail) must
         // reach the output too, or the stream would be cut short.
         int closed = iCloseOutputBitFile(output);
