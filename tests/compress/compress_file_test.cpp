@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <set>
 
 #include "compress/arith.h"
@@ -552,10 +553,11 @@ class FaultSweepTest : public CompressFileTest {
     // Whatever an earlier round left (a backup, a half-wiped file under the
     // wipe's one-character name) goes.
     void clear_folder() {
-        PfFaultPause pause;
-        for (const std::string& f : list_dir(dir())) {
-            set_readonly(path(f), false);
-            std::remove(path(f).c_str());
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        for (auto& e : fs::directory_iterator(dir(), ec)) {
+            fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add, ec);
+            fs::remove(e.path(), ec);
         }
     }
 
