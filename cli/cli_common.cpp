@@ -83,6 +83,16 @@ void cli_take_common(std::vector<std::string>& args, CliCommon& common) {
     lq_set_progress_ui(!common.quiet && cli_stderr_is_terminal() ? &terminal_bar : nullptr);
 }
 
+void cli_keep_secret(std::string& out, char* buf, size_t len) {
+    volatile char* v = out.empty() ? nullptr : &out[0];
+    for (size_t i = 0; v && i < out.size(); ++i) v[i] = 0;
+    out.clear();
+    out.reserve(256);
+    out.assign(buf, len);
+    volatile char* b = buf;
+    for (size_t i = 0; i < len; ++i) b[i] = 0;
+}
+
 int cli_exit_code(int result) {
     if (result == 0) return CLI_DONE;
     if (result > 0) return CLI_DECLINED;

@@ -23,6 +23,10 @@ int cli_exit_code(int result);
 // Prints "lockquill-cli <cmd>: <msg>" to standard error; returns CLI_FAILED.
 int cli_usage_error(const char* cmd, const std::string& msg);
 
+// out = buf[0, len) without leaving copies behind (out's old content is
+// zeroed, its capacity reserved once); buf is zeroed.
+void cli_keep_secret(std::string& out, char* buf, size_t len);
+
 // Reads a line from the terminal without echo (false when there is no
 // terminal or input ended).
 bool cli_read_secret(const char* prompt, std::string& out);

@@ -18,7 +18,10 @@ bool cli_read_secret(const char* prompt, std::string& out) {
     termios quiet = old;
     quiet.c_lflag &= ~(tcflag_t)ECHO;
     tcsetattr(0, TCSAFLUSH, &quiet);
-    out.clear();
+    // A fixed buffer and a reserved string: no reallocation leaves a copy of
+    // the secret in freed memory.
+    char buf[256];
+    size_t len = 0;
     bool ok = false;
     for (;;) {
         char c;
@@ -28,9 +31,10 @@ bool cli_read_secret(const char* prompt, std::string& out) {
             ok = true;
             break;
         }
-        out += c;
+        if (len < sizeof buf) buf[len++] = c;
     }
     tcsetattr(0, TCSAFLUSH, &old);
+    cli_keep_secret(out, buf, len);
     std::fputs("\n", stderr);
     return ok;
 }

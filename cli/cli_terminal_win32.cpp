@@ -17,7 +17,8 @@ bool cli_read_secret(const char* prompt, std::string& out) {
     SetConsoleMode(in, mode & ~(DWORD)ENABLE_ECHO_INPUT);
     std::fprintf(stderr, "%s", prompt);
     std::fflush(stderr);
-    out.clear();
+    char buf[256];
+    size_t len = 0;
     bool ok = false;
     for (;;) {
         int c = std::getchar();
@@ -26,9 +27,10 @@ bool cli_read_secret(const char* prompt, std::string& out) {
             ok = true;
             break;
         }
-        out += (char)c;
+        if (len < sizeof buf) buf[len++] = (char)c;
     }
     SetConsoleMode(in, mode);
+    cli_keep_secret(out, buf, len);
     std::fputs("\n", stderr);
     return ok;
 }
