@@ -652,7 +652,7 @@ struct Decoder {
 
 // Decodes one symbol in the current table: a byte, a control symbol or
 // `escape`.  False when the input ran out or the stream is corrupt.
-inline bool decode_symbol(Model& m, Decoder& d, BitFile* in, int* symbol) {
+inline bool decode_symbol(Model& m, Decoder& d, CzBitReader& in, int* symbol) {
     ContextTable* t = m.slot(m.order);
     int32_t included;
     int16_t t0;
@@ -715,7 +715,7 @@ inline bool decode_symbol(Model& m, Decoder& d, BitFile* in, int* symbol) {
             break;
         }
         uint32_t bit;
-        if (!cz_get_bits(in, 1, &bit)) return false;
+        if (!in.get(1, &bit)) return false;
         d.low = (uint16_t)(d.low << 1);
         d.high = (uint16_t)((d.high << 1) | 1);
         d.code = (uint16_t)((d.code << 1) | bit);
@@ -742,15 +742,16 @@ int iArithExpand(BitFile* input, CzStream* output, int max_order) {
     if (!ready) return fail(-1);
     cz_progress_start();
     Decoder d;
+    CzBitReader in(input);
     uint32_t first;
-    if (!cz_get_bits(input, 16, &first)) return fail(-2);
+    if (!in.get(16, &first)) return fail(-2);
     d.code = (uint16_t)first;
     CzMemoryStreams& ms = MemoryStreams;
     for (;;) {
         int symbol;
         for (int k = 0; k < 10; ++k) m.found[k] = -1;
         do {
-            if (!decode_symbol(m, d, input, &symbol)) {
+            if (!decode_symbol(m, d, in, &symbol)) {
                 finish_stats(m);
                 return fail(-4);
             }

@@ -81,3 +81,35 @@ inline bool cz_get_bits(BitFile* bf, int count, uint32_t* value) {
     *value = v;
     return true;
 }
+
+// An expander's view of its input bit stream: up to 64 bits taken from the
+// BitFile's pending byte and then whole bytes, fetched only when the next
+// field needs them, so that in_pos and the BitFile end exactly where the
+// bit-by-bit reads would leave them.
+struct CzBitReader {
+    BitFile* bf;
+    uint64_t acc = 0;  // the low `bits` bits are unread, most significant first
+    int bits = 0;
+
+    explicit CzBitReader(BitFile* b) : bf(b) {
+        if (bf->mask != 0x80) {
+            bits = cz_mask_bits(bf->mask);
+            acc = (uint64_t)bf->rack & ((1u << bits) - 1u);
+        }
+    }
+    // Hands the unread bits (fewer than 8) back to the BitFile.
+    ~CzBitReader() {
+        bf->mask = bits ? (uint8_t)(1u << (bits - 1)) : 0x80;
+        bf->rack = (int32_t)(acc & 0xFF);
+    }
+    bool get(int n, uint32_t* value) {
+        while (bits < n) {
+            if (!cz_fetch_byte(bf)) return false;
+            acc = (acc << 8) | (uint32_t)bf->rack;
+            bits += 8;
+        }
+        bits -= n;
+        *value = (uint32_t)(acc >> bits) & ((1u << n) - 1u);
+        return true;
+    }
+};

@@ -221,38 +221,6 @@ int iLzssCompress(CzStream* input, BitFile* output) {
 
 namespace {
 
-// The expander's view of the input bit stream: up to 64 bits taken from the
-// BitFile's pending byte and then whole bytes, fetched only when the next
-// field needs them, so that in_pos and the BitFile end exactly where the
-// bit-by-bit reads would leave them.
-struct BitReader {
-    BitFile* bf;
-    uint64_t acc = 0;  // the low `bits` bits are unread, most significant first
-    int bits = 0;
-
-    explicit BitReader(BitFile* b) : bf(b) {
-        if (bf->mask != 0x80) {
-            bits = cz_mask_bits(bf->mask);
-            acc = (uint64_t)bf->rack & ((1u << bits) - 1u);
-        }
-    }
-    // Hands the unread bits (fewer than 8) back to the BitFile.
-    ~BitReader() {
-        bf->mask = bits ? (uint8_t)(1u << (bits - 1)) : 0x80;
-        bf->rack = (int32_t)(acc & 0xFF);
-    }
-    bool get(int n, uint32_t* value) {
-        while (bits < n) {
-            if (!cz_fetch_byte(bf)) return false;
-            acc = (acc << 8) | (uint32_t)bf->rack;
-            bits += 8;
-        }
-        bits -= n;
-        *value = (uint32_t)(acc >> bits) & ((1u << n) - 1u);
-        return true;
-    }
-};
-
 // Puts `n` bytes of the window out, starting at window position `from`, and
 // appends them to the window at `*current`.  Copies one byte at a time: the
 // source may overlap what this copy writes (a run).
@@ -296,7 +264,7 @@ inline int put_run(CzStream* output, uint32_t from, uint32_t n, int* current) {
 int iLzssExpand(BitFile* input, CzStream* output) {
     clear_state();
     cz_progress_start();
-    BitReader in(input);
+    CzBitReader in(input);
     int current = 1;
     for (;;) {
         uint32_t flag;
@@ -310,9 +278,22 @@ int iLzssExpand(BitFile* input, CzStream* output) {
                 MemoryStreams.io_error = 1;
                 return -1;
             }
-            // A literal is a run of one byte from where it is about to land.
             window[current] = (uint8_t)c;
-            if (put_run(output, (uint32_t)current, 1, &current) != 0) return -1;
+            CzMemoryStreams& ms = MemoryStreams;
+            if (ms.out_buffer ? ms.out_pos < ms.out_capacity
+                              : (output && output->next < output->limit)) {
+                // The common case: room for the byte where it goes.
+                if (ms.out_buffer)
+                    ms.out_buffer[ms.out_pos] = (uint8_t)c;
+                else
+                    *output->next++ = (uint8_t)c;
+                ++ms.out_pos;
+                current = (current + 1) & window_mask;
+                cz_progress((uint32_t)ms.out_pos);
+            } else if (put_run(output, (uint32_t)current, 1, &current) != 0) {
+                // A literal is a run of one byte from where it is about to land.
+                return -1;
+            }
         } else {
             uint32_t position;
             if (!in.get(window_bits, &position)) {

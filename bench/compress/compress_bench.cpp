@@ -1,7 +1,8 @@
 // Compression benchmark: our two coders beside their peers on one corpus.
 //
-//   bench_compress [CORPUS_DIR] [MEGABYTES]
+//   bench_compress [CORPUS_DIR] [MEGABYTES] [ONLY]
 //
+// ONLY (text, exe or random) runs one file of the corpus.
 // The corpus is built once in CORPUS_DIR (default ./compress-corpus) and
 // reused: text.bin (the plain-text documentation of this system, files in
 // sorted path order, .gz files expanded), exe.bin (the start of the C++
@@ -191,7 +192,9 @@ int main(int argc, char** argv) {
     bool have_gzip = have_tool("gzip"), have_bzip2 = have_tool("bzip2"), have_7z = have_tool("7z");
     std::printf("corpus: %s, %zu bytes per file; CPU time, best of 3 runs, file to file\n",
                 dir.c_str(), corpus_bytes);
+    std::string only = argc > 3 ? argv[3] : "";
     for (const std::string& in : {text, exe, rnd}) {
+        if (!only.empty() && fs::path(in).stem().string() != only) continue;
         long original = file_size(in);
         std::printf("\n%s (%ld bytes)          compress       expand      size\n",
                     fs::path(in).filename().c_str(), original);
