@@ -8,6 +8,7 @@
 #include <set>
 
 #include "compress/arith.h"
+#include "fileops/progress.h"
 #include "platform/platform.h"
 #include "tests/compress/coder_harness.h"
 #include "tests/support/lq_test.h"
@@ -646,6 +647,50 @@ TEST_F(FaultSweepTest, ExpansionSurvivesEveryFailingCall) {
         for (uint16_t algorithm : {1, 2}) sweep(op, false, algorithm);
     for (int code : {-1, -3, -4, -6, -7, -10})
         EXPECT_TRUE(results_.count(code)) << "no sweep ended with " << code;
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<float> painted;
+std::vector<std::string> painted_texts;
+
+// Both coders repaint only when the fraction has grown by more than 0.01, in
+// both directions, and reach the end.
+TEST_F(MemoryModeTest, ProgressRepaintsInHundredthSteps) {
+    static const LqProgressUi ui = {[] { return (intptr_t)1; },
+                                    [](intptr_t) {
+                                        painted.push_back(fProgressFraction);
+                                        painted_texts.push_back(szProgressPercent);
+                                    },
+                                    [](intptr_t) {}};
+    lq_set_progress_ui(&ui);
+    std::string text = text_of(200000);
+    for (uint16_t algorithm : {1, 2}) {
+        for (bool compress : {true, false}) {
+            painted.clear();
+            painted_texts.clear();
+            if (compress) {
+                set_up(text, (int32_t)text.size() + 1);
+                ASSERT_EQ(iCompressFile("p.txt", 1, algorithm, 0, &cs_data), 0);
+                input_ = output();
+            } else {
+                set_up(input_, (int32_t)text.size() + 1);
+                ASSERT_EQ(iExpandFile("p.txt", 1, &cs_data), 0);
+            }
+            release();
+            ASSERT_GE(painted.size(), 90u);
+            ASSERT_LE(painted.size(), 102u);
+            EXPECT_EQ(painted.front(), 0.0f);  // the first paint, when the window opens
+            for (size_t i = 2; i < painted.size(); ++i)
+                EXPECT_GT((double)painted[i] - (double)painted[i - 1], 0.01 - 1e-6)
+                    << i;  // stored as float
+            EXPECT_GE(painted.back(), 0.99f);
+            EXPECT_EQ(painted_texts[1], "  1% completed ");  // a two-wide number field
+        }
+    }
+    lq_set_progress_ui(nullptr);
 }
 
 }  // namespace
