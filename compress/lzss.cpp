@@ -116,15 +116,16 @@ inline int insert_node(int n, int* match_position) {
     if (n == no_node) return 0;
     int p = tree[root].child[1];
     int best = 0;
+    int best_position = *match_position;  // kept in a register while descending
     for (;;) {
         int sign;
         int length = match_length(n, p, &sign);
         if (length >= best) {
             best = length;
-            *match_position = p;
+            best_position = p;
             if (length == look_ahead) {
                 replace_node(p, n);
-                return best;
+                break;
             }
         }
         int side = sign >= 0;
@@ -133,10 +134,12 @@ inline int insert_node(int n, int* match_position) {
             tree[p].child[side] = (uint16_t)n;
             tree[n].parent = (uint16_t)p;
             tree[n].child[0] = tree[n].child[1] = no_node;
-            return best;
+            break;
         }
         p = next;
     }
+    *match_position = best_position;
+    return best;
 }
 
 // The next raw input byte (memory or file), counting in_pos; -1 at the end.
