@@ -1,14 +1,35 @@
 // LZSS coder.
 //
 // Window positions run modulo 4096.  The window array carries a copy of its
-// first 17 bytes behind position 4095, so the 17-byte string of any position
-// is contiguous; the copy is written whenever one of those bytes is.
+// first 24 bytes behind position 4095, so the string of any position is
+// contiguous for 8-byte loads; the copy is written whenever one of those
+// bytes is.
 //
-// Tree: node p (1 to 4095) is the string at window position p; node 4096 is
-// the root, whose larger child is the top of the tree.  Node number 0 means
-// "no node", so node 0 itself must never be written: a node whose parent is 0
-// is not in the tree, and position 0 (never inserted) is removed once per trip
-// round the window.  Every link update below skips a child that is 0.
+// Match finder.  The parse needs, at each literal and at the last byte of
+// each match, the length of the longest earlier occurrence (up to 17 bytes)
+// of the string at the current position.  Candidates are the positions
+// entered during the last 4079 steps: entering position n happens after
+// position n+16 has been retired for its new byte, so the oldest position
+// still standing is n+17 (4079 behind), and the bytes of every standing
+// position's 17-byte string are still the ones it was entered with.
+// Position 0 is the end code: it is never entered and never searched (a
+// search there finds nothing).  Lengths compare ring bytes, so bytes left
+// over past the end of the input count as they lie; the parse cuts the
+// length to what is left.
+//
+// Positions are kept as a running count (`abs`, congruent to the window
+// position modulo 4096) so that age is a subtraction and 0 means "none".
+// Three indexes over the standing positions:
+//   - chains of positions sharing a hash of their first 4 bytes, newest first
+//     (head4 / prev4): every standing position that agrees on 4 or more bytes
+//     is on one chain, so walking it all gives the longest match when that is
+//     4 or more;
+//   - chains over a hash of the first 3 bytes (head3 / prev3): when no 4-byte
+//     agreement stands, the newest exact 3-byte agreement is a longest match;
+//   - the newest position of every 2-byte prefix (head2): failing both, a
+//     standing one is a match of exactly 2.
+// Among equally long matches the newest wins.
+
 #include "compress/lzss.h"
 
 #include <cstddef>
@@ -25,21 +46,31 @@ const int window_mask = window_size - 1;
 const int length_bits = 4;
 const int break_even = 1;
 const int look_ahead = (1 << length_bits) + break_even;  // 17
-const int no_node = 0;
-const int root = window_size;
+const int mirror = 24;                                   // bytes copied behind the window
+const uint32_t max_age = window_size - look_ahead;       // 4079
 
-struct Node {
-    uint16_t parent;
-    uint16_t child[2];  // [0] smaller, [1] larger
-};
+const int hash4_bits = 15;
+const int hash3_bits = 16;
 
-// The window (with the mirrored head and slack for 8-byte loads) and the tree.
-uint8_t window[window_size + look_ahead + 8];
-Node tree[window_size + 1];
+uint8_t window[window_size + mirror + 8];
+
+// The match finder's indexes (see above): running positions, 0 for none.
+uint32_t head4[1 << hash4_bits];
+uint32_t head3[1 << hash3_bits];
+uint32_t head2[1 << 16];
+uint32_t prev4[window_size];
+uint32_t prev3[window_size];
+
+// Where the running count of the next compression starts: every call begins
+// at least a window beyond the last, so what earlier calls entered is too old
+// to stand and the indexes need no clearing.  Past shift_above the count and
+// the indexes are moved down together, so the count never wraps.
+uint32_t next_start = 2 * window_size;
+const uint32_t shift_above = 0xF0000000u;
 
 inline void put_window(int pos, uint8_t c) {
     window[pos] = c;
-    if (pos < look_ahead) window[pos + window_size] = c;
+    if (pos < mirror) window[pos + window_size] = c;
 }
 
 inline uint64_t load64(const uint8_t* p) {
@@ -48,98 +79,91 @@ inline uint64_t load64(const uint8_t* p) {
     return v;
 }
 
-// Bytes in which the strings at a and b agree before the first difference
-// (17 when all agree), and that difference (new minus node) through *sign.
-inline int match_length(int a, int b, int* sign) {
-    const uint8_t* x = window + a;
-    const uint8_t* y = window + b;
+inline uint32_t load32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+inline uint32_t hash4(uint32_t v) { return (v * 2654435761u) >> (32 - hash4_bits); }
+inline uint32_t hash3(uint32_t v) { return ((v << 8) * 2654435761u) >> (32 - hash3_bits); }
+
+// Bytes in which the strings at a and b agree before the first difference,
+// 17 when all agree.
+inline int match_length(const uint8_t* x, const uint8_t* y) {
     uint64_t d = load64(x) ^ load64(y);
-    int i;
-    if (d) {
-        i = __builtin_ctzll(d) >> 3;  // little-endian: the lowest differing byte is the first
-    } else {
-        d = load64(x + 8) ^ load64(y + 8);
-        if (d) {
-            i = 8 + (__builtin_ctzll(d) >> 3);
-        } else {
-            if (x[16] == y[16]) return look_ahead;
-            i = 16;
-        }
-    }
-    *sign = (int)x[i] - (int)y[i];
-    return i;
+    if (d) return __builtin_ctzll(d) >> 3;  // little-endian: the lowest byte is the first
+    d = load64(x + 8) ^ load64(y + 8);
+    if (d) return 8 + (__builtin_ctzll(d) >> 3);
+    return x[16] == y[16] ? look_ahead : 16;
 }
 
-// Points the link that leads to `old` from its parent at `with`.
-inline void relink_parent(int old, int with) {
-    Node& up = tree[tree[old].parent];
-    if (up.child[1] == old)
-        up.child[1] = (uint16_t)with;
-    else
-        up.child[0] = (uint16_t)with;
+// Enters running position `abs` (window position abs & 4095, not 0).
+inline void enter(uint32_t abs) {
+    int r = (int)(abs & window_mask);
+    uint32_t v = load32(window + r);
+    uint32_t h = hash4(v);
+    prev4[r] = head4[h];
+    head4[h] = abs;
+    h = hash3(v);
+    prev3[r] = head3[h];
+    head3[h] = abs;
+    head2[v & 0xFFFF] = abs;
 }
 
-// `with` takes `old`'s place: old's parent and both children, all links.
-void replace_node(int old, int with) {
-    relink_parent(old, with);
-    tree[with] = tree[old];
-    for (int side = 0; side < 2; ++side)
-        if (tree[with].child[side] != no_node) tree[tree[with].child[side]].parent = (uint16_t)with;
-    tree[old].parent = no_node;
-}
-
-// `child` (possibly none) takes `old`'s place under old's parent.
-void contract_node(int old, int child) {
-    if (child != no_node) tree[child].parent = tree[old].parent;
-    relink_parent(old, child);
-    tree[old].parent = no_node;
-}
-
-void remove_node(int p) {
-    if (tree[p].parent == no_node) return;
-    if (tree[p].child[1] == no_node) {
-        contract_node(p, tree[p].child[0]);
-    } else if (tree[p].child[0] == no_node) {
-        contract_node(p, tree[p].child[1]);
-    } else {
-        int q = tree[p].child[0];
-        while (tree[q].child[1] != no_node) q = tree[q].child[1];
-        contract_node(q, tree[q].child[0]);
-        replace_node(p, q);
-    }
-}
-
-// Inserts position n; returns the match length (0 to 17) and, when it is not
-// 0, the match position: among candidates of equal length the last one met
-// on the path.
-inline int insert_node(int n, int* match_position) {
-    if (n == no_node) return 0;
-    int p = tree[root].child[1];
-    int best = 0;
-    int best_position = *match_position;  // kept in a register while descending
-    for (;;) {
-        int sign;
-        int length = match_length(n, p, &sign);
-        if (length >= best) {
-            best = length;
-            best_position = p;
-            if (length == look_ahead) {
-                replace_node(p, n);
-                break;
+// The longest match for running position `abs` (not yet entered; window
+// position not 0): its length (0 when none of 2 or more) and position.
+inline int find_match(uint32_t abs, int* match_position) {
+    const int r = (int)(abs & window_mask);
+    const uint8_t* s = window + r;
+    const uint32_t v = load32(s);
+    int best = 3;  // only 4 bytes or more count on the 4-byte chains
+    int best_r = -1;
+    uint32_t p = head4[hash4(v)];
+    while (abs - p <= max_age) {
+        int q = (int)(p & window_mask);
+        // A candidate can only win if it also agrees at the byte that the
+        // best so far does not reach.
+        if (window[q + best] == s[best]) {
+            int length = match_length(s, window + q);
+            if (length > best) {
+                best = length;
+                best_r = q;
+                if (length == look_ahead) break;
             }
         }
-        int side = sign >= 0;
-        int next = tree[p].child[side];
-        if (next == no_node) {
-            tree[p].child[side] = (uint16_t)n;
-            tree[n].parent = (uint16_t)p;
-            tree[n].child[0] = tree[n].child[1] = no_node;
-            break;
-        }
-        p = next;
+        p = prev4[q];
     }
-    *match_position = best_position;
-    return best;
+    if (best_r >= 0) {
+        *match_position = best_r;
+        return best;
+    }
+    for (p = head3[hash3(v)]; abs - p <= max_age; p = prev3[p & window_mask]) {
+        int q = (int)(p & window_mask);
+        if (((load32(window + q) ^ v) & 0xFFFFFF) == 0) {
+            *match_position = q;
+            return 3;
+        }
+    }
+    p = head2[v & 0xFFFF];
+    if (abs - p <= max_age) {
+        *match_position = (int)(p & window_mask);
+        return 2;
+    }
+    return 0;
+}
+
+// Moves every index entry down by `by` (a multiple of 4096, at most `now`
+// - 8192); entries older than a window become 0.
+void shift_indexes(uint32_t by, uint32_t now) {
+    auto shift = [&](uint32_t* a, size_t n) {
+        for (size_t i = 0; i < n; ++i) a[i] = now - a[i] <= max_age ? a[i] - by : 0;
+    };
+    shift(head4, sizeof head4 / 4);
+    shift(head3, sizeof head3 / 4);
+    shift(head2, sizeof head2 / 4);
+    shift(prev4, window_size);
+    shift(prev3, window_size);
 }
 
 // The next raw input byte (memory or file), counting in_pos; -1 at the end.
@@ -171,52 +195,73 @@ inline int write_raw(CzStream* output, int c) {
     return 0;
 }
 
-void clear_state() {
-    std::memset(window, 0, sizeof window);
-    std::memset(tree, 0, sizeof tree);
-}
-
 }  // namespace
 
+void cz_lzss_set_next_start(uint32_t start) {
+    start &= ~(uint32_t)window_mask;
+    next_start = start < 2 * window_size ? 2 * window_size : start;
+    std::memset(head4, 0, sizeof head4);
+    std::memset(head3, 0, sizeof head3);
+    std::memset(head2, 0, sizeof head2);
+}
+
 int iLzssCompress(CzStream* input, BitFile* output) {
-    clear_state();
+    std::memset(window, 0, sizeof window);
     cz_progress_start();
     int current = 1;
+    uint32_t abs = next_start + 1;  // running position of `current`
     int ahead = 0;
     for (; ahead < look_ahead; ++ahead) {
         int c = read_raw(input);
         if (c < 0) break;
         put_window(current + ahead, (uint8_t)c);
     }
-    tree[root].child[1] = (uint16_t)current;
-    tree[current].parent = root;
+    enter(abs);
     int match_len = 0;
     int match_pos = 0;
+    int result = 0;
     while (ahead > 0) {
         if (match_len > ahead) match_len = ahead;
         int step;
         if (match_len <= break_even) {
             step = 1;
-            if (cz_put_bits(output, 0x100u | window[current], 9) != 0) return -1;
+            if (cz_put_bits(output, 0x100u | window[current], 9) != 0) {
+                result = -1;
+                break;
+            }
         } else {
             step = match_len;
             uint32_t code =
                 ((uint32_t)match_pos << length_bits) | (uint32_t)(match_len - break_even - 1);
-            if (cz_put_bits(output, code, 1 + window_bits + length_bits) != 0) return -1;
+            if (cz_put_bits(output, code, 1 + window_bits + length_bits) != 0) {
+                result = -1;
+                break;
+            }
         }
         for (int i = 0; i < step; ++i) {
-            int incoming = (current + look_ahead) & window_mask;
-            remove_node(incoming);
             int c = read_raw(input);
             if (c >= 0)
-                put_window(incoming, (uint8_t)c);
+                put_window((current + look_ahead) & window_mask, (uint8_t)c);
             else
                 --ahead;
             current = (current + 1) & window_mask;
-            if (ahead != 0) match_len = insert_node(current, &match_pos);
+            ++abs;
+            if (ahead == 0 || current == 0) {
+                match_len = 0;  // nothing left, or the end code's position
+                continue;
+            }
+            if (i == step - 1) match_len = find_match(abs, &match_pos);
+            enter(abs);
+        }
+        if (abs > shift_above) {
+            uint32_t by = (abs & ~(uint32_t)window_mask) - 2 * window_size;
+            shift_indexes(by, abs);
+            abs -= by;
         }
         cz_progress((uint32_t)MemoryStreams.in_pos);
     }
+    next_start = (abs & ~(uint32_t)window_mask) + 2 * window_size;
+    if (result != 0) return result;
     // End of stream: a match flag and position 0.
     if (cz_put_bits(output, 0, 1 + window_bits) != 0) return -1;
     return 0;
@@ -265,7 +310,7 @@ inline int put_run(CzStream* output, uint32_t from, uint32_t n, int* current) {
 }  // namespace
 
 int iLzssExpand(BitFile* input, CzStream* output) {
-    clear_state();
+    std::memset(window, 0, sizeof window);
     cz_progress_start();
     CzBitReader in(input);
     int current = 1;

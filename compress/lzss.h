@@ -1,5 +1,5 @@
-// LZSS coder: a 4096-byte sliding window, matches of 2 to 17 bytes found in a
-// binary search tree of the 17-byte strings at each window position.
+// LZSS coder: a 4096-byte sliding window, matches of 2 to 17 bytes; every
+// match is a longest one (the newest of equally long ones).
 //
 // Stream (most significant bit first): literal = 1, byte (8 bits); match = 0,
 // window position (12 bits), length - 2 (4 bits); end = 0 followed by 12 zero
@@ -26,3 +26,8 @@ int iLzssCompress(CzStream* input, BitFile* output);
 //  -1  the input ended before the end code, the output block cannot grow or
 //      an output write failed (io_error set)
 int iLzssExpand(BitFile* input, CzStream* output);
+
+// Where the compressor's running position count starts on its next call
+// (rounded down to a multiple of 4096, at least 8192); its match indexes are
+// emptied.  Lets tests reach the count's shift near 2^32 with small inputs.
+void cz_lzss_set_next_start(uint32_t start);

@@ -119,3 +119,30 @@ CoderRun cz_expand_file(Coder coder, const std::string& in_path, const std::stri
     run.bytes = slurp(out_path);
     return run;
 }
+
+std::vector<CzLzssToken> cz_lzss_tokens(const std::string& stream, long* bits) {
+    std::vector<CzLzssToken> out;
+    size_t bit = 0;
+    auto take = [&](int n) {
+        uint32_t v = 0;
+        for (int k = 0; k < n; ++k, ++bit)
+            v = (v << 1) | (((uint8_t)stream[bit / 8] >> (7 - bit % 8)) & 1);
+        return v;
+    };
+    for (;;) {
+        if (bit + 13 > stream.size() * 8) {
+            *bits = -1;
+            return out;
+        }
+        if (take(1)) {
+            out.push_back({true, take(8), 1});
+        } else {
+            uint32_t position = take(12);
+            if (position == 0) break;
+            uint32_t length = take(4) + 2;
+            out.push_back({false, position, length});
+        }
+    }
+    *bits = (long)bit;
+    return out;
+}

@@ -1,7 +1,9 @@
 // Runs the coders directly on memory or on files, for the codec tests.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 enum class Coder { lzss, arith };
 
@@ -22,3 +24,18 @@ CoderRun cz_expand_file(Coder coder, const std::string& in_path, const std::stri
 
 // Every MemoryStreams field back to zero (file mode).
 void cz_reset_memory_streams();
+
+// One LZSS token: a literal (its byte, length 1) or a match (window position,
+// length 2 to 17).
+struct CzLzssToken {
+    bool literal;
+    uint32_t value;
+    uint32_t length;
+    bool same_parse(const CzLzssToken& o) const {
+        return literal == o.literal && length == o.length && (!literal || value == o.value);
+    }
+};
+
+// The tokens of an LZSS stream up to its end code; `bits` receives the bits
+// used, end code included, or -1 when the stream is cut before it.
+std::vector<CzLzssToken> cz_lzss_tokens(const std::string& stream, long* bits);

@@ -103,17 +103,112 @@ TEST_F(LzssTest, RoundTripsInMemoryAndOnFiles) {
     }
 }
 
-// A literal transcription of the tree rules gives the same bytes, including
-// across many trips round the window (each removes position 0 once).
-TEST_F(LzssTest, SameBytesAsTheReferenceTree) {
-    for (auto& [name, input] : samples()) {
+// Checks `stream` against the tree's stream for `input`: the same tokens with
+// the same lengths (so the same bit length), and every match position names
+// a position that stands in the compressor's window at that step and whose
+// 17-byte ring string agrees with the current one over the match length.
+void expect_tree_parse(const std::string& name, const std::string& input,
+                       const std::string& stream) {
+    std::string tree = reference_lzss_compress(input);
+    long bits = 0, tree_bits = 0;
+    std::vector<CzLzssToken> ours = cz_lzss_tokens(stream, &bits);
+    std::vector<CzLzssToken> theirs = cz_lzss_tokens(tree, &tree_bits);
+    ASSERT_GT(bits, 0) << name;
+    EXPECT_EQ(bits, tree_bits) << name;
+    EXPECT_EQ(stream.size(), tree.size()) << name;
+    ASSERT_EQ(ours.size(), theirs.size()) << name;
+
+    // The compressor's ring: input byte k sits at window position k + 1 once
+    // read, which is 17 bytes ahead of the current position.
+    uint8_t ring[4096] = {};
+    size_t read = 0, at = 0;
+    for (size_t t = 0; t < ours.size(); ++t) {
+        const CzLzssToken& a = ours[t];
+        const CzLzssToken& b = theirs[t];
+        ASSERT_EQ(a.literal, b.literal) << name << ": token " << t << " at byte " << at;
+        ASSERT_EQ(a.length, b.length) << name << ": token " << t << " at byte " << at;
+        if (a.literal) ASSERT_EQ(a.value, b.value) << name << ": token " << t;
+        for (; read < input.size() && read <= at + 16; ++read)
+            ring[(read + 1) & 4095] = (uint8_t)input[read];
+        if (!a.literal) {
+            uint32_t current = (uint32_t)(at + 1) & 4095;
+            uint32_t age = (current - a.value) & 4095;
+            EXPECT_TRUE(age >= 1 && age <= 4079) << name << ": token " << t << " age " << age;
+            for (uint32_t k = 0; k < a.length; ++k)
+                ASSERT_EQ(ring[(a.value + k) & 4095], ring[(current + k) & 4095])
+                    << name << ": token " << t << " at byte " << at << ", offset " << k;
+        }
+        at += a.length;
+    }
+    EXPECT_EQ(at, input.size()) << name;
+}
+
+// Inputs that reach the edges of the window: an occurrence exactly as old as
+// a standing position can be and one step older, tails that end inside the
+// look-ahead over stale window bytes, and sizes round 4096.
+std::vector<std::pair<std::string, std::string>> edge_samples() {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (size_t age : {4077u, 4078u, 4079u, 4080u, 4081u, 4095u}) {
+        std::string s = lq_random_bytes(6000, (uint32_t)age);
+        s.replace(300 + age, 17, s.substr(300, 17));
+        s.replace(1000 + age, 6, s.substr(1000, 6));
+        out.push_back({"age " + std::to_string(age), s});
+    }
+    std::string text = samples()[5].second;
+    for (size_t n : {4094u, 4095u, 4096u, 4097u, 4112u, 4113u, 4114u, 8191u, 8192u, 8210u})
+        out.push_back({"text " + std::to_string(n), text.substr(0, n)});
+    // The last bytes repeat what lies 4096 behind, so the stale window bytes
+    // past the end agree with earlier strings.
+    std::string periodic = lq_random_bytes(4096, 9);
+    out.push_back({"periodic tail", periodic + periodic.substr(0, 4100) + "xy"});
+    out.push_back({"periodic short tail", periodic + periodic.substr(0, 20)});
+    std::string mixed;
+    std::string r = lq_random_bytes(60000, 21);
+    for (size_t i = 0; mixed.size() < 50000; ++i) {
+        uint8_t b = (uint8_t)r[i];
+        if (b < 40)
+            mixed += std::string(b % 23 + 1, (char)r[i + 1]);  // runs
+        else if (b < 120 && mixed.size() > 5000)
+            mixed += mixed.substr(mixed.size() - 4000 + b * 13, b % 19 + 1);  // old repeats
+        else
+            mixed += r.substr(i, 3);
+    }
+    out.push_back({"mixed", mixed});
+    return out;
+}
+
+// The tree of the literal transcription and our match finder parse alike:
+// same literals and match lengths at every step, only positions may differ.
+TEST_F(LzssTest, SameParseAsTheReferenceTree) {
+    auto all = samples();
+    for (auto& e : edge_samples()) all.push_back(e);
+    for (auto& [name, input] : all) {
         CoderRun mem = cz_compress_memory(Coder::lzss, input);
-        EXPECT_TRUE(mem.bytes == reference_lzss_compress(input)) << name;
+        ASSERT_EQ(mem.result, 0) << name;
+        expect_tree_parse(name, input, mem.bytes);
+        CoderRun back = cz_expand_memory(Coder::lzss, mem.bytes);
+        EXPECT_TRUE(back.result == 0 && back.bytes == input) << name;
     }
 }
 
+// Calls one after the other share nothing, and the running position count
+// that the finder keeps across calls moves down before it would wrap.
+TEST_F(LzssTest, FinderCountShiftsDownWithoutChangingTheParse) {
+    std::string text = samples()[5].second;
+    std::string runs = samples()[8].second;
+    cz_lzss_set_next_start(0xF0000000u - 20000u);
+    for (int round = 0; round < 3; ++round) {
+        for (const std::string* input : {&text, &runs}) {
+            CoderRun mem = cz_compress_memory(Coder::lzss, *input);
+            ASSERT_EQ(mem.result, 0);
+            expect_tree_parse("round " + std::to_string(round), *input, mem.bytes);
+        }
+    }
+    cz_lzss_set_next_start(0);
+}
+
 // Whatever the tree holds, each step's match is the longest one (up to 17
-// bytes) among the 4078 positions behind the current one, position 0 aside.
+// bytes) among the 4079 positions behind the current one, position 0 aside.
 TEST_F(LzssTest, EveryMatchIsTheLongestInTheWindow) {
     std::string input;
     for (auto& s : samples()) input += s.second.substr(0, 3000);
@@ -132,7 +227,7 @@ TEST_F(LzssTest, EveryMatchIsTheLongestInTheWindow) {
         int want = 0;
         if ((i + 1) % 4096 != 0 && i > 0) {
             size_t most = std::min<size_t>(17, input.size() - i);
-            for (size_t j = i > 4078 ? i - 4078 : 0; j < i; ++j) {
+            for (size_t j = i > 4079 ? i - 4079 : 0; j < i; ++j) {
                 if ((j + 1) % 4096 == 0) continue;
                 size_t k = 0;
                 while (k < most && input[j + k] == input[i + k]) ++k;
