@@ -269,92 +269,220 @@ int iLzssCompress(CzStream* input, BitFile* output) {
 
 namespace {
 
-// Puts `n` bytes of the window out, starting at window position `from`, and
-// appends them to the window at `*current`.  Copies one byte at a time: the
-// source may overlap what this copy writes (a run).
-inline int put_run(CzStream* output, uint32_t from, uint32_t n, int* current) {
-    CzMemoryStreams& ms = MemoryStreams;
-    uint8_t* direct = nullptr;
-    if (ms.out_buffer) {
-        if ((int64_t)ms.out_pos + n <= ms.out_capacity) direct = ms.out_buffer + ms.out_pos;
-    } else if (output && output->limit - output->next >= (std::ptrdiff_t)n) {
-        direct = output->next;
-        output->next += n;
-    }
-    int cur = *current;
-    uint32_t start = (uint32_t)ms.out_pos;
-    if (direct) {
-        for (uint32_t k = 0; k < n; ++k) {
-            uint8_t c = window[(from + k) & window_mask];
-            direct[k] = c;
-            window[cur] = c;
-            cur = (cur + 1) & window_mask;
+// Expansion keeps its window as a straight history: `history[w - d]` is the
+// byte d steps behind the next one (d = 1 to 4096), the first 4096 bytes
+// starting out as the cleared window.  A match at window position p, taken
+// at window position `current`, copies from d = (current - p) mod 4096, with
+// 0 meaning a whole window back.  When the history is full its last window is
+// moved to the front.
+const int history_room = 1 << 16;
+uint8_t history[window_size + history_room + 32];  // slack for 8-byte copies
+
+// The expander's input bits: the bytes of the BitFile's backing are taken
+// straight from its buffer (the memory input or the file stream's buffer)
+// while it has some, and through cz_fetch_byte at its end.  Bytes are taken
+// only when a field needs them, so in_pos and the BitFile end where
+// bit-by-bit reads would leave them.
+struct LzssBits {
+    BitFile* bf;
+    const uint8_t* next = nullptr;  // direct bytes [next, end)
+    const uint8_t* end = nullptr;
+    const uint8_t* taken_from = nullptr;  // in_pos has counted up to here
+    uint32_t acc = 0;                     // the low `bits` bits are unread
+    int bits = 0;
+
+    explicit LzssBits(BitFile* b) : bf(b) {
+        if (bf->mask != 0x80) {
+            bits = cz_mask_bits(bf->mask);
+            acc = (uint32_t)bf->rack & ((1u << bits) - 1u);
         }
+        attach();
+    }
+    // Points at the backing's unread bytes.
+    void attach() {
+        CzMemoryStreams& ms = MemoryStreams;
+        if (bf->stream) {
+            next = bf->stream->next;
+            end = bf->stream->limit;
+        } else if (ms.in_buffer && ms.in_pos < ms.in_length) {
+            next = ms.in_buffer + ms.in_pos;
+            end = ms.in_buffer + ms.in_length;
+        } else {
+            next = end = nullptr;
+        }
+        taken_from = next;
+    }
+    // Accounts for the bytes taken directly (in_pos, the stream's position).
+    void settle() {
+        MemoryStreams.in_pos += (int32_t)(next - taken_from);
+        if (bf->stream) bf->stream->next = const_cast<uint8_t*>(next);
+        taken_from = next;
+    }
+    bool fetch() {
+        if (next < end) {
+            acc = (acc << 8) | *next++;
+        } else {
+            settle();
+            if (!cz_fetch_byte(bf)) return false;
+            acc = (acc << 8) | (uint32_t)(bf->rack & 0xFF);
+            attach();
+        }
+        bits += 8;
+        return true;
+    }
+    // `n` bits (1 to 16).
+    bool get(int n, uint32_t* value) {
+        while (bits < n)
+            if (!fetch()) return false;
+        bits -= n;
+        *value = (acc >> bits) & ((1u << n) - 1u);
+        return true;
+    }
+    // Hands the unread bits (fewer than 8) and the last byte back to the BitFile.
+    ~LzssBits() {
+        settle();
+        bf->mask = bits ? (uint8_t)(1u << (bits - 1)) : 0x80;
+        bf->rack = (int32_t)(acc & 0xFF);
+    }
+};
+
+// Copies 1 to 17 bytes that do not overlap, without a call.
+inline void copy_short(uint8_t* to, const uint8_t* from, uint32_t n) {
+    auto move = [](uint8_t* t, const uint8_t* f, auto word) {
+        std::memcpy(&word, f, sizeof word);
+        std::memcpy(t, &word, sizeof word);
+    };
+    if (n >= 8) {
+        move(to, from, uint64_t());
+        move(to + n - 8, from + n - 8, uint64_t());
+        if (n > 16) move(to + 8, from + 8, uint64_t());
+    } else if (n >= 4) {
+        move(to, from, uint32_t());
+        move(to + n - 4, from + n - 4, uint32_t());
+    } else if (n >= 2) {
+        move(to, from, uint16_t());
+        move(to + n - 2, from + n - 2, uint16_t());
+    } else {
+        *to = *from;
+    }
+}
+
+// Puts the `n` bytes (1 to 17) at `src` out (memory or file), as many single
+// bytes; progress after each.
+inline int put_bytes(CzStream* output, const uint8_t* src, uint32_t n) {
+    CzMemoryStreams& ms = MemoryStreams;
+    uint32_t start = (uint32_t)ms.out_pos;
+    if (ms.out_buffer) {
+        if ((int64_t)ms.out_pos + n <= ms.out_capacity) {
+            copy_short(ms.out_buffer + ms.out_pos, src, n);
+            ms.out_pos += (int32_t)n;
+        } else {
+            for (uint32_t k = 0; k < n; ++k)
+                if (write_raw(output, src[k]) != 0) return -1;
+        }
+    } else if (output && output->limit - output->next >= (std::ptrdiff_t)n) {
+        copy_short(output->next, src, n);
+        output->next += n;
         ms.out_pos += (int32_t)n;
     } else {
-        for (uint32_t k = 0; k < n; ++k) {
-            uint8_t c = window[(from + k) & window_mask];
-            if (write_raw(output, c) != 0) return -1;
-            window[cur] = c;
-            cur = (cur + 1) & window_mask;
-        }
+        for (uint32_t k = 0; k < n; ++k)
+            if (write_raw(output, src[k]) != 0) return -1;
     }
-    *current = cur;
-    // Progress after every byte: only a position at or past the due one can
-    // repaint, so the bytes of this run are visited only then.
+    // Only a position at or past the due one can repaint, so the bytes of a
+    // run are visited only then.
     if ((uint32_t)ms.out_pos >= cz_progress_due)
         for (uint32_t p = start + 1; p <= (uint32_t)ms.out_pos; ++p) cz_progress(p);
     return 0;
 }
 
+inline uint64_t load64u(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
 }  // namespace
 
 int iLzssExpand(BitFile* input, CzStream* output) {
-    std::memset(window, 0, sizeof window);
+    std::memset(history, 0, window_size);
     cz_progress_start();
-    CzBitReader in(input);
-    int current = 1;
+    LzssBits in(input);
+    uint32_t current = 1;
+    uint8_t* w = history + window_size;
     for (;;) {
-        uint32_t flag;
-        if (!in.get(1, &flag)) {
-            MemoryStreams.io_error = -1;
-            return -1;
+        if (w >= history + window_size + history_room) {
+            std::memmove(history, w - window_size, window_size);
+            w = history + window_size;
         }
-        if (flag) {
-            uint32_t c;
-            if (!in.get(8, &c)) {
-                MemoryStreams.io_error = 1;
-                return -1;
+        bool literal;
+        uint32_t value, length = 0;
+        if (in.end - in.next >= 3) {
+            // Room for any token in the direct bytes: look at the next 24 or
+            // more bits, then take only the bytes that this token reaches.
+            uint32_t ahead = ((in.acc & ((1u << in.bits) - 1u)) << 24) |
+                             ((uint32_t)in.next[0] << 16) | ((uint32_t)in.next[1] << 8) |
+                             in.next[2];
+            uint32_t top = ahead << (8 - in.bits);  // next bit is bit 31
+            int used;
+            literal = top >> 31;
+            if (literal) {
+                value = (top >> 23) & 0xFF;
+                used = 9;
+            } else {
+                value = (top >> 19) & window_mask;
+                length = (top >> 15) & 0xF;
+                used = value == 0 ? 1 + window_bits : 1 + window_bits + length_bits;
             }
-            window[current] = (uint8_t)c;
-            CzMemoryStreams& ms = MemoryStreams;
-            if (ms.out_buffer ? ms.out_pos < ms.out_capacity
-                              : (output && output->next < output->limit)) {
-                // The common case: room for the byte where it goes.
-                if (ms.out_buffer)
-                    ms.out_buffer[ms.out_pos] = (uint8_t)c;
-                else
-                    *output->next++ = (uint8_t)c;
-                ++ms.out_pos;
-                current = (current + 1) & window_mask;
-                cz_progress((uint32_t)ms.out_pos);
-            } else if (put_run(output, (uint32_t)current, 1, &current) != 0) {
-                // A literal is a run of one byte from where it is about to land.
-                return -1;
+            int need = used - in.bits;
+            if (need > 0) {
+                int bytes = (need + 7) >> 3;
+                for (int k = 0; k < bytes; ++k) in.acc = (in.acc << 8) | *in.next++;
+                in.bits += bytes * 8;
             }
+            in.bits -= used;
+            if (!literal && value == 0) return 0;
         } else {
-            uint32_t position;
-            if (!in.get(window_bits, &position)) {
+            uint32_t flag;
+            if (!in.get(1, &flag)) {
+                MemoryStreams.io_error = -1;
+                return -1;
+            }
+            literal = flag != 0;
+            if (!in.get(literal ? 8 : window_bits, &value)) {
                 MemoryStreams.io_error = 1;
                 return -1;
             }
-            if (position == 0) return 0;
-            uint32_t length;
-            if (!in.get(length_bits, &length)) {
-                MemoryStreams.io_error = 1;
-                return -1;
+            if (!literal) {
+                if (value == 0) return 0;
+                if (!in.get(length_bits, &length)) {
+                    MemoryStreams.io_error = 1;
+                    return -1;
+                }
             }
-            if (put_run(output, position, length + break_even + 1, &current) != 0) return -1;
+        }
+        if (literal) {
+            *w = (uint8_t)value;
+            if (put_bytes(output, w, 1) != 0) return -1;
+            ++w;
+            current = (current + 1) & window_mask;
+        } else {
+            uint32_t position = value;
+            length += break_even + 1;
+            uint32_t back = (current - position) & window_mask;
+            if (back == 0) back = window_size;
+            const uint8_t* from = w - back;
+            if (back >= 8) {
+                // Each 8 bytes read lie wholly behind the ones being written.
+                for (uint32_t k = 0; k < length; k += 8) {
+                    uint64_t v = load64u(from + k);
+                    std::memcpy(w + k, &v, 8);
+                }
+            } else {
+                for (uint32_t k = 0; k < length; ++k) w[k] = from[k];  // a run
+            }
+            if (put_bytes(output, w, length) != 0) return -1;
+            w += length;
+            current = (current + length) & window_mask;
         }
     }
 }
