@@ -78,6 +78,7 @@ CoderRun cz_expand_memory(Coder coder, const std::string& input, int capacity) {
     BitFile* bf = OpenInputBitFile(nullptr);
     MemoryStreams.out_pos = 0;
     run.result = coder == Coder::lzss ? iLzssExpand(bf, nullptr) : iArithExpand(bf, nullptr, 3);
+    run.in_pos = MemoryStreams.in_pos;
     CloseInputBitFile(bf);
     run.io_error = MemoryStreams.io_error;
     run.bytes = setup.output();
@@ -113,6 +114,7 @@ CoderRun cz_expand_file(Coder coder, const std::string& in_path, const std::stri
         MemoryStreams.out_pos = 0;
         run.result = coder == Coder::lzss ? iLzssExpand(bf, out) : iArithExpand(bf, out, 3);
     }
+    run.in_pos = MemoryStreams.in_pos;
     if (out) run.close = cz_stream_close(out);
     if (bf) CloseInputBitFile(bf);
     run.io_error = MemoryStreams.io_error;

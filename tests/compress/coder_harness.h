@@ -8,10 +8,11 @@
 enum class Coder { lzss, arith };
 
 struct CoderRun {
-    int result = 0;     // the coder's result
-    int close = 0;      // iCloseOutputBitFile's result (compression)
-    int io_error = 0;   // MemoryStreams.io_error afterwards
-    std::string bytes;  // what came out
+    int result = 0;      // the coder's result
+    int close = 0;       // iCloseOutputBitFile's result (compression)
+    int io_error = 0;    // MemoryStreams.io_error afterwards
+    int32_t in_pos = 0;  // MemoryStreams.in_pos afterwards (expansion: bytes taken)
+    std::string bytes;   // what came out
 };
 
 // Memory input, memory output (an output block of `capacity` bytes to start).

@@ -287,4 +287,134 @@ TEST_F(LzssTest, FailedWriteEndsCompressionAndExpansion) {
     EXPECT_EQ(run.result, -1);
 }
 
+// Expands by the rules, a bit and a byte at a time, into a 4096-byte window:
+// the reference for the expander.  Gives its result, the bytes put out and
+// the stream bytes it took.
+struct RuleExpansion {
+    int result = 0;
+    std::string bytes;
+    size_t taken = 0;
+};
+
+RuleExpansion rule_expand(const std::string& stream) {
+    RuleExpansion x;
+    uint8_t window[4096] = {};
+    int current = 1;
+    size_t bit = 0;
+    auto take = [&](int n, uint32_t* v) {
+        *v = 0;
+        for (int k = 0; k < n; ++k, ++bit) {
+            if (bit / 8 >= stream.size()) return false;
+            x.taken = bit / 8 + 1;
+            *v = (*v << 1) | (((uint8_t)stream[bit / 8] >> (7 - bit % 8)) & 1);
+        }
+        return true;
+    };
+    for (;;) {
+        uint32_t flag, value, length;
+        if (!take(1, &flag)) break;
+        if (flag) {
+            if (!take(8, &value)) break;
+            x.bytes += (char)value;
+            window[current] = (uint8_t)value;
+            current = (current + 1) & 4095;
+            continue;
+        }
+        if (!take(12, &value)) break;
+        if (value == 0) return x;
+        if (!take(4, &length)) break;
+        for (uint32_t k = 0; k < length + 2; ++k) {
+            uint8_t c = window[(value + k) & 4095];
+            x.bytes += (char)c;
+            window[current] = c;
+            current = (current + 1) & 4095;
+        }
+    }
+    x.result = -1;
+    return x;
+}
+
+// A stream of `count` tokens of every kind an expander meets: literals, runs
+// (copies from 1 to 7 bytes back), copies from a whole window back (position
+// = current position), from the never-written window, and from anywhere.
+std::string token_stream(size_t count, uint32_t seed) {
+    std::string r = lq_random_bytes(count * 4, seed);
+    std::string out;
+    int rack = 0, mask = 0x80;
+    auto put = [&](uint32_t v, int n) {
+        for (int i = n - 1; i >= 0; --i) {
+            if ((v >> i) & 1) rack |= mask;
+            mask >>= 1;
+            if (!mask) {
+                out += (char)rack;
+                rack = 0;
+                mask = 0x80;
+            }
+        }
+    };
+    uint32_t current = 1;
+    for (size_t t = 0; t < count; ++t) {
+        uint8_t kind = (uint8_t)r[4 * t], a = (uint8_t)r[4 * t + 1];
+        uint32_t length = (uint8_t)r[4 * t + 2] % 16;
+        uint32_t back = kind < 60    ? 1 + a % 7
+                        : kind < 90  ? 0
+                        : kind < 110 ? 4096 - 30 + a % 30
+                        : kind < 200 ? 8 + ((a << 8) | (uint8_t)r[4 * t + 3]) % 4088
+                                     : 9999;  // a literal
+        uint32_t position = (current - back) & 4095;
+        if (back == 9999 || position == 0) {
+            put(0x100u | a, 9);
+            current = (current + 1) & 4095;
+        } else {
+            put(position, 13);
+            put(length, 4);
+            current = (current + length + 2) & 4095;
+        }
+    }
+    put(0, 13);
+    if (mask != 0x80) out += (char)rack;
+    return out;
+}
+
+// Long streams (the expander keeps 64 KB of history before it moves the last
+// window down) expand as the rules say, in memory (with room, and growing
+// from nothing) and to files; cut anywhere, they fail after putting out what
+// the rules put out, having taken the same bytes.
+TEST_F(LzssTest, ExpansionFollowsTheRules) {
+    for (uint32_t seed : {1u, 2u, 3u}) {
+        std::string stream = token_stream(40000, seed);
+        RuleExpansion want = rule_expand(stream);
+        ASSERT_EQ(want.result, 0);
+        ASSERT_GT(want.bytes.size(), 200000u);
+        CoderRun mem = cz_expand_memory(Coder::lzss, stream, (int)want.bytes.size());
+        EXPECT_EQ(mem.result, 0);
+        EXPECT_TRUE(mem.bytes == want.bytes) << seed;
+        EXPECT_EQ(mem.in_pos, (int32_t)stream.size());
+        CoderRun grown = cz_expand_memory(Coder::lzss, stream, 0);
+        EXPECT_EQ(grown.result, 0);
+        EXPECT_TRUE(grown.bytes == want.bytes) << seed;
+        write_file(path("z"), stream + "trailing bytes");
+        CoderRun file = cz_expand_file(Coder::lzss, path("z"), path("out"));
+        EXPECT_EQ(file.result, 0);
+        EXPECT_TRUE(file.bytes == want.bytes) << seed;
+        EXPECT_EQ(file.in_pos, (int32_t)stream.size());
+
+        std::string cuts = lq_random_bytes(8, seed);
+        for (size_t i = 0; i < cuts.size(); ++i) {
+            std::string cut = stream.substr(0, (uint8_t)cuts[i] * stream.size() / 256 + i);
+            RuleExpansion part = rule_expand(cut);
+            ASSERT_EQ(part.result, -1);
+            CoderRun run = cz_expand_memory(Coder::lzss, cut, 0);
+            EXPECT_EQ(run.result, -1);
+            EXPECT_NE(run.io_error, 0);
+            EXPECT_TRUE(run.bytes == part.bytes) << "cut at " << cut.size();
+            EXPECT_EQ(run.in_pos, (int32_t)part.taken);
+            write_file(path("z"), cut);
+            run = cz_expand_file(Coder::lzss, path("z"), path("out"));
+            EXPECT_EQ(run.result, -1);
+            EXPECT_TRUE(run.bytes == part.bytes) << "file cut at " << cut.size();
+        }
+    }
+}
+
 }  // namespace
