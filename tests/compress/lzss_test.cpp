@@ -127,7 +127,9 @@ void expect_tree_parse(const std::string& name, const std::string& input,
         const CzLzssToken& b = theirs[t];
         ASSERT_EQ(a.literal, b.literal) << name << ": token " << t << " at byte " << at;
         ASSERT_EQ(a.length, b.length) << name << ": token " << t << " at byte " << at;
-        if (a.literal) ASSERT_EQ(a.value, b.value) << name << ": token " << t;
+        if (a.literal) {
+            ASSERT_EQ(a.value, b.value) << name << ": token " << t;
+        }
         for (; read < input.size() && read <= at + 16; ++read)
             ring[(read + 1) & 4095] = (uint8_t)input[read];
         if (!a.literal) {
