@@ -367,33 +367,66 @@ inline void copy_short(uint8_t* to, const uint8_t* from, uint32_t n) {
     }
 }
 
-// Puts the `n` bytes (1 to 17) at `src` out (memory or file), as many single
-// bytes; progress after each.
-inline int put_bytes(CzStream* output, const uint8_t* src, uint32_t n) {
-    CzMemoryStreams& ms = MemoryStreams;
-    uint32_t start = (uint32_t)ms.out_pos;
-    if (ms.out_buffer) {
-        if ((int64_t)ms.out_pos + n <= ms.out_capacity) {
-            copy_short(ms.out_buffer + ms.out_pos, src, n);
-            ms.out_pos += (int32_t)n;
+// Where expanded bytes go: the room left in the memory block or in the file
+// stream's buffer, held here while bytes fit and settled into out_pos and
+// the stream before anything else looks at them.
+struct LzssOut {
+    CzStream* stream;
+    uint8_t* next = nullptr;
+    uint8_t* limit = nullptr;
+    uint8_t* counted = nullptr;  // out_pos has counted up to here
+
+    explicit LzssOut(CzStream* s) : stream(s) { attach(); }
+    ~LzssOut() { settle(); }
+    void attach() {
+        CzMemoryStreams& ms = MemoryStreams;
+        if (ms.out_buffer) {
+            next = ms.out_buffer + ms.out_pos;
+            limit = ms.out_buffer + (ms.out_capacity > ms.out_pos ? ms.out_capacity : ms.out_pos);
+        } else if (stream) {
+            next = stream->next;
+            limit = stream->limit;
         } else {
-            for (uint32_t k = 0; k < n; ++k)
-                if (write_raw(output, src[k]) != 0) return -1;
+            next = limit = nullptr;
         }
-    } else if (output && output->limit - output->next >= (std::ptrdiff_t)n) {
-        copy_short(output->next, src, n);
-        output->next += n;
-        ms.out_pos += (int32_t)n;
-    } else {
-        for (uint32_t k = 0; k < n; ++k)
-            if (write_raw(output, src[k]) != 0) return -1;
+        counted = next;
     }
-    // Only a position at or past the due one can repaint, so the bytes of a
-    // run are visited only then.
-    if ((uint32_t)ms.out_pos >= cz_progress_due)
-        for (uint32_t p = start + 1; p <= (uint32_t)ms.out_pos; ++p) cz_progress(p);
-    return 0;
-}
+    void settle() {
+        MemoryStreams.out_pos += (int32_t)(next - counted);
+        if (!MemoryStreams.out_buffer && stream) stream->next = next;
+        counted = next;
+    }
+    uint32_t position() const {
+        return (uint32_t)MemoryStreams.out_pos + (uint32_t)(next - counted);
+    }
+
+    // Puts the `n` bytes (1 to 17) at `src` out as many single bytes, with
+    // progress after each.
+    int put(const uint8_t* src, uint32_t n) {
+        uint32_t start = position();
+        if (limit - next >= (std::ptrdiff_t)n) {
+            copy_short(next, src, n);
+            next += n;
+        } else {
+            settle();
+            for (uint32_t k = 0; k < n; ++k) {
+                if (write_raw(stream, src[k]) != 0) {
+                    attach();
+                    return -1;
+                }
+            }
+            attach();
+        }
+        // Only a position at or past the due one can repaint, so the bytes
+        // of a run are visited only then.
+        uint32_t end = position();
+        if (end >= cz_progress_due) {
+            settle();
+            for (uint32_t p = start + 1; p <= end; ++p) cz_progress(p);
+        }
+        return 0;
+    }
+};
 
 inline uint64_t load64u(const uint8_t* p) {
     uint64_t v;
@@ -407,6 +440,7 @@ int iLzssExpand(BitFile* input, CzStream* output) {
     std::memset(history, 0, window_size);
     cz_progress_start();
     LzssBits in(input);
+    LzssOut out(output);
     uint32_t current = 1;
     uint8_t* w = history + window_size;
     for (;;) {
@@ -462,7 +496,7 @@ int iLzssExpand(BitFile* input, CzStream* output) {
         }
         if (literal) {
             *w = (uint8_t)value;
-            if (put_bytes(output, w, 1) != 0) return -1;
+            if (out.put(w, 1) != 0) return -1;
             ++w;
             current = (current + 1) & window_mask;
         } else {
@@ -480,7 +514,7 @@ int iLzssExpand(BitFile* input, CzStream* output) {
             } else {
                 for (uint32_t k = 0; k < length; ++k) w[k] = from[k];  // a run
             }
-            if (put_bytes(output, w, length) != 0) return -1;
+            if (out.put(w, length) != 0) return -1;
             w += length;
             current = (current + length) & window_mask;
         }
