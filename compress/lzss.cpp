@@ -1,7 +1,7 @@
 // LZSS coder.
 //
-// Window positions run modulo 4096.  The window array carries a copy of its
-// first 24 bytes behind position 4095, so the string of any position is
+// Window positions run modulo 4096.  The compressor's window array carries a
+// copy of its first 24 bytes behind position 4095, so the string of any position is
 // contiguous for 8-byte loads; the copy is written whenever one of those
 // bytes is.
 //

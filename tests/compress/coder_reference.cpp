@@ -1,7 +1,9 @@
 // Literal, slow transcriptions of the two coders' rules: 32-bit tree arrays
 // and bit-by-bit output for LZSS; a totals array rebuilt per table, an
 // exclusion array cleared per symbol and one malloc per array growth for the
-// arithmetic coder.  The production coders must give the same bytes.
+// arithmetic coder.  The production arithmetic coder must give the same
+// bytes; the production LZSS coder the same literals and match lengths step
+// by step (its match finder may name another of equally long occurrences).
 #include "tests/compress/coder_reference.h"
 
 #include <cstdint>
