@@ -496,7 +496,16 @@ int iLzssExpand(BitFile* input, CzStream* output) {
         }
         if (literal) {
             *w = (uint8_t)value;
-            if (out.put(w, 1) != 0) return -1;
+            if (out.next < out.limit) {
+                *out.next++ = (uint8_t)value;
+                uint32_t at = out.position();
+                if (at >= cz_progress_due) {
+                    out.settle();
+                    cz_progress_report(at);
+                }
+            } else if (out.put(w, 1) != 0) {
+                return -1;
+            }
             ++w;
             current = (current + 1) & window_mask;
         } else {
