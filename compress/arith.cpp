@@ -542,33 +542,6 @@ inline bool symbol_to_range(Model& m, int symbol, SymbolRange* r) {
     return false;
 }
 
-inline int read_raw(CzStream* input) {
-    CzMemoryStreams& ms = MemoryStreams;
-    int c;
-    if (ms.in_buffer) {
-        if (ms.in_pos >= ms.in_length) return -1;
-        c = ms.in_buffer[ms.in_pos];
-    } else {
-        c = input ? cz_getc(input) : -1;
-        if (c < 0) return -1;
-    }
-    ++ms.in_pos;
-    return c;
-}
-
-inline int write_raw(CzStream* output, int c) {
-    CzMemoryStreams& ms = MemoryStreams;
-    if (ms.out_buffer) {
-        if (ms.out_pos >= ms.out_capacity && cz_grow_output() != 0) return -1;
-        ms.out_buffer[ms.out_pos] = (uint8_t)c;
-    } else if (!output || cz_putc(c, output) < 0) {
-        ms.io_error = -1;
-        return -1;
-    }
-    ++ms.out_pos;
-    return 0;
-}
-
 int fail(int code) {
     MemoryStreams.io_error = -1;
     return code;
@@ -606,7 +579,7 @@ int iArithCompress(CzStream* input, BitFile* output, int max_order) {
         if (flush_requested) {
             symbol = model_flush;
         } else {
-            symbol = read_raw(input);
+            symbol = cz_read_raw(input);
             if (symbol < 0) symbol = end_of_data;
         }
         for (;;) {
@@ -760,7 +733,7 @@ int iArithExpand(BitFile* input, CzStream* output, int max_order) {
         if (symbol == model_flush) {
             flush_model(m);
         } else {
-            if (write_raw(output, symbol) != 0) {
+            if (cz_write_raw(output, symbol) != 0) {
                 finish_stats(m);
                 return fail(-1);
             }

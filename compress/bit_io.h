@@ -1,4 +1,4 @@
-// Inline bit I/O shared by the bit stream functions and the coders.
+// Inline bit and raw byte I/O shared by the bit stream functions and the coders.
 //
 // A BitFile's mask names the next bit of the current byte, so the number of
 // bits still free (output) or unread (input) in that byte is the position of
@@ -113,3 +113,33 @@ struct CzBitReader {
         return true;
     }
 };
+
+// The next raw input byte of a coder (memory or file), counting in_pos; -1 at
+// the end.
+inline int cz_read_raw(CzStream* input) {
+    CzMemoryStreams& ms = MemoryStreams;
+    int c;
+    if (ms.in_buffer) {
+        if (ms.in_pos >= ms.in_length) return -1;
+        c = ms.in_buffer[ms.in_pos];
+    } else {
+        c = input ? cz_getc(input) : -1;
+        if (c < 0) return -1;
+    }
+    ++ms.in_pos;
+    return c;
+}
+
+// Puts one expanded byte out (memory or file), counting out_pos.
+inline int cz_write_raw(CzStream* output, int c) {
+    CzMemoryStreams& ms = MemoryStreams;
+    if (ms.out_buffer) {
+        if (ms.out_pos >= ms.out_capacity && cz_grow_output() != 0) return -1;
+        ms.out_buffer[ms.out_pos] = (uint8_t)c;
+    } else if (!output || cz_putc(c, output) < 0) {
+        ms.io_error = -1;
+        return -1;
+    }
+    ++ms.out_pos;
+    return 0;
+}

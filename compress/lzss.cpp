@@ -166,35 +166,6 @@ void shift_indexes(uint32_t by, uint32_t now) {
     shift(prev3, window_size);
 }
 
-// The next raw input byte (memory or file), counting in_pos; -1 at the end.
-inline int read_raw(CzStream* input) {
-    CzMemoryStreams& ms = MemoryStreams;
-    int c;
-    if (ms.in_buffer) {
-        if (ms.in_pos >= ms.in_length) return -1;
-        c = ms.in_buffer[ms.in_pos];
-    } else {
-        c = input ? cz_getc(input) : -1;
-        if (c < 0) return -1;
-    }
-    ++ms.in_pos;
-    return c;
-}
-
-// Puts one expanded byte out (memory or file), counting out_pos.
-inline int write_raw(CzStream* output, int c) {
-    CzMemoryStreams& ms = MemoryStreams;
-    if (ms.out_buffer) {
-        if (ms.out_pos >= ms.out_capacity && cz_grow_output() != 0) return -1;
-        ms.out_buffer[ms.out_pos] = (uint8_t)c;
-    } else if (!output || cz_putc(c, output) < 0) {
-        ms.io_error = -1;
-        return -1;
-    }
-    ++ms.out_pos;
-    return 0;
-}
-
 }  // namespace
 
 void cz_lzss_set_next_start(uint32_t start) {
@@ -212,7 +183,7 @@ int iLzssCompress(CzStream* input, BitFile* output) {
     uint32_t abs = next_start + 1;  // running position of `current`
     int ahead = 0;
     for (; ahead < look_ahead; ++ahead) {
-        int c = read_raw(input);
+        int c = cz_read_raw(input);
         if (c < 0) break;
         put_window(current + ahead, (uint8_t)c);
     }
@@ -239,7 +210,7 @@ int iLzssCompress(CzStream* input, BitFile* output) {
             }
         }
         for (int i = 0; i < step; ++i) {
-            int c = read_raw(input);
+            int c = cz_read_raw(input);
             if (c >= 0)
                 put_window((current + look_ahead) & window_mask, (uint8_t)c);
             else
@@ -410,7 +381,7 @@ struct LzssOut {
         } else {
             settle();
             for (uint32_t k = 0; k < n; ++k) {
-                if (write_raw(stream, src[k]) != 0) {
+                if (cz_write_raw(stream, src[k]) != 0) {
                     attach();
                     return -1;
                 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "crypt/veilmix.h"
+#include "fileops/global_buffer.h"
 #include "fileops/file_services.h"
 #include "platform/platform.h"
 #include "platform/ui.h"
@@ -37,38 +38,6 @@ int legacy_short_read_code(int16_t size) {
         default: return -12;
     }
 }
-
-// A zero-filled platform block of at most `want` bytes (at least 1), halved
-// while it can't be had and the halved size stays above 1024.
-struct ReadBuffer {
-    PfGlobal block = nullptr;
-    uint8_t* data = nullptr;
-    uint32_t size = 0;
-
-    bool get(uint32_t want) {
-        uint32_t size_try = want ? want : 1;
-        for (;;) {
-            block = pf_global_alloc(size_try);
-            if (block) {
-                data = static_cast<uint8_t*>(pf_global_lock(block));
-                if (data) {
-                    size = size_try;
-                    return true;
-                }
-                pf_global_free(block);
-                block = nullptr;
-            }
-            if (size_try / 2 <= 1024) return false;
-            size_try /= 2;
-        }
-    }
-    ~ReadBuffer() {
-        if (!block) return;
-        lq_secure_zero(data, size);
-        pf_global_unlock(block);
-        pf_global_free(block);
-    }
-};
 
 }  // namespace
 
@@ -174,7 +143,8 @@ int iScanFileBytes(const char* file_name, VeilStats* record, int16_t read_header
     // data part at all.
     const uint32_t to_read = length > 0 ? uint32_t(length) : 0;
 
-    ReadBuffer buf;
+    LqGlobalBuffer buf;
+    buf.secret = true;
     if (!buf.get(to_read < 65500 ? to_read : 65500)) {
         pf_close(f);
         return -8;

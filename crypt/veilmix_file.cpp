@@ -4,6 +4,7 @@
 
 #include "compress/compress_file.h"
 #include "crypt/veilmix.h"
+#include "fileops/global_buffer.h"
 #include "fileops/file_services.h"
 #include "fileops/progress.h"
 #include "fileops/wipe.h"
@@ -27,42 +28,6 @@ int fail(int result) {
 bool known_record_size(int16_t size) {
     return size == VEIL_STATS_SIZE || size == 774 || size == 390 || size == 287 || size == 277;
 }
-
-// The zero-filled transfer buffer: min(data length, 65500) bytes, halved while
-// it can't be had and the halved size stays above 1024.  It holds plain text
-// in both directions, so it is zeroed before it is released.
-struct TransferBuffer {
-    PfGlobal block = nullptr;
-    uint8_t* data = nullptr;
-    uint32_t size = 0;
-
-    bool get(uint32_t want) {
-        uint32_t size_try = want ? want : 1;
-        for (;;) {
-            block = pf_global_alloc(size_try);
-            if (block) {
-                data = static_cast<uint8_t*>(pf_global_lock(block));
-                if (data) {
-                    size = size_try;
-                    return true;
-                }
-                pf_global_free(block);
-                block = nullptr;
-            }
-            if (size_try / 2 <= 1024) return false;
-            size_try /= 2;
-        }
-    }
-    void release() {
-        if (!block) return;
-        lq_secure_zero(data, size);
-        pf_global_unlock(block);
-        pf_global_free(block);
-        block = nullptr;
-        data = nullptr;
-    }
-    ~TransferBuffer() { release(); }
-};
 
 // The record's DOS stamp into the information record, with `attributes` as
 // the attribute word.  A DOS date of 0 is no date at all: records of 277
@@ -206,7 +171,8 @@ int iVeilmixFile(const char* path_in, VeilStats* record, int16_t direction) {
         }
     }
 
-    TransferBuffer buf;
+    LqGlobalBuffer buf;
+    buf.secret = true;
     if (result == 0) {
         const uint32_t want =
             uint32_t(data_length) < TRANSFER_MAX ? uint32_t(data_length) : TRANSFER_MAX;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "fileops/file_services.h"
+#include "fileops/global_buffer.h"
 
 namespace {
 
@@ -13,36 +14,6 @@ const char* const pass_messages[4] = {
     " COULD NOT write 0x0F to the file %s to WIPE it!",
     " COULD NOT write 0xFF to the file %s to WIPE it!",
     " COULD NOT write 0x00/b to the file %s to WIPE it!",
-};
-
-// The work buffer: the smaller of the size and 65500 bytes, halved while the
-// allocation fails and the half is still above 1 KB.
-struct WorkBuffer {
-    PfGlobal handle = nullptr;
-    unsigned char* data = nullptr;
-    uint32_t size = 0;
-
-    bool obtain(int64_t file_size) {
-        uint32_t n = file_size < (int64_t)LQ_WIPE_CHUNK ? (uint32_t)file_size : LQ_WIPE_CHUNK;
-        for (;;) {
-            handle = pf_global_alloc(n);
-            data = (unsigned char*)pf_global_lock(handle);
-            if (data) {
-                size = n;
-                return true;
-            }
-            if (handle) pf_global_free(handle);
-            handle = nullptr;
-            n /= 2;
-            if (n <= 1024) return false;
-        }
-    }
-    ~WorkBuffer() {
-        if (handle) {
-            pf_global_unlock(handle);
-            pf_global_free(handle);
-        }
-    }
 };
 
 // The one-character last name, in the folder of the file itself.  (The
@@ -59,7 +30,7 @@ std::string last_name_beside(const char* path) {
 
 // Overwrites [start, size) chunk by chunk; every chunk gets all four passes,
 // each flushed to the medium before the next pattern.  Returns 0 or -6.
-int overwrite(PfFile f, const char* path, int64_t start, int64_t size, WorkBuffer& buf) {
+int overwrite(PfFile f, const char* path, int64_t start, int64_t size, LqGlobalBuffer& buf) {
     for (int64_t pos = start; pos < size;) {
         uint32_t chunk = (uint32_t)(size - pos < (int64_t)buf.size ? size - pos : buf.size);
         for (int pass = 0; pass < 4; ++pass) {
@@ -100,10 +71,10 @@ int iWipeFile(const char* path, uint32_t start) {
                 lq_message_format(" COULD NOT seek into the file %s to WIPE it!", path);
                 status = -4;
             } else {
-                WorkBuffer buf;
+                LqGlobalBuffer buf;
                 bool cut = true;
                 if (size > 0) {
-                    if (!buf.obtain(size)) {
+                    if (!buf.get(size < (int64_t)LQ_WIPE_CHUNK ? (uint32_t)size : LQ_WIPE_CHUNK)) {
                         lq_message_format(" COULD NOT allocate buffer for file %s to WIPE it!",
                                           path);
                         status = -5;
