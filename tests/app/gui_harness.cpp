@@ -46,6 +46,14 @@ void CALLBACK on_tick(HWND, UINT, UINT_PTR, DWORD) {
     } else {
         EnumThreadWindows(GetCurrentThreadId(), collect_dialog, LPARAM(&dlg));
         if (!dlg) return;
+        // Act one tick after a dialog is first seen: a dialog that shows
+        // itself may still be settling its controls under load.
+        static HWND first_seen;
+        if (dlg != first_seen) {
+            first_seen = dlg;
+            return;
+        }
+        first_seen = nullptr;
         handled.insert(dlg);
     }
     // Taken off the queue before it runs: an action may start a modal loop in
