@@ -101,6 +101,30 @@ const char* progress_name(const CompStats* record) {
     return record->filename[0] ? record->filename : " Editor buffer ";
 }
 
+// Derives the .TCF backup name, clears a stale backup when the user agrees,
+// and moves the file there.  Whatever stops it puts the read-only flag back.
+// Returns 0, 5 (declined), -5 (no backup name), `wipe_failed` (the stale
+// backup could not be wiped) or -6 (the move failed).
+int move_to_backup(const char* name, char* backup, const FileInformation& info,
+                   const char* operation, const char* warning, const char* error, int wipe_failed) {
+    if (iMakeExtendedFilename(backup, name, "TCF") != 0) {
+        restore_read_only(name, info);
+        return -5;
+    }
+    int cleared = clear_old_backup(backup, operation, warning);
+    if (cleared != 0) {
+        restore_read_only(name, info);
+        if (cleared == 5) return 5;
+        show_wipe_failure(backup, operation, error);
+        return wipe_failed;
+    }
+    if (iRename(name, backup) != 0) {
+        restore_read_only(name, info);
+        return -6;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompStats* record) {
@@ -131,21 +155,9 @@ int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompS
         if (iGetDateTimeAttribsRemoveReadOnly(name, &info) != 0) return -4;
         iByHandleFileInformationToDateTimeAttribute(&record->dosdate, &record->dostime,
                                                     &record->dosattr, &info);
-        if (iMakeExtendedFilename(backup, name, "TCF") != 0) {
-            restore_read_only(name, info);
-            return -5;
-        }
-        int cleared = clear_old_backup(backup, "compression", compress_warning);
-        if (cleared != 0) {
-            restore_read_only(name, info);
-            if (cleared == 5) return 5;
-            show_wipe_failure(backup, "compression", compress_error);
-            return -6;
-        }
-        if (iRename(name, backup) != 0) {
-            restore_read_only(name, info);
-            return -6;
-        }
+        int moved =
+            move_to_backup(name, backup, info, "compression", compress_warning, compress_error, -6);
+        if (moved != 0) return moved;
         input = cz_stream_open(backup, "rb");
         if (!input) {
             // The original goes back under its own name before the report.
@@ -298,21 +310,9 @@ int iExpandFile(const char* name, int flag, CompStats* record) {
             lq_message_show(expand_error, error_style);
             return -1;
         }
-        if (iMakeExtendedFilename(backup, name, "TCF") != 0) {
-            restore_read_only(name, info);
-            return -5;
-        }
-        int cleared = clear_old_backup(backup, "expansion", expand_warning);
-        if (cleared != 0) {
-            restore_read_only(name, info);
-            if (cleared == 5) return 5;
-            show_wipe_failure(backup, "expansion", expand_error);
-            return -5;
-        }
-        if (iRename(name, backup) != 0) {
-            restore_read_only(name, info);
-            return -6;
-        }
+        int moved =
+            move_to_backup(name, backup, info, "expansion", expand_warning, expand_error, -5);
+        if (moved != 0) return moved;
         input = OpenInputBitFile(backup);
         // The coder sees the coded data only, as in memory mode: a cut or
         // damaged stream must not run on into the record.

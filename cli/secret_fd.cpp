@@ -1,4 +1,5 @@
-#include <io.h>
+// <unistd.h> declares read() on both targets (MinGW-w64 maps it to _read).
+#include <unistd.h>
 
 #include "cli/secret_fd.h"
 
@@ -8,7 +9,7 @@ bool cli_read_fd_line(int fd, std::string& out) {
     bool any = false;
     for (;;) {
         char c;
-        int n = _read(fd, &c, 1);
+        int n = (int)read(fd, &c, 1);
         if (n < 0) return false;
         if (n == 0) return any;
         any = true;
