@@ -10,10 +10,9 @@
 #include "crypt/veilmix.h"
 
 namespace {
-void forget_passwords() {
-    lq_secure_zero(gPassword1, sizeof gPassword1);
-    lq_secure_zero(gPassword2, sizeof gPassword2);
-}
+// The passwords and the key schedule made from them go when the load or the
+// save ends.
+void forget_passwords() { lq_veilmix_clear(); }
 
 // szFileTitle: what follows the last backslash (all of path without one).
 void set_file_title(const char* path) {
