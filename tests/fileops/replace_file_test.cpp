@@ -51,7 +51,7 @@ const Case cases[] = {
     {"no new files in the folder", "chmod 555 .", true, false, "t.txt", "", "t.txt"},
 };
 
-class ReplaceFile : public LqTest {
+class ReplaceStep : public LqTest {
   protected:
     void TearDown() override {
         sh("chmod 755 .");
@@ -68,19 +68,22 @@ class ReplaceFile : public LqTest {
         if (!unix_name) return -1;
         std::wstring wdir(dir().begin(), dir().end());
         char* u = unix_name(wdir.c_str());
-        std::string line = "/bin/sh -c \"cd '" + std::string(u) + "' && " + cmd + "\"";
+        // Wine does not wait for a host process: it leaves its status behind.
+        std::string line =
+            "/bin/sh -c \"cd '" + std::string(u) + "' && (" + cmd + "); echo $? >.done\"";
         HeapFree(GetProcessHeap(), 0, u);
         STARTUPINFOA si = {sizeof si};
         PROCESS_INFORMATION pi;
         if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                             &pi))
             return -1;
-        WaitForSingleObject(pi.hProcess, INFINITE);
-        DWORD code = 1;
-        GetExitCodeProcess(pi.hProcess, &code);
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
-        return int(code);
+        PfFaultPause pause;
+        for (int i = 0; i < 2000 && !exists(path(".done")); ++i) Sleep(5);
+        std::string code = exists(path(".done")) ? read_file(path(".done")) : "-1";
+        DeleteFileA(path(".done").c_str());
+        return std::atoi(code.c_str());
 #else
         return std::system(("cd '" + dir() + "' && " + cmd).c_str());
 #endif
@@ -136,29 +139,28 @@ class ReplaceFile : public LqTest {
         }
         std::string got = content(c.saved);
         if (r == 0) {
-            EXPECT_EQ(got, new_text) << c.name;
+            EXPECT_TRUE(got == new_text) << c.name << ": " << got.substr(0, 12);
             EXPECT_EQ(szMessageBuffer[0], 0) << c.name;
         } else {
             EXPECT_EQ(r, -1);
-            EXPECT_EQ(got, c.existed ? old_text : "(missing)") << c.name;
+            EXPECT_TRUE(got == (c.existed ? old_text : "(missing)"))
+                << c.name << ": " << got.substr(0, 12);
             EXPECT_NE(szMessageBuffer[0], 0) << c.name;
         }
         if (c.also[0]) {
-            EXPECT_EQ(content(c.also), got) << c.name;
+            EXPECT_TRUE(content(c.also) == got) << c.name;
         }
-        std::string left = names();
-        if (left != c.files) {
-            std::string boxes = lq_boxes_dump();
-            for (const std::string& n : list_dir(dir()))
-                if (!std::strstr(c.files, n.c_str())) {
-                    EXPECT_NE(boxes.find(n), std::string::npos) << c.name << ": " << n << " left";
-                }
-        }
+        // A file left behind is named in a box of its own.
+        size_t strays = 0, named = 0;
+        for (const std::string& n : list_dir(dir())) strays += !std::strstr(c.files, n.c_str());
+        for (const RecordedBox& b : lq_boxes())
+            named += b.text.find("could NOT be removed") != std::string::npos;
+        EXPECT_LE(strays, named) << c.name << ": " << names();
         return r;
     }
 };
 
-TEST_F(ReplaceFile, SavesEveryKindOfTargetKeepingItsIdentity) {
+TEST_F(ReplaceStep, SavesEveryKindOfTargetKeepingItsIdentity) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (!std::strcmp(c.name, "no new files in the folder")) {
@@ -182,7 +184,7 @@ TEST_F(ReplaceFile, SavesEveryKindOfTargetKeepingItsIdentity) {
 }
 
 #ifndef _WIN32
-TEST_F(ReplaceFile, KeepsModeAndOwner) {
+TEST_F(ReplaceStep, KeepsModeAndOwner) {
     write_file(path("t.txt"), old_text);
     ASSERT_EQ(chmod(path("t.txt").c_str(), 0604), 0);
     bool root = geteuid() == 0;
@@ -198,7 +200,7 @@ TEST_F(ReplaceFile, KeepsModeAndOwner) {
 #endif
 
 // A fault at each platform call of the save, in each kind of save.
-TEST_F(ReplaceFile, AFaultAnywhereLeavesTheOldFileOrTheNewOne) {
+TEST_F(ReplaceStep, AFaultAnywhereLeavesTheOldFileOrTheNewOne) {
     const Case* kinds[] = {&cases[0], &cases[2], &cases[4], &cases[5]};
     int failures = 0;
     for (const Case* c : kinds) {
