@@ -150,10 +150,7 @@ TEST_F(EditorTest, LoadCases) {
 // A save that fails keeps the window, its text and its modified word, and
 // stops Close, Close All, Exit and log-off; so does a cancelled name dialog.
 TEST_F(EditorTest, AWindowStaysWhenItsSaveFails) {
-    struct Closer {
-        const char* name;
-        std::function<void()> close;
-    } closers[] = {
+    std::pair<const char*, std::function<void()>> closers[] = {
         {"Close", [] { SendMessageA(hwndFrame, WM_COMMAND, IDM_FILE_CLOSE, 0); }},
         {"Close All", [] { SendMessageA(hwndFrame, WM_COMMAND, IDM_WINDOW_CLOSEALL, 0); }},
         {"Exit", [] { SendMessageA(hwndFrame, WM_COMMAND, IDM_FILE_EXIT, 0); }},
@@ -162,10 +159,10 @@ TEST_F(EditorTest, AWindowStaysWhenItsSaveFails) {
     write_file(path("keep.txt"), "old");
     HWND w = open_file(path("keep.txt"));
     HWND untitled = new_window("draft");
-    for (auto& c : closers) {
+    for (auto& [name, close] : closers) {
         for (PfFaultOp fault :
              {PF_FAULT_WRITE, PF_FAULT_FLUSH, PF_FAULT_REPLACE, PF_FAULT_COUNT_}) {
-            SCOPED_TRACE(std::string(c.name) + " fault " + std::to_string(fault));
+            SCOPED_TRACE(std::string(name) + " fault " + std::to_string(fault));
             lq_boxes_clear();
             HWND target = fault == PF_FAULT_COUNT_ ? untitled : w;
             SendMessageA(hwndMDIClient, WM_MDIACTIVATE, WPARAM(target), 0);
@@ -174,7 +171,7 @@ TEST_F(EditorTest, AWindowStaysWhenItsSaveFails) {
             lq_answer_next(LQ_IDYES);
             if (target == untitled) lq_gui_cancel_file_dialog("Name the text File as...");
             if (fault != PF_FAULT_COUNT_) pf_fault_arm(fault, 1);
-            c.close();
+            close();
             pf_fault_reset();
             ASSERT_TRUE(IsWindow(target));
             EXPECT_TRUE(IsWindowVisible(hwndMDIClient));
@@ -194,7 +191,7 @@ TEST_F(EditorTest, AWindowStaysWhenItsSaveFails) {
 
 // Saves that keep what the file is: its stamp whatever the year, its links.
 TEST_F(EditorTest, SaveKeepsTheFilesIdentity) {
-    struct Case {
+    struct {
         const char* name;
         WORD year;
         bool read_only, hard_link;
@@ -377,8 +374,7 @@ TEST_F(EditorTest, FindCases) {
         DWORD caret;
         const char* what;
         BOOL exact;
-        int direction;
-        int from;  // -1: not found
+        int direction, from;  // from -1: not found
         const char* stored;
     } cases[] = {
         {"abcabc", 0, "abc", FALSE, 1, 3, "abc"},

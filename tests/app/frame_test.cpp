@@ -33,24 +33,18 @@ TEST_F(FrameTest, StartHelpAndExit) {
     GetModuleFileNameA(nullptr, module, sizeof module);
     std::string hlp = std::string(module).substr(0, std::strlen(module) - 3) + "hlp";
     EXPECT_EQ(std::string(szHelpFile), hlp);
-    struct {
-        int id;
-        const char* file;
-        UINT cmd;
-        const char* key;
-    } help[] = {{116, szHelpFile, HELP_CONTENTS, ""},
-                {134, szHelpFile, HELP_PARTIALKEY, ""},
-                {136, szHelpFile, HELP_PARTIALKEY, "Customer Support"},
-                {117, szHelpFile, HELP_PARTIALKEY, "Selecting text and moving about a document"},
-                {133, szHelpFile, HELP_PARTIALKEY, "Passwords"},
-                {118, "WINHELP.HLP", HELP_CONTENTS, ""}};
-    for (auto& h : help) {
+    // Contents, Search, Customer Support, Keyboard, Passwords, Using Help.
+    const char* keys[] = {
+        nullptr,     "",     "Customer Support", "Selecting text and moving about a document",
+        "Passwords", nullptr};
+    int ids[] = {116, 134, 136, 117, 133, 118};
+    for (int i = 0; i < 6; ++i) {
         lq_gui_help_calls().clear();
-        command(h.id);
-        ASSERT_EQ(lq_gui_help_calls().size(), 1u) << h.id;
-        EXPECT_EQ(lq_gui_help_calls()[0].file, h.file);
-        EXPECT_EQ(lq_gui_help_calls()[0].command, h.cmd);
-        EXPECT_EQ(lq_gui_help_calls()[0].key, h.key);
+        command(ids[i]);
+        ASSERT_EQ(lq_gui_help_calls().size(), 1u) << ids[i];
+        EXPECT_EQ(lq_gui_help_calls()[0].file, i == 5 ? "WINHELP.HLP" : hlp);
+        EXPECT_EQ(lq_gui_help_calls()[0].command, UINT(keys[i] ? HELP_PARTIALKEY : HELP_CONTENTS));
+        EXPECT_EQ(lq_gui_help_calls()[0].key, keys[i] ? keys[i] : "");
     }
 
     EXPECT_EQ(SendMessageA(hwndFrame, WM_QUERYENDSESSION, 0, 0), 1);
@@ -80,7 +74,8 @@ TEST_F(FrameTest, ProgramStartsAndEnds) {
     for (char& c : exe)
         if (c == '/') c = '\\';
     std::string line = "\"" + exe + "\"";
-    STARTUPINFOA si = {sizeof si};
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     ASSERT_TRUE(CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                &si, &pi));
@@ -131,8 +126,7 @@ TEST_F(FrameTest, AboutBox) {
 TEST_F(FrameTest, TextPrompt) {
     struct {
         const char* typed;
-        int how;  // 0: OK, 1: Enter, 2: Cancel, 3: Esc (ignored), then Cancel
-        int size;
+        int how, size;  // how 0: OK, 1: Enter, 2: Cancel, 3: Esc (ignored), then Cancel
         BOOL result;
         const char* buffer;
     } cases[] = {{"2048", 0, 40, TRUE, "2048"},      {"Heading", 1, 40, TRUE, "Heading"},

@@ -62,16 +62,17 @@ class ReplaceStep : public LqTest {
         if (cmd.empty()) return 0;
 #ifdef _WIN32
         typedef char*(CDECL * UnixName)(const WCHAR*);
-        static UnixName unix_name =
-            UnixName(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
+        static UnixName unix_name = UnixName(
+            (void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
         if (!unix_name) return -1;
         std::wstring wdir(dir().begin(), dir().end());
         char* u = unix_name(wdir.c_str());
         // Wine does not wait for a host process: it leaves its status behind.
-        std::string line =
-            "/bin/sh -c \"cd '" + std::string(u) + "' && (" + cmd + "); echo $? >.done\"";
+        std::string line = "/bin/sh -c \"cd '" + std::string(u) + "' && (" + cmd + "); echo $? >'" +
+                           u + ".done'\"";
         HeapFree(GetProcessHeap(), 0, u);
-        STARTUPINFOA si = {sizeof si};
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
         PROCESS_INFORMATION pi;
         if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                             &pi))
@@ -79,9 +80,10 @@ class ReplaceStep : public LqTest {
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
         PfFaultPause pause;
-        for (int i = 0; i < 2000 && !exists(path(".done")); ++i) Sleep(5);
-        std::string code = exists(path(".done")) ? read_file(path(".done")) : "-1";
-        DeleteFileA(path(".done").c_str());
+        std::string done = dir() + ".done";  // beside the folder, which may be read-only
+        for (int i = 0; i < 2000 && !exists(done); ++i) Sleep(5);
+        std::string code = exists(done) ? read_file(done) : "-1";
+        DeleteFileA(done.c_str());
         return std::atoi(code.c_str());
 #else
         return std::system(("cd '" + dir() + "' && " + cmd).c_str());
