@@ -120,7 +120,7 @@ TEST_F(EditorTest, LoadCases) {
         {"unreadable.txt", "ab", "", load},
         {std::string(255 - d.size() - 4, 'n') + ".txt", "fits", "fits", ""},
         {std::string(256 - d.size() - 4, 'n') + ".txt", "long", "", refused},
-        {std::string(259 - d.size() - 4, 'n') + ".txt", "long", "", refused},
+        {std::string(258 - d.size() - 4, 'n') + ".txt", "long", "", refused},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
