@@ -14,7 +14,7 @@
 namespace {
 
 const std::string old_text = "old text\r\n" + std::string(70000, 'o');
-const std::string new_text = "new text\r\n" + std::string(90000, 'n');
+const std::string new_text = "new text\r\n" + std::string(81911, 'n');  // 5 copy chunks and 1 byte
 
 // Writes new_text in three pieces (three write calls to fail).
 int write_new(PfFile f, void*) {
