@@ -145,6 +145,12 @@ int iLoadFile(HWND window, const char* path) {
 
 int iSaveFile(HWND window) {
     for (;;) {
+        // Opening refuses longer names; a cut title would name another file.
+        if (GetWindowTextLengthA(window) >= int(sizeof szFileName)) {
+            lq_message_format(" The name of this window's file is too long to save it under.");
+            lq_message_show("Lockquill(TM) ERROR: iSaveFile ", error_style);
+            return -1;
+        }
         GetWindowTextA(window, szFileName, 256);
         if (lstrcmpiA(szFileName, "Untitled") != 0) break;
         if (!bNameFileAs(window)) return 1;

@@ -351,18 +351,24 @@ bool pf_set_attributes(const char* path, uint32_t attributes) {
         mode &= ~writable;
     else if (!(mode & writable))
         mode |= S_IWUSR;
+    // Extended attributes need write permission (except for root): they are
+    // written while the file is still, or already again, writable.
+    auto set_dos_bits = [path, attributes] {
+        uint32_t dos = attributes & (PF_ATTR_HIDDEN | PF_ATTR_SYSTEM);
+        if (dos) {
+            char buf[16];
+            int n = snprintf(buf, sizeof buf, "0x%x", dos);
+            setxattr(path, dos_xattr, buf, (size_t)n, 0);  // dropped where unsupported
+        } else {
+            removexattr(path, dos_xattr);
+        }
+    };
+    if (attributes & PF_ATTR_READONLY) set_dos_bits();
     if (mode != (st.st_mode & 07777) && chmod(path, mode) != 0) {
         fail_errno();
         return false;
     }
-    uint32_t dos = attributes & (PF_ATTR_HIDDEN | PF_ATTR_SYSTEM);
-    if (dos) {
-        char buf[16];
-        int n = snprintf(buf, sizeof buf, "0x%x", dos);
-        setxattr(path, dos_xattr, buf, (size_t)n, 0);  // dropped where unsupported
-    } else {
-        removexattr(path, dos_xattr);
-    }
+    if (!(attributes & PF_ATTR_READONLY)) set_dos_bits();
     return true;
 }
 
