@@ -353,6 +353,7 @@ TEST_F(NoteTest, DialogRulesKeyByKey) {
             }
             if (!encrypt) {
                 EXPECT_EQ(lq_gui_item_text(dlg, IDC_DEC_PASSWORD1).size(), 20u);
+                lq_gui_click(dlg, IDC_DEC_HELP);
                 lq_gui_click(dlg, IDC_DEC_CANCEL);
                 return;
             }
@@ -379,6 +380,7 @@ TEST_F(NoteTest, DialogRulesKeyByKey) {
     EXPECT_EQ(gVeilStats.compression, 1);
     EXPECT_EQ(std::string(gRiddle), std::string(1023, 'r'));
     EXPECT_EQ(gVeilStats.riddlelength, 1024);
-    ASSERT_EQ(lq_gui_help_calls().size(), 1u);
-    EXPECT_EQ(lq_gui_help_calls()[0].key, "Encrypting any File, the Encrypt a File dialog box");
+    ASSERT_EQ(lq_gui_help_calls().size(), 2u);
+    EXPECT_EQ(lq_gui_help_calls()[0].key, "Decrypting any File, The Decrypt a File dialog box");
+    EXPECT_EQ(lq_gui_help_calls()[1].key, "Encrypting any File, the Encrypt a File dialog box");
 }

@@ -9,8 +9,7 @@ cli=("$@")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-passes=0
-fails=0
+passes=0 fails=0
 ok() { if [ "$1" = 0 ]; then passes=$((passes + 1)); else echo "FAIL: $2"; fails=$((fails + 1)); fi; }
 is() { [ "$1" = "$2" ]; echo $?; }
 pw=$'Nightjar7\nKestrel42\n'
@@ -22,8 +21,7 @@ record_byte() { od -An -tu1 -j $(($(wc -c <"$1") - 135 + $2)) -N1 "$1" | tr -d '
 
 for i in $(seq 1 40); do printf 'Line %d of the note\r\n\tindented\r\n' "$i"; done >text.txt
 for kind in none:0 speed:2 size:1 empty:0; do
-  name=${kind%%:*}
-  opt=()
+  name=${kind%%:*} opt=()
   case $name in speed | size) opt=(--compress="$name") ;; esac
   if [ "$name" = empty ]; then : >in.txt; else cp text.txt in.txt; fi
   write "$name.ent" "${opt[@]}" --riddle "Which orchard?" <in.txt
