@@ -141,13 +141,14 @@ int lq_read_encrypted_text(const char* path, const VeilStats* record, LqSecretBl
     const int32_t n = record->datalength;
     const bool compressed = record->compression != 0;
     const int64_t original = record->originalsize;
-    int64_t room = compressed && original > n ? original : n;
+    const int64_t room = compressed && original > n ? original : n;
     int result = -1;
     PfFile f = PF_INVALID_FILE;
     LqSecretBlock out;
-    int got = n < 0 || (compressed && original < 0) || room >= 0xFFFFFFFFll
-                  ? 1
-                  : text->get(uint32_t(room + 1));
+    int got =
+        n < 0 || (compressed && (original < 0 || original >= 0x7FFFFFFF)) || room >= 0xFFFFFFFFll
+            ? 1
+            : text->get(uint32_t(room + 1));
     if (got == 1) {
         lq_message_format(
             compressed ? " Global load compressed input file memory buffer allocation failed."
