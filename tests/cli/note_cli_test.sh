@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# lockquill-cli write and show, natively and under Wine (the command is the
-# words after GOLDEN_DIR): round trips for each compression, the editor's own
-# file (golden) shown and its bytes made again, the file tools on them.
+# lockquill-cli write and show, natively and under Wine (the command: the words after GOLDEN_DIR):
+# round trips, the editor's own file shown and its bytes made again, the file tools on them.
 set -u
-golden=$1
-shift
+golden=$1 && shift
 cli=("$@")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -14,24 +12,27 @@ ok() { if [ "$1" = 0 ]; then passes=$((passes + 1)); else echo "FAIL: $2"; fails
 is() { [ "$1" = "$2" ]; echo $?; }
 pw=$'Nightjar7\nKestrel42\n'
 # show FILE [PASSWORDS]: the text on out.bin, the trailers on err.txt.
-show() { printf '%s' "${2:-$pw}" | "${cli[@]}" show --passwords-fd 0 "$1" >out.bin 2>err.txt; }
+show() {
+  printf '%s' "${2:-$pw}" | "${cli[@]}" show --passwords-fd 0 "$1" >out.bin 2>err.txt
+  set -- $? && sed -i 's/\r$//' err.txt && return "$1"  # Windows ends standard error's lines in CR LF
+}
 # write FILE OPTIONS... <TEXT: the passwords are the first lines of the input.
 write() { { printf '%s' "$pw"; cat; } | "${cli[@]}" write --passwords-fd 0 "${@:2}" "$1" 2>err.txt; }
-record_byte() { od -An -tu1 -j $(($(wc -c <"$1") - 135 + $2)) -N1 "$1" | tr -d ' '; }
 
 for i in $(seq 1 40); do printf 'Line %d of the note\r\n\tindented\r\n' "$i"; done >text.txt
 for kind in none:0 speed:2 size:1 empty:0; do
   name=${kind%%:*} opt=()
   case $name in speed | size) opt=(--compress="$name") ;; esac
   if [ "$name" = empty ]; then : >in.txt; else cp text.txt in.txt; fi
-  write "$name.ent" "${opt[@]}" --riddle "Which orchard?" <in.txt
+  write "$name.ent" "${opt[@]}" --riddle "${name/empty/}" <in.txt
   ok $? "write $name: $(cat err.txt)"
-  ok "$(is "$(record_byte "$name.ent" 28)" "${kind#*:}")" "$name: compression in the record"
+  ok "$(is "$(od -An -tu1 -j $(($(wc -c <"$name.ent") - 107)) -N1 "$name.ent" | tr -d ' ')" "${kind#*:}")" \
+    "$name: the record's compression"
   show "$name.ent"
   ok $? "show $name: $(cat err.txt)"
   cmp -s out.bin in.txt
   ok $? "show $name gives the text back"
-  grep -q "Riddle: Which orchard?" err.txt && grep -q "Version:4.0 l   Mode:3" err.txt &&
+  grep -qx "Riddle: ${name/empty/}" err.txt && grep -q "Version:4.0 l   Mode:3" err.txt &&
     grep -q "Status: OK !" err.txt
   ok $? "show $name: the trailers on standard error: $(cat err.txt)"
 done
@@ -59,6 +60,7 @@ show text.txt
 ok "$(is "$?$(grep -c 'not supported in this version' err.txt)" 11)" "show a plain file: 1, the message"
 write x.ent --compress=fast <text.txt
 ok "$(is "$?$([ -e x.ent ]; echo $?)" 21)" "write with a bad option: 2, no file"
+ok "$(is "$("${cli[@]}" write --passwords-fd 3 x.ent 3<<<"$pw" <&- 2>/dev/null; echo $?)" 2)" "no input"
 
 echo "$passes passed, $fails failed"
 [ "$fails" = 0 ]
