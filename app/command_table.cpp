@@ -14,7 +14,7 @@ const LqCommand lq_command_table[] = {
     {IDM_FILE_SAVEAS, lq_cmd_file_save_as},
     {IDM_FILE_PRINT, nullptr},       // printing: app/cmd_print.cpp
     {IDM_FILE_PRINTSETUP, nullptr},  // printing: app/cmd_print.cpp
-    {IDM_FILE_ANALYZE, nullptr},     // file analysis: app/cmd_analyze.cpp
+    {IDM_FILE_ANALYZE, lq_cmd_analyze},
     {IDM_FILE_EXIT, lq_cmd_file_exit},
 
     // Edit
@@ -41,7 +41,7 @@ const LqCommand lq_command_table[] = {
     {IDM_SECURE_DECRYPT_UU, nullptr},  // app/cmd_secure.cpp
     {IDM_SECURE_ENCRYPT, nullptr},     // app/cmd_secure.cpp
     {IDM_SECURE_ENCRYPT_UU, nullptr},  // app/cmd_secure.cpp
-    {IDM_SECURE_ANALYZE, nullptr},     // file analysis: app/cmd_analyze.cpp
+    {IDM_SECURE_ANALYZE, lq_cmd_analyze},
 
     // UU EnCoding: app/cmd_uu.cpp
     {IDM_UU_ENCODE_TEXT, lq_cmd_uu_encode},

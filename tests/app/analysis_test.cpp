@@ -1,0 +1,222 @@
+// File analysis (5004, 5005): the dialog's pixels, lines and title, and the
+// same four numbers as lockquill-cli analyze.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "crypt/veil_stats.h"
+#include "crypt/veilmix.h"
+#include "crypt/veilmix_file.h"
+#include "tests/app/gui_harness.h"
+
+namespace {
+
+using AnalysisTest = LqGuiTest;
+
+const uint32_t gray = 0xC0C0C0;
+
+std::vector<std::string> four_lines(HWND dlg) {
+    std::vector<std::string> v;
+    for (int id : {707, 708, 709, 711}) v.push_back(lq_gui_item_text(dlg, id));
+    return v;
+}
+
+// The histogram area as the dialog places it (client coordinates).
+RECT area(HWND dlg) {
+    RECT d, a;
+    GetWindowRect(dlg, &d);
+    GetWindowRect(GetDlgItem(dlg, 706), &a);
+    int top = d.top + GetSystemMetrics(SM_CYMENU);
+    return {a.left - d.left, a.top - top, a.right - d.left, a.bottom - top};
+}
+
+// Pixels of column x inside the area (outline rows left out) that are not
+// the light-gray background.
+int drawn(HWND dlg, const RECT& a, int x) {
+    int n = 0;
+    for (int y = a.top + 1; y <= a.bottom - 2; ++y) n += lq_gui_pixel(dlg, x, y) != gray;
+    return n;
+}
+
+// Checks the histogram on screen: the columns of `full` reach the top, the
+// column of `partial` (if any) stands between, every other value draws
+// nothing, and the five ticks stand below the area.
+void expect_histogram(HWND dlg, std::vector<int> full, int partial) {
+    const RECT a = area(dlg);
+    const int inner = a.bottom - a.top - 2;
+    for (int v = 0; v < 256; ++v) {
+        int n = drawn(dlg, a, a.left + v + 2);
+        bool is_full = std::find(full.begin(), full.end(), v) != full.end();
+        if (is_full)
+            EXPECT_EQ(n, inner) << "value " << v;
+        else if (v == partial)
+            EXPECT_TRUE(n > 0 && n < inner) << "value " << v << ": " << n;
+        else
+            EXPECT_EQ(n, 0) << "value " << v;
+    }
+    for (int v = 0; v < 256; ++v) {
+        int x = a.left + v + 2, marks = 0;
+        for (int y = a.bottom + 1; y < a.bottom + 5; ++y)
+            marks += lq_gui_pixel(dlg, x, y) != lq_gui_pixel(dlg, a.left - 3, y);
+        bool tick = v == 0 || v == 64 || v == 128 || v == 192 || v == 255;
+        EXPECT_EQ(marks > 0, tick) << "tick at value " << v;
+    }
+}
+
+TEST_F(AnalysisTest, DrawsHistogramTicksAndLinesAtEveryPaint) {
+    struct Case {
+        std::string bytes;
+        std::vector<int> full;
+        int partial;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {std::string(1000, 'A'),
+         {65},
+         -1,
+         {"Most Common Byte Value: 65", "Number of Most Common: 1000", "Average occurance: 3",
+          "Total Bytes: 1000"}},
+        {std::string(300, char(200)) + std::string(300, char(10)) + std::string(100, char(7)),
+         {10, 200},
+         7,
+         {"Most Common Byte Value: 10", "Number of Most Common: 300", "Average occurance: 2",
+          "Total Bytes: 700"}},
+    };
+    for (const Case& c : cases) {
+        write_file(path("sample.bin"), c.bytes);
+        lq_gui_choose_file(path("sample.bin"), "Select the file to analize...");
+        lq_gui_on_dialog([&c](HWND dlg) {
+            EXPECT_EQ(lq_gui_text(dlg), "Analysis of sample.bin");
+            EXPECT_EQ(four_lines(dlg), c.lines);
+            expect_histogram(dlg, c.full, c.partial);
+            // Esc is not handled; a fresh paint draws the same again.
+            lq_gui_key(VK_ESCAPE);
+            InvalidateRect(dlg, nullptr, TRUE);
+            lq_gui_again(dlg, [&c](HWND dlg) {
+                ASSERT_TRUE(IsWindowVisible(dlg));
+                expect_histogram(dlg, c.full, c.partial);
+                lq_gui_click(dlg, 710);
+            });
+        });
+        command(5004);
+        EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
+    }
+}
+
+std::string windows_path(std::string p) {
+    if (!p.empty() && p[0] == '/') p = "Z:" + p;
+    for (char& c : p)
+        if (c == '/') c = '\\';
+    return p;
+}
+
+// The four lines lockquill-cli prints for the file.
+std::vector<std::string> cli_lines(const std::string& options, const std::string& file,
+                                   const std::string& out) {
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE h = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, 0);
+    std::string exe = windows_path(LQ_CLI_PATH);
+    std::string line = "\"" + exe + "\" analyze " + options + "\"" + file + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = h;
+    PROCESS_INFORMATION pi = {};
+    EXPECT_TRUE(CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                               &si, &pi));
+    WaitForSingleObject(pi.hProcess, 20000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    CloseHandle(h);
+    std::string text;
+    if (FILE* f = std::fopen(out.c_str(), "rb")) {
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+        std::fclose(f);
+    }
+    std::vector<std::string> lines;
+    for (size_t p = 0, e; lines.size() < 4 && (e = text.find('\n', p)) != std::string::npos;
+         p = e + 1)
+        lines.push_back(text.substr(p, e - p - (e > p && text[e - 1] == '\r')));
+    return lines;
+}
+
+// A text file and the same file encrypted: the dialog and the command-line
+// tool agree, and the pictures show the plain spread beside the flat one.
+TEST_F(AnalysisTest, DialogAndCommandLineShowTheSameNumbers) {
+    std::string text;
+    for (int i = 0; i < 120; ++i)
+        text += "Meet me at the old mill at " + std::to_string(i) + " pm.\r\n";
+    write_file(path("note.txt"), text);
+    write_file(path("secret.ENT"), text);
+    std::strcpy(gPassword1, "lantern7");
+    std::strcpy(gPassword2, "harbour9");
+    std::strcpy(gRiddle, "the usual");
+    ASSERT_EQ(iVeilmixFile(path("secret.ENT").c_str(), &gVeilStats, 1), 0);
+    struct Case {
+        int command;
+        const char* file;
+        const char* options;
+        const char* picture;
+    } cases[] = {{5004, "note.txt", "", "analysis_text"},
+                 {5005, "secret.ENT", "--encrypted ", "analysis_encrypted"}};
+    for (const Case& c : cases) {
+        std::vector<std::string> shown;
+        lq_gui_choose_file(path(c.file));
+        lq_gui_on_dialog([&](HWND dlg) {
+            shown = four_lines(dlg);
+            lq_gui_screenshot(dlg, c.picture);
+            lq_gui_click(dlg, 710);
+        });
+        command(c.command);
+        EXPECT_EQ(shown, cli_lines(c.options, path(c.file), path("cli.out"))) << c.file;
+        EXPECT_EQ(shown.size(), 4u);
+    }
+    EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
+}
+
+// A file that cannot be read (locked, or cut short inside its trailers) gets our message; a plain
+// file given to the encrypted analysis gets the reader's refusal; none opens the dialog.
+TEST_F(AnalysisTest, UnreadableOrRefusedFileOpensNoDialog) {
+    write_file(path("plain.txt"), "just text, no trailers");
+    write_file(path("cut.ENT"),
+               std::string(98, 1) + std::string("\x87\0", 2));  // no room for its record
+    HANDLE lock =
+        CreateFileA(path("plain.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    struct Case {
+        int command;
+        const char* file;
+        const char* caption;
+        const char* text;
+    } cases[] = {
+        {5004, "plain.txt", "Lockquill(TM) ERROR: iAnalyzeFile",
+         " Could not read the file %s to analyze it."},
+        {5005, "cut.ENT", "Lockquill(TM) ERROR: iAnalyzeEncryptedFile",
+         " Could not read the file %s as an encrypted file to analyze it."},
+        {5005, "plain.txt", "Lockquill(TM) ERROR: iReadVeilStats ",
+         " The file %s is either not supported in this version or not a Lockquill Encrypted "
+         "file "},
+    };
+    for (const Case& c : cases) {
+        if (c.command == 5005) CloseHandle(lock);
+        lq_boxes_clear();
+        lq_gui_choose_file(path(c.file));
+        command(c.command);
+        char want[512];
+        std::snprintf(want, sizeof want, c.text, path(c.file).c_str());
+        ASSERT_EQ(lq_boxes().size(), 1u) << lq_boxes_dump();
+        EXPECT_BOX(0, c.caption, want, 16);
+    }
+    lq_boxes_clear();
+    lq_gui_cancel_file_dialog("Select the Encrypted file to analize...");
+    command(5005);
+    EXPECT_TRUE(lq_boxes().empty());
+}
+
+}  // namespace
