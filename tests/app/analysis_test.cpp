@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -87,41 +88,25 @@ TEST_F(AnalysisTest, DrawsHistogramTicksAndLinesAtEveryPaint) {
     }
 }
 
-std::string windows_path(std::string p) {
-    if (!p.empty() && p[0] == '/') p = "Z:" + p;
-    for (char& c : p)
-        if (c == '/') c = '\\';
-    return p;
-}
-
-// The four lines lockquill-cli prints for the file.
+// The four lines lockquill-cli prints for the file (its output goes to `out`).
 std::vector<std::string> cli_lines(const std::string& options, const std::string& file,
                                    const std::string& out) {
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
     HANDLE h = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, 0);
-    std::string exe = windows_path(LQ_CLI_PATH);
-    std::string line = "\"" + exe + "\" analyze " + options + "\"" + file + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
+    std::string exe = "Z:" LQ_CLI_PATH, line;
+    std::replace(exe.begin(), exe.end(), '/', '\\');
+    line = "\"" + exe + "\" analyze " + options + "\"" + file + "\"";
+    STARTUPINFOA si = {sizeof si};
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdOutput = si.hStdError = h;
     PROCESS_INFORMATION pi = {};
-    EXPECT_TRUE(CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                               &si, &pi));
+    EXPECT_TRUE(CreateProcessA(exe.c_str(), &line[0], 0, 0, TRUE, 0, 0, 0, &si, &pi));
     WaitForSingleObject(pi.hProcess, 20000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    CloseHandle(h);
-    std::string text;
-    if (FILE* f = std::fopen(out.c_str(), "rb")) {
-        char buf[4096];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
-        std::fclose(f);
-    }
-    std::vector<std::string> lines;
-    for (size_t p = 0, e; lines.size() < 4 && (e = text.find('\n', p)) != std::string::npos;
-         p = e + 1)
-        lines.push_back(text.substr(p, e - p - (e > p && text[e - 1] == '\r')));
+    for (HANDLE x : {pi.hThread, pi.hProcess, h}) CloseHandle(x);
+    std::ifstream in(out);
+    std::vector<std::string> lines(4);
+    for (std::string& l : lines)
+        if (std::getline(in, l) && !l.empty() && l.back() == '\r') l.pop_back();
     return lines;
 }
 
@@ -154,17 +139,16 @@ TEST_F(AnalysisTest, DialogAndCommandLineShowTheSameNumbers) {
         });
         command(c.command);
         EXPECT_EQ(shown, cli_lines(c.options, path(c.file), path("cli.out"))) << c.file;
-        EXPECT_EQ(shown.size(), 4u);
     }
     EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
 }
 
-// A file that cannot be read (locked, or cut short inside its trailers) gets our message; a plain
-// file given to the encrypted analysis gets the reader's refusal; none opens the dialog.
+// A file that cannot be read (locked, or too short for the record its last
+// two bytes announce) gets our message; a plain file given to the encrypted
+// analysis gets the reader's refusal; none opens the dialog.
 TEST_F(AnalysisTest, UnreadableOrRefusedFileOpensNoDialog) {
     write_file(path("plain.txt"), "just text, no trailers");
-    write_file(path("cut.ENT"),
-               std::string(98, 1) + std::string("\x87\0", 2));  // no room for its record
+    write_file(path("cut.ENT"), std::string(98, 1) + std::string("\x87\0", 2));
     HANDLE lock =
         CreateFileA(path("plain.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);

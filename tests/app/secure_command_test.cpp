@@ -7,9 +7,8 @@
 #include <vector>
 
 #include "app/app.h"
-#include "crypt/veilmix_file.h"
 #include "platform/fault.h"
-#include "uu/uu_encode.h"
+#include "uu/uu_codec.h"
 #include "tests/app/editor_support.h"
 #include "tests/app/gui_harness.h"
 
@@ -49,8 +48,6 @@ void decryption_dialog(const char* a, const char* b = p2) {
     });
 }
 
-bool read_only(const std::string& p) { return pf_get_attributes(p.c_str()) & PF_ATTR_READONLY; }
-
 // The encrypted form: data, Riddle, record ending in its size 135.
 bool looks_encrypted(const std::string& bytes) {
     return bytes.size() > 137 && bytes.substr(bytes.size() - 2) == std::string("\x87\0", 2) &&
@@ -64,13 +61,13 @@ TEST_F(SecureCommandTest, EncryptThenDecryptInPlaceAndThroughUU) {
     command(1023);
     EXPECT_EQ(list_dir(dir()), Files{"a.txt"});
     EXPECT_TRUE(looks_encrypted(read_file(path("a.txt"))));
-    EXPECT_TRUE(read_only(path("a.txt")));
+    EXPECT_TRUE(pf_get_attributes(path("a.txt").c_str()) & PF_ATTR_READONLY);
 
     lq_gui_choose_file(path("a.txt"), "Select the file to Decrypt...");
     decryption_dialog(p1);
     command(1021);
     EXPECT_EQ(read_file(path("a.txt")), plain);
-    EXPECT_FALSE(read_only(path("a.txt")));
+    EXPECT_FALSE(pf_get_attributes(path("a.txt").c_str()) & PF_ATTR_READONLY);
 
     lq_gui_choose_file(path("a.txt"), "Select the file to Encrypt and then UU encode...");
     encryption_dialog(p1, {1017});
@@ -148,8 +145,8 @@ TEST_F(SecureCommandTest, FailedEncodingKeepsTheEncryptedFile) {
         EXPECT_EQ(list_dir(dir()), existing ? (Files{"a.txt", "a.uet"}) : Files{"a.txt"});
         if (existing) EXPECT_EQ(read_file(path("a.uet")), "keep");
         ASSERT_FALSE(lq_boxes().empty());
-        EXPECT_EQ(lq_boxes()[0].caption,
-                  existing ? "Lockquill(TM) WARNING: iUUEncode" : "Lockquill(TM) ERROR: iUUEncode ");
+        EXPECT_EQ(lq_boxes()[0].caption, existing ? "Lockquill(TM) WARNING: iUUEncode"
+                                                  : "Lockquill(TM) ERROR: iUUEncode ");
     }
 }
 
@@ -163,17 +160,10 @@ TEST_F(SecureCommandTest, FailedDecodeScanOrDecryptionLeavesOnlyTheUUFile) {
     command(112);
     std::string uu = read_file(path("a.uet"));
     write_file(path("cut.uet"), uu.substr(0, uu.size() / 2));
-    // A record of an unknown size: its last two bytes say 136.
-    write_file(path("d.txt"), plain);
-    ASSERT_EQ(iVeilmixFile(path("d.txt").c_str(), &gVeilStats, 1), 0) << lq_boxes_dump();
-    std::string enc = read_file(path("d.txt"));
-    enc[enc.size() - 2] = char(136);
-    set_readonly(path("d.txt"), false);
-    write_file(path("d.txt"), enc);
-    char d_txt[260];
-    std::strcpy(d_txt, path("d.txt").c_str());
-    ASSERT_EQ(iUUEncode(d_txt, 1, 1, 0), 0);
-    ASSERT_TRUE(pf_delete(d_txt)) << pf_get_attributes(d_txt);
+    // A damaged record: the last two bytes give a record size no version wrote.
+    char line[UU_LINE_CHARS];
+    size_t n = uu_encode_line(reinterpret_cast<const uint8_t*>("data\x88\0"), 6, line);
+    write_file(path("d.uet"), "begin 666 d.txt\r\n" + std::string(line, n) + "\r\n`\r\nend\r\n");
     const Files all = {"a.uet", "cut.uet", "d.uet"};
     struct Case {
         int command;
