@@ -42,6 +42,9 @@ extern OPENFILENAMEA ofnShared;
 const DWORD LQ_OFN_STRUCT_SIZE = OPENFILENAME_SIZE_VERSION_400A;
 // OFN_FILEMUSTEXIST | OFN_HIDEREADONLY
 const DWORD LQ_OFN_OPEN_FLAGS = 0x1004;
+// OFN_DONTADDTORECENT: the Secure menu's dialogs keep the names of private
+// files out of the system's recent documents.
+const DWORD LQ_OFN_DONT_ADD_TO_RECENT = 0x02000000;
 
 // Registers lqdwframe and lqdwchild; false as soon as one fails.
 BOOL bRegisterWindowClasses();
@@ -60,6 +63,9 @@ int iDoFrameCommand(HWND frame, int id);
 // caller has put the initial name into szFileName and the filter list and the
 // title into the record.  True when the user chose an existing file.
 BOOL bGetOpenFileName(OPENFILENAMEA* record, HWND owner, BOOL full_setup);
+// bGetOpenFileName(&ofnShared, owner, TRUE) for the Secure menu: the chosen
+// name is not added to the recent documents.
+BOOL lq_get_private_open_file_name(HWND owner);
 
 // Asks every editor window whether it may close (WM_QUERYENDSESSION); false
 // at the first refusal.

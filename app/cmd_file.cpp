@@ -29,7 +29,9 @@ void open_with_dialog(HWND frame, const char* pattern, const char* title, const 
     std::strcpy(szFileName, pattern);
     ofnShared.lpstrFilter = filter;
     ofnShared.lpstrTitle = title;
-    if (!bGetOpenFileName(&ofnShared, frame, TRUE)) return;
+    if (!(encrypted ? lq_get_private_open_file_name(frame)
+                    : bGetOpenFileName(&ofnShared, frame, TRUE)))
+        return;
     hAddEditWindow(szFileName, encrypted);
 }
 }  // namespace

@@ -3,15 +3,15 @@
 
 #include "app/app.h"
 #include "app/editor.h"
+#include "app/editor_encrypted.h"
 #include "app/editor_words.h"
 #include "crypt/veil_reader.h"
 #include "fileops/replace_file.h"
 #include "platform/platform.h"
 
-// The secure editor's encrypted load and save: name them here once they are
-// built (iLoadEncryptedEditFile, iSaveEncryptedEditFile).
-const LqEncryptedTextFn lq_encrypted_text_load = nullptr;
-const LqEncryptedTextFn lq_encrypted_text_save = nullptr;
+// The secure editor's encrypted load and save.
+const LqEncryptedTextFn lq_encrypted_text_load = iLoadEncryptedEditFile;
+const LqEncryptedTextFn lq_encrypted_text_save = iSaveEncryptedEditFile;
 
 namespace {
 const unsigned error_style = LQ_MB_OK | LQ_MB_ICONSTOP;
@@ -88,7 +88,8 @@ int iLoadFile(HWND window, const char* path) {
     if (size < 0) return -1;
     if (size >= 3) {
         int16_t header_size = 0;
-        int probe = iScanFileBytes(path, &gVeilStats, 1, &header_size, 0, 0);
+        // An encrypted text saved empty is an encrypted file too.
+        int probe = lq_scan_encrypted_text(path, &gVeilStats, &header_size, 0, 0);
         if (probe == 0) {
             SetWindowWord(window, GWW_ENCRYPTED, 1);
             if (lq_encrypted_text_load) return lq_encrypted_text_load(edit, path, &gVeilStats);
@@ -201,7 +202,7 @@ BOOL bNameFileAs(HWND window) {
     ofnShared.lCustData = 0;
     ofnShared.lpTemplateName = nullptr;
     // OFN_OVERWRITEPROMPT, OFN_HIDEREADONLY, OFN_PATHMUSTEXIST, OFN_NOREADONLYRETURN
-    ofnShared.Flags = 0x8806;
+    ofnShared.Flags = 0x8806 | (encrypted ? LQ_OFN_DONT_ADD_TO_RECENT : 0);
     if (!GetSaveFileNameA(&ofnShared)) return FALSE;
     SetWindowWord(window, GWW_UNNAMED, 0);
     SetWindowTextA(window, szFileName);

@@ -26,3 +26,13 @@ BOOL bGetOpenFileName(OPENFILENAMEA* record, HWND owner, BOOL full_setup) {
     // the chosen file, which the free-space checks rely on.
     return GetOpenFileNameA(record) != 0;
 }
+
+BOOL lq_get_private_open_file_name(HWND owner) {
+    ofnShared.lpstrFile = szFileName;
+    ofnShared.nMaxFile = sizeof(szFileName);
+    szFileTitle[0] = 0;
+    ofnShared.lpstrFileTitle = szFileTitle;
+    ofnShared.nMaxFileTitle = sizeof(szFileTitle);
+    ofnShared.Flags = LQ_OFN_OPEN_FLAGS | LQ_OFN_DONT_ADD_TO_RECENT;
+    return bGetOpenFileName(&ofnShared, owner, FALSE);
+}

@@ -287,3 +287,12 @@ int cli_decrypt(int argc, char** argv) {
     lq_veilmix_clear();
     return cli_exit_code(result);
 }
+
+bool cli_take_passwords(const char* cmd, int passwords_fd, bool confirm) {
+    Options o;
+    o.passwords_fd = passwords_fd;
+    Secrets s;
+    if (!get_passwords(cmd, o, confirm, s) || !check_passwords(cmd, s)) return false;
+    set_passwords(s);
+    return true;
+}

@@ -23,6 +23,8 @@ const Command commands[] = {
     {"rebuild", cli_rebuild, "rebuild FIRSTPART            join split-up parts into the UU file"},
     {"encrypt", cli_encrypt, "encrypt [OPTIONS] FILE       encrypt in place under two passwords"},
     {"decrypt", cli_decrypt, "decrypt [--make-backup] FILE decrypt an encrypted file in place"},
+    {"show", cli_show, "show FILE                    decrypt an encrypted text to standard output"},
+    {"write", cli_write, "write [OPTIONS] FILE         store standard input as an encrypted text"},
     {"analyze", cli_analyze, "analyze [--encrypted] FILE   byte-value counts and histogram"},
 };
 

@@ -39,10 +39,10 @@ int legacy_short_read_code(int16_t size) {
     }
 }
 
-}  // namespace
-
-int iReadVeilStats(VeilStats* record, const char* file_name, int16_t* header_size, int16_t ask_old,
-                   int16_t show_unsupported) {
+// iReadVeilStats; with empty_data_ok a 135-byte record whose Riddle trailer
+// starts the file (an encrypted text saved empty) is read too.
+int read_veil_stats(VeilStats* record, const char* file_name, int16_t* header_size, int16_t ask_old,
+                    int16_t show_unsupported, bool empty_data_ok) {
     const int16_t size = sGetShortEndValue(file_name);
     *header_size = size;
     if (size < 0 || !known_size(size)) return not_supported(file_name, show_unsupported);
@@ -72,7 +72,7 @@ int iReadVeilStats(VeilStats* record, const char* file_name, int16_t* header_siz
             } else {
                 const int64_t riddle_at =
                     pf_seek(f, int64_t(file_size) - rl - VEIL_STATS_SIZE, PF_SEEK_SET);
-                if (riddle_at <= 0) {
+                if (riddle_at < 0 || (riddle_at == 0 && !empty_data_ok)) {
                     result = -8;
                 } else {
                     std::memset(gRiddle, 0, sizeof gRiddle);
@@ -115,15 +115,17 @@ int iReadVeilStats(VeilStats* record, const char* file_name, int16_t* header_siz
     return 0;
 }
 
-int iScanFileBytes(const char* file_name, VeilStats* record, int16_t read_header,
-                   int16_t* header_size, int16_t ask_old, int16_t show_unsupported) {
+int scan_file_bytes(const char* file_name, VeilStats* record, int16_t read_header,
+                    int16_t* header_size, int16_t ask_old, int16_t show_unsupported,
+                    bool empty_data_ok) {
     gByteSum = 0;
     gDataLength = 0;
     record->status = 0;
     std::memset(gByteCounts, 0, sizeof gByteCounts);
 
     if (read_header) {
-        int r = iReadVeilStats(record, file_name, header_size, ask_old, show_unsupported);
+        int r = read_veil_stats(record, file_name, header_size, ask_old, show_unsupported,
+                                empty_data_ok);
         if (r) return r;
     }
 
@@ -171,4 +173,22 @@ int iScanFileBytes(const char* file_name, VeilStats* record, int16_t read_header
     pf_cursor_arrow();
     pf_close(f);
     return result;
+}
+
+}  // namespace
+
+int iReadVeilStats(VeilStats* record, const char* file_name, int16_t* header_size, int16_t ask_old,
+                   int16_t show_unsupported) {
+    return read_veil_stats(record, file_name, header_size, ask_old, show_unsupported, false);
+}
+
+int iScanFileBytes(const char* file_name, VeilStats* record, int16_t read_header,
+                   int16_t* header_size, int16_t ask_old, int16_t show_unsupported) {
+    return scan_file_bytes(file_name, record, read_header, header_size, ask_old, show_unsupported,
+                           false);
+}
+
+int lq_scan_encrypted_text(const char* file_name, VeilStats* record, int16_t* header_size,
+                           int16_t ask_old, int16_t show_unsupported) {
+    return scan_file_bytes(file_name, record, 1, header_size, ask_old, show_unsupported, true);
 }

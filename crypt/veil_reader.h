@@ -41,3 +41,10 @@ int iReadVeilStats(VeilStats* record, const char* file_name, int16_t* header_siz
 //   -8  no read buffer (even of 1024 bytes) could be had
 int iScanFileBytes(const char* file_name, VeilStats* record, int16_t read_header,
                    int16_t* header_size, int16_t ask_old, int16_t show_unsupported);
+
+// iScanFileBytes with the trailers read, for encrypted text files: a file
+// whose data part is empty (a text saved empty: the Riddle trailer starts the
+// file) is accepted with gDataLength 0 instead of refused with -8.  The
+// Secure menu's file decryption keeps the refusal.
+int lq_scan_encrypted_text(const char* file_name, VeilStats* record, int16_t* header_size,
+                           int16_t ask_old, int16_t show_unsupported);

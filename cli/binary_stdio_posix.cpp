@@ -1,0 +1,4 @@
+#include "cli/binary_stdio.h"
+
+// POSIX streams never convert line ends.
+void cli_binary_stdio() {}
