@@ -14,7 +14,7 @@ const LqCommand lq_command_table[] = {
     {IDM_FILE_SAVEAS, lq_cmd_file_save_as},
     {IDM_FILE_PRINT, nullptr},       // printing: app/cmd_print.cpp
     {IDM_FILE_PRINTSETUP, nullptr},  // printing: app/cmd_print.cpp
-    {IDM_FILE_ANALYZE, nullptr},     // file analysis: app/cmd_analyze.cpp
+    {IDM_FILE_ANALYZE, lq_cmd_analyze},
     {IDM_FILE_EXIT, lq_cmd_file_exit},
 
     // Edit
@@ -32,16 +32,16 @@ const LqCommand lq_command_table[] = {
     // Secure
     {IDM_SECURE_NEW, lq_cmd_secure_new},
     {IDM_SECURE_OPEN, lq_cmd_secure_open},
-    {IDM_SECURE_OPEN_UU, nullptr},  // secure file commands: app/cmd_secure.cpp
+    {IDM_SECURE_OPEN_UU, lq_cmd_secure_open_uu},
     {IDM_SECURE_CLOSE, lq_cmd_file_close},
     {IDM_SECURE_SAVE, lq_cmd_secure_save},
-    {IDM_SECURE_SAVE_UU, nullptr},  // app/cmd_secure.cpp
+    {IDM_SECURE_SAVE_UU, lq_cmd_secure_save_uu},
     {IDM_SECURE_SAVEAS, lq_cmd_secure_save_as},
-    {IDM_SECURE_DECRYPT, nullptr},     // app/cmd_secure.cpp
-    {IDM_SECURE_DECRYPT_UU, nullptr},  // app/cmd_secure.cpp
-    {IDM_SECURE_ENCRYPT, nullptr},     // app/cmd_secure.cpp
-    {IDM_SECURE_ENCRYPT_UU, nullptr},  // app/cmd_secure.cpp
-    {IDM_SECURE_ANALYZE, nullptr},     // file analysis: app/cmd_analyze.cpp
+    {IDM_SECURE_DECRYPT, lq_cmd_decrypt_file},
+    {IDM_SECURE_DECRYPT_UU, lq_cmd_decrypt_uu_file},
+    {IDM_SECURE_ENCRYPT, lq_cmd_encrypt_file},
+    {IDM_SECURE_ENCRYPT_UU, lq_cmd_encrypt_and_uu},
+    {IDM_SECURE_ANALYZE, lq_cmd_analyze},
 
     // UU EnCoding: app/cmd_uu.cpp
     {IDM_UU_ENCODE_TEXT, lq_cmd_uu_encode},
