@@ -258,6 +258,9 @@ int cli_decrypt(int argc, char** argv) {
     if (!choose(cmd, o.file, path)) return CLI_FAILED;
 
     lq_crypt_reset();
+    // A decryption killed midway left the encrypted file as its backup.
+    const int left = lq_veil_remnant(path, -1);
+    if (left < 0) return cli_exit_code(left);
     int16_t header = 0;
     const int scan = iScanFileBytes(path, &gVeilStats, 1, &header, 1, 1);
     if (scan != 0) return cli_exit_code(scan);

@@ -77,12 +77,20 @@ expect_absent p.TEF
 expect_code 1 "decrypt a plain file" with_pw ../pw.txt "$cli" decrypt --passwords-fd 3 p.txt
 expect_err "Lockquill(TM) ERROR: iReadVeilStats :  The file $PWD/p.txt is either not supported in this version or not a Lockquill Encrypted file "
 expect_file p.txt "data"
+# A backup beside a file that is no finished result is an unfinished run's
+# original: refused whatever the answer, the backup named and kept.
 printf 'old backup' >p.TEF
-expect_code 1 "existing backup, no terminal" with_pw ../pw.txt "$cli" encrypt --passwords-fd 3 p.txt
-expect_err "There is already an original data file backup for the file $PWD/p.TEF."
+expect_code 2 "unfinished run's backup, --yes" with_pw ../pw.txt "$cli" encrypt --yes --passwords-fd 3 p.txt
+expect_err "its original is kept as $PWD/p.TEF."
 expect_file p.TEF "old backup"
-expect_code 0 "existing backup, --yes" with_pw ../pw.txt "$cli" encrypt --yes --passwords-fd 3 p.txt
-expect_absent p.TEF
+expect_file p.txt "data"
+rm p.TEF
+expect_code 0 "encrypt" with_pw ../pw.txt "$cli" encrypt --passwords-fd 3 p.txt
+printf 'old backup' >p.TEF
+expect_code 1 "stale backup, no terminal" with_pw ../pw.txt "$cli" decrypt --passwords-fd 3 p.txt
+expect_err "There is alread an EnCrypted file $PWD/p.TEF backup"
+expect_file p.TEF "old backup"
+rm p.TEF
 # A data byte changed: the status line says so and the decryption asks.
 printf '\x01' | dd of=p.txt bs=1 seek=0 conv=notrunc 2>/dev/null
 cp p.txt damaged.enc
