@@ -241,7 +241,8 @@ TEST_F(VeilmixFile, DecryptionOfChangedFiles) {
     }
 }
 
-// Questions and refusals before anything changes.
+// Questions, refusals and failures, each with its message: the file as it
+// was (an encryption that asks first has not compressed it).
 TEST_F(VeilmixFile, QuestionsAndRefusals) {
     const std::string p = path("doc.txt");
     struct Case {
@@ -271,6 +272,24 @@ TEST_F(VeilmixFile, QuestionsAndRefusals) {
          LQ_IDYES, -1, ERR,
          " COULD NOT delete the old EnCrypted file backup named " + path("doc.TEF") +
              "!  Delete the file manually."},
+        {"attributes", false, false, [] { pf_fault_arm(PF_FAULT_GETINFO, 1); }, 0, -1, ERR,
+         " COULD NOT process attributes of the file:\r\n " + p},
+        {"rename", false, false, [] { pf_fault_arm(PF_FAULT_MOVE, 1); }, 0, -1, ERR,
+         " COULD NOT rename\r\n " + p + " to\r\n " + path("doc.TEF")},
+        {"open backup", false, false, [] { pf_fault_arm(PF_FAULT_OPEN, 4); }, 0, -1, ERR,
+         " COULD NOT open the backup of the original file " + path("doc.TEF") + " for reading"},
+        {"create result", false, false, [] { pf_fault_arm(PF_FAULT_OPEN, 5); }, 0, -1, ERR,
+         " COULD NOT create and/or open\r\n " + p + " for writing"},
+        {"buffer", false, false, [] { pf_fault_arm(PF_FAULT_ALLOC, 1, 8, true); }, 0, -1, ERR,
+         " Read/Write buffer allocation failed!"},
+        {"read", false, false, [] { pf_fault_arm(PF_FAULT_READ, 1); }, 0, -102, ERR,
+         " Error code: -102"},
+        {"write", false, false, [] { pf_fault_arm(PF_FAULT_WRITE, 1); }, 0, -104, ERR,
+         " Error code: -104"},
+        {"Riddle", false, false, [] { pf_fault_arm(PF_FAULT_WRITE, 3); }, 0, -12, ERR,
+         " COULD NOT WRITE Riddle to:\r\n " + p},
+        {"record", false, false, [] { pf_fault_arm(PF_FAULT_WRITE, 4); }, 0, -13, ERR,
+         " COULD NOT WRITE VeilStat Header to:\r\n " + p},
         // A remnant: refused whatever the answer.
         {"old backup beside a plain file", false, false,
          [&] { write_file(path("doc.TEF"), "old"); }, LQ_IDYES, -1, ERR,
@@ -289,7 +308,7 @@ TEST_F(VeilmixFile, QuestionsAndRefusals) {
         lq_boxes_clear();
         c.before();
         if (c.answer) lq_answer_next(c.answer);
-        EXPECT_EQ(c.decrypting ? decrypt(p) : encrypt(p, 2), c.result);
+        EXPECT_EQ(c.decrypting ? decrypt(p) : encrypt(p, c.answer ? 2 : 0), c.result);
         pf_fault_reset();
         EXPECT_BOX(lq_boxes().size() - 1, c.caption, c.text, c.caption == WARN ? 36 : 16);
         EXPECT_EQ(read_file(p), before);  // neither compressed nor changed
@@ -350,39 +369,9 @@ TEST_F(VeilmixFile, OtherVersionsKeepABackup) {
     }
 }
 
-// The exact message of each failure on the way; the file comes back.
-TEST_F(VeilmixFile, FailureMessages) {
-    const std::string plain = lq_random_bytes(150000, 5), p = path("f.bin");
-    struct Case {
-        PfFaultOp op;
-        int n, result;
-        std::string text;
-    } cases[] = {
-        {PF_FAULT_GETINFO, 1, -1, " COULD NOT process attributes of the file:\r\n " + p},
-        {PF_FAULT_MOVE, 1, -1, " COULD NOT rename\r\n " + p + " to\r\n " + path("f.TEF")},
-        {PF_FAULT_OPEN, 4, -1,
-         " COULD NOT open the backup of the original file " + path("f.TEF") + " for reading"},
-        {PF_FAULT_OPEN, 5, -1, " COULD NOT create and/or open\r\n " + p + " for writing"},
-        {PF_FAULT_ALLOC, 1, -1, " Read/Write buffer allocation failed!"},
-        {PF_FAULT_READ, 2, -102, " Error code: -102"},
-        {PF_FAULT_WRITE, 3, -104, " Error code: -104"},
-        {PF_FAULT_WRITE, 4, -12, " COULD NOT WRITE Riddle to:\r\n " + p},
-        {PF_FAULT_WRITE, 5, -13, " COULD NOT WRITE VeilStat Header to:\r\n " + p},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        plain_file("f.bin", plain);
-        set_readonly(p, true);
-        lq_boxes_clear();
-        pf_fault_arm(c.op, c.n, PF_ERROR_ACCESS_DENIED, c.op == PF_FAULT_ALLOC);
-        EXPECT_EQ(encrypt(p), c.result);
-        pf_fault_reset();
-        EXPECT_BOX(lq_boxes().size() - 1, ERR, c.text, 16);
-        expect_as_was(p, plain, t2001, PF_ATTR_READONLY);
-        set_readonly(p, false);
-    }
-    // The backup of a finished encryption can't be wiped: it is named.
-    plain_file("f.bin", plain);
+// The backup of a finished encryption can't be wiped: it is named.
+TEST_F(VeilmixFile, BackupThatCannotBeWipedIsNamed) {
+    const std::string p = plain_file("f.bin", lq_random_bytes(150000, 5));
     pf_fault_arm(PF_FAULT_WRITE, 6);  // the backup wipe's first pass
     EXPECT_EQ(encrypt(p), -1);
     EXPECT_BOX(lq_boxes().size() - 1, ERR,
