@@ -198,13 +198,16 @@ TEST_F(LzssTest, SameParseAsTheReferenceTree) {
 TEST_F(LzssTest, FinderCountShiftsDownWithoutChangingTheParse) {
     std::string text = samples()[5].second;
     std::string runs = samples()[8].second;
-    cz_lzss_set_next_start(0xF0000000u - 20000u);
-    for (int round = 0; round < 3; ++round) {
-        for (const std::string* input : {&text, &runs}) {
-            CoderRun mem = cz_compress_memory(Coder::lzss, *input);
-            ASSERT_EQ(mem.result, 0);
-            expect_tree_parse("round " + std::to_string(round), *input, mem.bytes);
-        }
+    std::string empty;
+    // Inside a long call, and at the start of an empty one near the top.
+    for (uint32_t start : {0xF0000000u - 20000u, 0xFFFFE000u, 0xF0000000u}) {
+        cz_lzss_set_next_start(start);
+        for (int round = 0; round < 3; ++round)
+            for (const std::string* input : {&empty, &text, &empty, &runs}) {
+                CoderRun mem = cz_compress_memory(Coder::lzss, *input);
+                ASSERT_EQ(mem.result, 0);
+                expect_tree_parse("round " + std::to_string(round), *input, mem.bytes);
+            }
     }
     cz_lzss_set_next_start(0);
 }
