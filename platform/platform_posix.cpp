@@ -494,6 +494,12 @@ bool pf_disk_free_space(uint32_t* sectors_per_cluster, uint32_t* bytes_per_secto
     return true;
 }
 
+uint64_t pf_physical_memory() {
+    long pages = sysconf(_SC_PHYS_PAGES);
+    long page = sysconf(_SC_PAGE_SIZE);
+    return pages > 0 && page > 0 ? (uint64_t)pages * (uint64_t)page : 0;
+}
+
 bool pf_get_current_directory(char* buf, uint32_t size) {
     if (!getcwd(buf, size)) {
         fail_errno();

@@ -162,6 +162,12 @@ bool pf_disk_free_space(uint32_t* sectors_per_cluster, uint32_t* bytes_per_secto
     return true;
 }
 
+uint64_t pf_physical_memory() {
+    MEMORYSTATUSEX status;
+    status.dwLength = sizeof status;
+    return GlobalMemoryStatusEx(&status) ? (uint64_t)status.ullTotalPhys : 0;
+}
+
 bool pf_get_current_directory(char* buf, uint32_t size) {
     DWORD n = GetCurrentDirectoryA(size, buf);
     return n > 0 && n < size;

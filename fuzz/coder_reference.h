@@ -4,7 +4,9 @@
 // arithmetic coder.  The production arithmetic coder must give the same
 // bytes; the production LZSS coder the same literals and match lengths step
 // by step (its match finder may name another of equally long occurrences).
-#include "tests/compress/coder_reference.h"
+#pragma once
+
+#include <string>
 
 #include <cstdint>
 #include <cstring>
@@ -113,7 +115,7 @@ struct Lzss {
 
 }  // namespace
 
-std::string reference_lzss_compress(const std::string& input) {
+inline std::string reference_lzss_compress(const std::string& input) {
     auto z = std::make_unique<Lzss>();
     BitSink sink;
     size_t next = 0;
@@ -327,7 +329,7 @@ struct Arith {
 
 }  // namespace
 
-std::string reference_arith_compress(const std::string& input, int* flushes) {
+inline std::string reference_arith_compress(const std::string& input, int* flushes = nullptr) {
     auto a = std::make_unique<Arith>();
     a->setup();
     size_t next = 0;
