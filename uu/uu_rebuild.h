@@ -12,8 +12,9 @@
 // that is not a plain file name (uu_plain_name) is refused.  It starts with a
 // plain UU header "begin 666 NAME" ("begin 777" for a raw-mode part) and then
 // holds every line of the parts but their part headers.
-// path is overwritten with each later part's name; its buffer must hold
-// LQ_MAX_PATH characters.  szTargetFilename holds the rebuilt file's path.
+// path is overwritten with each later part's name; its buffer must hold 256
+// characters (the open dialog's szFileName); a name that does not fit is
+// refused.  szTargetFilename holds the rebuilt file's path.
 // Returns:
 //   0  done (the next part file could not be opened)
 //   1  the user declined a question
