@@ -62,7 +62,15 @@ int copy_parts(UuStream& part, UuStream& target, char* path, const char* name_bu
             std::strcpy(path, next);
             if (!uu_open_read(part, path, target.text)) {
                 progress.flush();
-                return copy_done;
+                // Only a part that is not there ends the join; one that is
+                // there but cannot be opened would cut the file short.
+                const uint32_t err = pf_last_error();
+                if (err == PF_ERROR_FILE_NOT_FOUND || err == PF_ERROR_PATH_NOT_FOUND)
+                    return copy_done;
+                lq_message_format(target.text ? " E#1t Cannot Open the input file: %s"
+                                              : " E#1b Cannot Open the input file: %s",
+                                  path);
+                return copy_failed;
             }
             line = uu_read_line(part, UU_HEADER_LINE, &len);
             if (!line) {

@@ -18,6 +18,7 @@
 // Returns:
 //   0  done (the next part file could not be opened)
 //   1  the user declined a question
-//  -1  failed (reported), or a null or empty argument (not reported)
+//  -1  failed (reported; also a later part that is there but cannot be
+//      opened), or a null or empty argument (not reported)
 //  -2  an existing target could not be wiped (reported)
 int iUURebuildSplitUpFile(char* path, int16_t text_first, const char* name_buffer);
