@@ -126,8 +126,8 @@ int iUURebuildSplitUpFile(char* path, int16_t text_first, const char* name_buffe
         if (result == 0 && !uu_plain_name(h.field[3])) result = uu_refuse_name(h.field[3], path);
         if (result == 0 && !uu_path_beside(szTargetFilename, path, name_buffer, h.field[3]))
             result = -1;
-        if (result == 0 && (uu_in_part_series(h.field[3], name_buffer) ||
-                            uu_same_file(szTargetFilename, path))) {
+        if (result == 0 &&
+            (uu_in_part_series(h.field[3], name_buffer) || uu_same_file(szTargetFilename, path))) {
             lq_message_format(
                 " The UU file name '%s' in the file %s names one of its own parts: rebuilding "
                 "would destroy a part being read.",

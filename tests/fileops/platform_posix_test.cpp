@@ -39,7 +39,8 @@ TEST_F(PlatformPosix, AttributesOnDiskMatchWine) {
 
 TEST_F(PlatformPosix, FifosAndDevicesAreRefusedNotOpened) {
     ASSERT_EQ(mkfifo(path("fifo").c_str(), 0644), 0);
-    for (const std::string& p : {path("fifo"), std::string("/dev/null"), std::string("/dev/zero")}) {
+    for (const std::string& p :
+         {path("fifo"), std::string("/dev/null"), std::string("/dev/zero")}) {
         SCOPED_TRACE(p);
         for (PfDisposition d : {PF_OPEN_EXISTING, PF_CREATE_ALWAYS, PF_OPEN_ALWAYS}) {
             EXPECT_EQ(pf_open(p.c_str(), PF_ACCESS_READ | PF_ACCESS_WRITE, PF_SHARE_READ, d),

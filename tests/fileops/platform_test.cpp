@@ -29,8 +29,8 @@ TEST_F(Platform, AttributesNamesAndFinding) {
     pf_close(f);
     EXPECT_EQ(info.dwFileAttributes, uint32_t(PF_ATTR_ARCHIVE));
     const std::pair<const char*, const char*> finds[] = {
-        {"mixed.txt", "Mixed.TXT 32"}, {"X", "x 32"},        {"x.*", "x 32"},
-        {"xyl*.*", "xylo 32"},         {"x?", "none"},       {"q*", "none"},
+        {"mixed.txt", "Mixed.TXT 32"}, {"X", "x 32"},  {"x.*", "x 32"},
+        {"xyl*.*", "xylo 32"},         {"x?", "none"}, {"q*", "none"},
         {"x.t*", "x.txt.bak 32"}};
     for (const auto& c : finds) EXPECT_EQ(found(c.first), c.second) << c.first;
     EXPECT_FALSE(pf_find_first((path("x*") + "/x").c_str(), nullptr));  // wildcard in a folder

@@ -44,10 +44,16 @@ TEST(UuLine, EveryLengthMatchesTheBitwiseReferenceBothWays) {
 
 TEST(UuLine, DecodingOddLines) {
     const std::pair<const char*, std::string> cases[] = {
-        {"#    \n", std::string(3, '\0')}, {"#\n", std::string(3, '\0')},  // stripped blanks
-        {"!_P\n", "\xff"},       {"!_P", "\xff"},        {"#0V%T\r\n", "Cat"},
-        {"#0V%Tjunk\n", "Cat"},  {"`\n", "<end>"},       {" \n", "<end>"},
-        {"\n", "<end>"},         {"_\n", std::string(63, '\0')},
+        {"#    \n", std::string(3, '\0')},
+        {"#\n", std::string(3, '\0')},  // stripped blanks
+        {"!_P\n", "\xff"},
+        {"!_P", "\xff"},
+        {"#0V%T\r\n", "Cat"},
+        {"#0V%Tjunk\n", "Cat"},
+        {"`\n", "<end>"},
+        {" \n", "<end>"},
+        {"\n", "<end>"},
+        {"_\n", std::string(63, '\0')},
     };
     for (const auto& c : cases) EXPECT_EQ(dec(c.first), c.second) << c.first;
     EXPECT_EQ(dec("_" + std::string(100, '!') + "\n").size(), 63u);
@@ -56,8 +62,10 @@ TEST(UuLine, DecodingOddLines) {
 TEST(UuHeader, FieldsPartHeadersAndModeWords) {
     char f[4][UU_FIELD_SIZE];
     const std::pair<std::string, std::string> lines[] = {
-        {"begin 666 REPORT.DOC\r\n", "666|REPORT.DOC"}, {"begin \t777   a b\n", "777|a"},
-        {"begin 644\n", "644|"}, {std::string("begin 666 ab\0cd\n", 16), "666|ab"},
+        {"begin 666 REPORT.DOC\r\n", "666|REPORT.DOC"},
+        {"begin \t777   a b\n", "777|a"},
+        {"begin 644\n", "644|"},
+        {std::string("begin 666 ab\0cd\n", 16), "666|ab"},
         {"begin 666 " + std::string(131, 'n') + "\n", "666|" + std::string(131, 'n')},
         {"begin 666 " + std::string(132, 'n') + "\n", "too long"},
         {"begin " + std::string(500, '6') + " x\n", "too long"}};
@@ -74,9 +82,11 @@ TEST(UuHeader, FieldsPartHeadersAndModeWords) {
     EXPECT_EQ(uu_mode_word("BINARY"), UU_MODE_RAW);
     for (const char* w : {"text", "644", "0666", "6666", "", "Binary"})
         EXPECT_EQ(uu_mode_word(w), UU_MODE_UNKNOWN) << w;
-    const std::pair<const char*, int32_t> numbers[] = {
-        {"  +42abc", 42}, {"-7", -7}, {"abc", 0}, {"99999999999999999999", INT32_MAX},
-        {"-99999999999999999999", INT32_MIN}};
+    const std::pair<const char*, int32_t> numbers[] = {{"  +42abc", 42},
+                                                       {"-7", -7},
+                                                       {"abc", 0},
+                                                       {"99999999999999999999", INT32_MAX},
+                                                       {"-99999999999999999999", INT32_MIN}};
     for (const auto& n : numbers) EXPECT_EQ(uu_read_decimal(n.first), n.second) << n.first;
 }
 
@@ -85,12 +95,14 @@ TEST(UuNames, OnlyPlainNamesThatStayInTheFolder) {
                            "LPT0.txt", "nul_x", ".profile", "con-x.txt"})
         EXPECT_TRUE(uu_plain_name(ok)) << ok;
     for (const char* bad :
-         {"", ".", "..", "...", "../x", "a/b", "a\\b", "C:x", "x:stream", "*", "a?", "a|b", "<x>",
-          "q\"", "CON", "con.txt", "Nul", "AUX.tar.gz", "prn .x", "COM1", "lpt9.doc", "name.",
-          "name ", "tab\there", "bell\x07", "del\x7f", "esc\x1b[2J"})
+         {"",      ".",        "..",        "...",        "../x",    "a/b",       "a\\b",
+          "C:x",   "x:stream", "*",         "a?",         "a|b",     "<x>",       "q\"",
+          "CON",   "con.txt",  "Nul",       "AUX.tar.gz", "prn .x",  "COM1",      "lpt9.doc",
+          "name.", "name ",    "tab\there", "bell\x07",   "del\x7f", "esc\x1b[2J"})
         EXPECT_FALSE(uu_plain_name(bad)) << bad;
     char ext[16];
-    const std::pair<int, const char*> parts[] = {{0, "U00"}, {7, "U07"}, {100, "U100"}, {9999, "U9999"}};
+    const std::pair<int, const char*> parts[] = {
+        {0, "U00"}, {7, "U07"}, {100, "U100"}, {9999, "U9999"}};
     for (const auto& k : parts) {
         uu_part_extension(k.first, ext);
         EXPECT_STREQ(ext, k.second);

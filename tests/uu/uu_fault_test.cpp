@@ -15,7 +15,6 @@
 
 namespace {
 
-
 class UuFaultSweep : public LqTest {
   protected:
     std::map<std::string, std::string> sources;  // name -> bytes, rewritten before each run
@@ -53,7 +52,9 @@ class UuFaultSweep : public LqTest {
                 pf_fault_arm(PfFaultOp(k), n);
                 int r = op(path(""));
                 pf_fault_reset();
-                ++outcomes[std::string(name) + (r == 0 ? " done" : r > 0 ? " declined" : " failed")];
+                ++outcomes[std::string(name) + (r == 0  ? " done"
+                                                : r > 0 ? " declined"
+                                                        : " failed")];
                 for (const auto& s : sources) {
                     EXPECT_EQ(read_file(path(s.first)), s.second) << s.first;
                     EXPECT_EQ(uu_write_time(path(s.first)), UU_T2003) << s.first;
@@ -72,8 +73,8 @@ class UuFaultSweep : public LqTest {
                     EXPECT_FALSE(last.text.empty());
                 } else if (r > 0) {
                     ASSERT_FALSE(lq_boxes().empty());
-                    EXPECT_TRUE(lq_boxes().back().style == 36 || lq_boxes().back().caption ==
-                                                                     "Lockquill(TM) ERROR: decode");
+                    EXPECT_TRUE(lq_boxes().back().style == 36 ||
+                                lq_boxes().back().caption == "Lockquill(TM) ERROR: decode");
                 }
             }
         }
@@ -104,19 +105,22 @@ TEST_F(UuFaultSweep, DecodeSplitAndRebuildAtEveryCallIndex) {
         ASSERT_EQ(iUUEncode(p.p, 1, 0, 0), 0);
         sources = {{"d.uut", read_file(path("d.uut"))}};
         outputs = {{"d.bin", data}};
-        sweep("decode", run_decode, "Lockquill(TM) ERROR: iUUDecode ",
-              [](const std::string& f) { return f == "d.bin"; }, outcomes);
+        sweep(
+            "decode", run_decode, "Lockquill(TM) ERROR: iUUDecode ",
+            [](const std::string& f) { return f == "d.bin"; }, outcomes);
         outputs.clear();
-        sweep("split", run_split, "Lockquill(TM) ERROR: iUUSplitUpFile ",
-              [](const std::string& f) { return f.compare(0, 3, "d.U") == 0; }, outcomes);
+        sweep(
+            "split", run_split, "Lockquill(TM) ERROR: iUUSplitUpFile ",
+            [](const std::string& f) { return f.compare(0, 3, "d.U") == 0; }, outcomes);
         put_sources();
         ASSERT_EQ(run_split(path("")), 0);
         outputs = {{"d.uut", sources["d.uut"]}};
         sources.clear();
         for (const std::string& f : list_dir(dir()))
             if (f != "d.uut") sources[f] = read_file(path(f));
-        sweep("rebuild", run_rebuild, "Lockquill(TM) ERROR: iUURebuildSplitUpFile ",
-              [](const std::string& f) { return f == "d.uut"; }, outcomes);
+        sweep(
+            "rebuild", run_rebuild, "Lockquill(TM) ERROR: iUURebuildSplitUpFile ",
+            [](const std::string& f) { return f == "d.uut"; }, outcomes);
         for (const std::string& f : list_dir(dir())) pf_delete(path(f).c_str());
     }
     std::string counts;

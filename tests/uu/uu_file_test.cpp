@@ -57,14 +57,15 @@ TEST_F(UUEncode, QuestionsRefusalsAndAttributes) {
     write_file(path("doc.txt"), "new");
     write_file(path("doc.uut"), "old");
     EXPECT_EQ(encode("doc.txt", true), 1);
-    EXPECT_EQ(uu_boxes(path("")), ask + " The (UU encoding) target file @doc.uut already exists!  "
-                                        "Do you wish to overwrite it ?|36\n");
+    EXPECT_EQ(uu_boxes(path("")), ask +
+                                      " The (UU encoding) target file @doc.uut already exists!  "
+                                      "Do you wish to overwrite it ?|36\n");
     EXPECT_EQ(read_file(path("doc.uut")), "old");
     std::string long_name(128, 'n');
     write_file(path(long_name), "x");
     EXPECT_EQ(encode(long_name, false), -1);
-    EXPECT_EQ(uu_boxes(path("")), err + "The name of the file @" + long_name +
-                                      " is longer than 127 characters.|16\n");
+    EXPECT_EQ(uu_boxes(path("")),
+              err + "The name of the file @" + long_name + " is longer than 127 characters.|16\n");
     // A read-only source stays so; the option makes the target read-only too.
     uu_set_write_time(path("doc.txt"), UU_T2003);
     set_readonly(path("doc.txt"), true);
@@ -120,17 +121,19 @@ TEST_F(UUDecode, HeadersModesQuestionsAndRefusals) {
     const std::string ask = "Lockquill(TM) WARNING: iUUDecode|";
     const std::string err = "Lockquill(TM) ERROR: iUUDecode | ";
     const std::string unknown =
-        ask + " The UU Encoding Mode Flag 644 within the file m.uu DOES NOT match the Mode Flags "
-              "used by Lockquill, select YES to continue with manual control(s)!|36\n";
+        ask +
+        " The UU Encoding Mode Flag 644 within the file m.uu DOES NOT match the Mode Flags "
+        "used by Lockquill, select YES to continue with manual control(s)!|36\n";
     const std::string switch_q =
         ask + " Select YES to switch the FILENAME:m.uu with the MODE FLAG:644 |36\n" + ask +
         " Select YES to UU DeCode the FILENAME:m.uu using BINARY MODE (Source was UNIX System) "
         "Select NO to UU DeCode using TEXT MODE (Source was DOS/NT/Windows System)|36\n";
-    const std::string refused = " is refused: a name with a folder, a drive, a wildcard, or '.' or "
-                                "'..', could place the output outside the folder of that file.|16\n";
+    const std::string refused =
+        " is refused: a name with a folder, a drive, a wildcard, or '.' or "
+        "'..', could place the output outside the folder of that file.|16\n";
     struct Case {
-        std::string uu;        // the file m.uu
-        std::string answers;   // y / n
+        std::string uu;       // the file m.uu
+        std::string answers;  // y / n
         int result;
         std::string out, bytes;  // the decoded file ("" none) and its bytes
         std::string boxes;
@@ -147,8 +150,7 @@ TEST_F(UUDecode, HeadersModesQuestionsAndRefusals) {
         {uu_crlf("begin 644 o\n" + CAT_BODY), "ynn", 0, "o", CAT, unknown + switch_q},
         {uu_crlf("begin 644 o\n" + CAT_BODY), "yyn", 0, "644", CAT, unknown + switch_q},
         {uu_crlf("begin 644 o\n" + CAT_BODY), "n", 1, "", "", unknown},
-        {"From: x\nbegin\n\x1a\nbegin 666 o\n#0V%T\n#\n!_P\n\nend\n", "", 0, "o",
-         CAT + "\xff", ""},
+        {"From: x\nbegin\n\x1a\nbegin 666 o\n#0V%T\n#\n!_P\n\nend\n", "", 0, "o", CAT + "\xff", ""},
         {"no header\nbegin\tx y\n", "", -1, "", "",
          err + "No 'beginning line' in the file: @m.uu|16\n"},
         {"begin 666 o\n#0V%T\n`\n", "", -1, "o", "Cat",
@@ -203,11 +205,11 @@ class UUSplit : public LqTest {
     // The parts of stem after their header lines, joined; counts them.
     std::string joined(const std::string& stem, int* count) {
         std::string all;
-        for (*count = 0; exists(path(stem + ".U" + (*count < 10 ? "0" : "") +
-                                     std::to_string(*count)));
+        for (*count = 0;
+             exists(path(stem + ".U" + (*count < 10 ? "0" : "") + std::to_string(*count)));
              ++*count) {
-            std::string d = read_file(path(stem + ".U" + (*count < 10 ? "0" : "") +
-                                           std::to_string(*count)));
+            std::string d =
+                read_file(path(stem + ".U" + (*count < 10 ? "0" : "") + std::to_string(*count)));
             all += d.substr(d.find('\n') + 1);
         }
         return all;
@@ -248,15 +250,19 @@ TEST_F(UUSplit, RefusedMaximumsAndNames) {
     std::string uu = make_uu("L", 8000);
     int32_t size = int32_t(read_file(path(uu)).size());
     const std::pair<int32_t, std::string> cases[] = {
-        {258, "The maximum size for the UU splitup files you entered may result in a ZERO "
-              "argument. Please enter a different value."},
-        {-5, "The maximum size for the UU splitup files you entered may result in a ZERO "
-             "argument. Please enter a different value."},
-        {259, "The maximum size for the UU splitup files you entered will result in more than "
-              "10000 files. The maximum UU file splitup filesize must be larger than " +
-                  std::to_string(size / 10000 + 258)},
-        {size + 1, "The maximum size for the UU splitup files you entered is larger than the "
-                   "original UU file!"}};
+        {258,
+         "The maximum size for the UU splitup files you entered may result in a ZERO "
+         "argument. Please enter a different value."},
+        {-5,
+         "The maximum size for the UU splitup files you entered may result in a ZERO "
+         "argument. Please enter a different value."},
+        {259,
+         "The maximum size for the UU splitup files you entered will result in more than "
+         "10000 files. The maximum UU file splitup filesize must be larger than " +
+             std::to_string(size / 10000 + 258)},
+        {size + 1,
+         "The maximum size for the UU splitup files you entered is larger than the "
+         "original UU file!"}};
     for (const auto& c : cases) {
         EXPECT_EQ(split(uu, c.first), -1);
         EXPECT_EQ(uu_boxes(path("")), err + c.second + "|16\n");
@@ -269,8 +275,9 @@ TEST_F(UUSplit, RefusedMaximumsAndNames) {
                   err + "Cannot derive the 0 UU Split Up filename for: @odd.U00|16\n");
     write_file(path("L.U00"), "old part");
     EXPECT_EQ(split(uu, 5120), 1);
-    EXPECT_EQ(uu_boxes(path("")), "Lockquill(TM) WARNING: iUUSplitUpFile| The UU split up target "
-                                  "file @L.U00 already exists! Do you wish to overwrite it ?|36\n");
+    EXPECT_EQ(uu_boxes(path("")),
+              "Lockquill(TM) WARNING: iUUSplitUpFile| The UU split up target "
+              "file @L.U00 already exists! Do you wish to overwrite it ?|36\n");
     EXPECT_EQ(list_dir(dir()), (std::vector<std::string>{"L.U00", "L.uut", "odd.U00"}));
 }
 
@@ -327,8 +334,9 @@ TEST_F(UURebuild, JoinsThePartsInNameOrderUntilOneIsMissing) {
 
 TEST_F(UURebuild, RefusedSizesAndTargetsNamingTheirOwnParts) {
     const std::string err = "Lockquill(TM) ERROR: iUURebuildSplitUpFile | ";
-    const std::string own = "' in the file @P.U00 names one of its own parts: rebuilding would "
-                            "destroy a part being read.|16\n";
+    const std::string own =
+        "' in the file @P.U00 names one of its own parts: rebuilding would "
+        "destroy a part being read.|16\n";
     const std::pair<std::string, std::string> cases[] = {
         {"begin 666 D 0 R.uut split-up number=0\n",
          "COULD NOT read the rebuild's UU target file size from the input file @P.U00|16\n"},

@@ -36,9 +36,9 @@ TEST_F(UuStreamTest, LinesInBothModesAcrossChunksAndInPieces) {
         EXPECT_EQ(joined, body + "\ny\n") << before;
     }
     write_file(path("t"), std::string(1000, 'a') + "\nb\n");
-    EXPECT_EQ(read_lines(false, 644), (std::vector<std::string>{std::string(644, 'a'),
-                                                                std::string(356, 'a') + "\n",
-                                                                "b\n"}));
+    EXPECT_EQ(
+        read_lines(false, 644),
+        (std::vector<std::string>{std::string(644, 'a'), std::string(356, 'a') + "\n", "b\n"}));
 }
 
 TEST_F(UuStreamTest, WritesRewindAndFailures) {

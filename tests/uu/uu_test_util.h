@@ -67,7 +67,8 @@ inline std::string uu_boxes(const std::string& folder) {
     std::string out;
     for (const RecordedBox& b : lq_boxes()) {
         std::string t = b.caption + "|" + b.text + "|" + std::to_string(b.style) + "\n";
-        for (size_t at; (at = t.find(folder)) != std::string::npos;) t.replace(at, folder.size(), "@");
+        for (size_t at; (at = t.find(folder)) != std::string::npos;)
+            t.replace(at, folder.size(), "@");
         out += t;
     }
     lq_boxes_clear();
