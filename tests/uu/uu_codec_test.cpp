@@ -37,9 +37,9 @@ TEST(UuLine, EveryLengthMatchesTheBitwiseReferenceBothWays) {
     const uint8_t* p = reinterpret_cast<const uint8_t*>(data.data());
     EXPECT_EQ(std::string(out, uu_encode_full_lines(p, 7, out, "\n", 1)), lf);
     EXPECT_EQ(std::string(out, uu_encode_full_lines(p, 7, out, "\r\n", 2)), crlf);
-    uint8_t back[7 * 45];
+    uint8_t back[7 * 45 + 1];  // one spare byte, as the decoder may write it
     EXPECT_EQ(uu_decode_full_lines(lf.data(), lf.size(), back, 7), 7u);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(back), sizeof back), data);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(back), 7 * 45), data);
 }
 
 TEST(UuLine, DecodingOddLines) {

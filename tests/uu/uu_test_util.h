@@ -8,9 +8,6 @@
 #include "tests/support/lq_test.h"
 #include "uu/uu_common.h"
 
-const unsigned UU_STOP = 16;
-const unsigned UU_ASK = 36;
-
 // LF line ends as CR LF.
 inline std::string uu_crlf(const std::string& lf) {
     std::string s;
@@ -93,19 +90,14 @@ struct UuTitle {
     }
 };
 
-inline FileInformation uu_info_of(const std::string& p) {
-    FileInformation info;
-    std::memset(&info, 0, sizeof info);
+inline uint64_t uu_write_time(const std::string& p) {
+    FileInformation i;
+    std::memset(&i, 0, sizeof i);
     PfFile f = pf_open(p.c_str(), PF_ACCESS_READ, PF_SHARE_READ | PF_SHARE_WRITE, PF_OPEN_EXISTING);
     if (f != PF_INVALID_FILE) {
-        pf_get_file_information(f, &info);
+        pf_get_file_information(f, &i);
         pf_close(f);
     }
-    return info;
-}
-
-inline uint64_t uu_write_time(const std::string& p) {
-    FileInformation i = uu_info_of(p);
     return (uint64_t(i.ftLastWriteTime.dwHighDateTime) << 32) | i.ftLastWriteTime.dwLowDateTime;
 }
 
