@@ -380,10 +380,19 @@ TEST_F(VeilmixFile, BackupThatCannotBeWipedIsNamed) {
                16);
 }
 
+#ifndef _WIN32
+int kill_countdown;
+void kill_observer(PfFile, int64_t, const void*, uint32_t) {
+    if (--kill_countdown == 0) raise(SIGKILL);
+}
+#endif
+
 // One failure at each platform call of each operation, on a small and a
 // medium file: the original as it was (or the finished result), nothing else
-// left but a backup that a message names.
-TEST_F(VeilmixFile, FailureAtEveryPlatformCall) {
+// left but files a message names.  Then the process killed at each write and
+// the operation run again: the original is back, or the operation finished,
+// or the second run names the backup that holds it.
+TEST_F(VeilmixFile, FailureAtEveryPlatformCallAndKill) {
     struct Op {
         const char* name;
         bool decrypting;
@@ -395,7 +404,7 @@ TEST_F(VeilmixFile, FailureAtEveryPlatformCall) {
                {"decrypt small", true, 0, lq_random_bytes(3000, 3)},
                {"decrypt medium", true, 0, lq_random_bytes(150000, 4)},
                {"decrypt compressed", true, 1, ledger()}};
-    const std::string p = path("s.bin");
+    const std::string p = path("s.bin"), tef = path("s.TEF");
     std::string summary;
     for (const Op& op : ops) {
         auto prepare = [&] {
@@ -417,114 +426,64 @@ TEST_F(VeilmixFile, FailureAtEveryPlatformCall) {
         int calls[PF_FAULT_COUNT_], total = 0;
         for (int k = 0; k < PF_FAULT_COUNT_; ++k) total += calls[k] = pf_fault_calls(PfFaultOp(k));
         std::map<std::string, int> outcomes;
+        auto judge = [&](int r, const std::string& how) {
+            SCOPED_TRACE(std::string(op.name) + how + " result " + std::to_string(r));
+            const std::vector<std::string> left = list_dir(dir());
+            if (r != 0 && exists(tef) && read_file(tef) == before && box_names(tef))
+                return void(++outcomes[how[1] + std::string(": kept in the named backup")]);
+            // (A fault's leftover is named; the wipe names its emptied "\xFF"
+            // by the name it had.  A kill's leftover is a backup half wiped.)
+            for (const std::string& f : left) {
+                if (path(f) != p && f != "\xFF" && how[1] == 'f')
+                    EXPECT_TRUE(box_names(path(f))) << f << lq_boxes_dump();
+                if (path(f) != p) std::remove(path(f).c_str());
+            }
+            const std::string extra = left.size() > 1 ? ", leftover" : "";
+            if (r != 0 && read_file(p) == before) {
+                EXPECT_EQ(write_time(p), time);
+                EXPECT_EQ(attributes(p), 0u);
+                EXPECT_TRUE(r > 900 || !lq_boxes().empty());  // the reader's I/O: none
+                return void(++outcomes[how[1] + std::string(": restored") + extra]);
+            }
+            if (!op.decrypting && exists(p)) {  // finished: an encryption decrypts
+                PfFaultPause pause;
+                EXPECT_EQ(decrypt(p), 0);
+            }
+            EXPECT_EQ(read_file(p), op.plain) << lq_boxes_dump();
+            ++outcomes[how[1] + std::string(": done") + extra];
+        };
         for (int k = 0; k < PF_FAULT_COUNT_; ++k) {
             for (int i = 1; i <= calls[k]; ++i) {
                 prepare();
                 pf_fault_arm(PfFaultOp(k), i);
                 const int r = run();
                 pf_fault_reset();
-                SCOPED_TRACE(std::string(op.name) + " op " + std::to_string(k) + " call " +
-                             std::to_string(i) + " result " + std::to_string(r));
-                // A file left beside it is named in a message (the wipe names
-                // its emptied "\xFF" by the name it had), then cleared away.
-                const std::vector<std::string> left = list_dir(dir());
-                const std::string tef = path("s.TEF");
-                if (r != 0 && exists(tef) && read_file(tef) == before && box_names(tef)) {
-                    ++outcomes["kept in the named backup"];
-                    continue;
-                }
-                for (const std::string& f : left) {
-                    if (path(f) != p && f != "\xFF")
-                        EXPECT_TRUE(box_names(path(f))) << f << lq_boxes_dump();
-                    if (path(f) != p) std::remove(path(f).c_str());
-                }
-                const std::string extra = left.size() > 1 ? ", leftover named" : "";
-                if (r != 0 && read_file(p) == before) {
-                    EXPECT_EQ(write_time(p), time);
-                    EXPECT_EQ(attributes(p), 0u);
-                    // (The reader's own I/O failures, 1000 + code, show none.)
-                    EXPECT_TRUE(r > 900 || !lq_boxes().empty());
-                    ++outcomes["restored" + extra];
-                    continue;
-                }
-                // Finished: the plain file back, or an encryption that decrypts.
-                if (!op.decrypting && exists(p)) {
-                    PfFaultPause pause;
-                    EXPECT_EQ(decrypt(p), 0);
-                }
-                EXPECT_EQ(read_file(p), op.plain) << lq_boxes_dump();
-                ++outcomes["done" + extra];
+                judge(r, " fault " + std::to_string(k) + "/" + std::to_string(i));
             }
         }
+#ifndef _WIN32
+        // (A killed compression before an encryption is the compression's own.)
+        for (int n = 1; n <= calls[PF_FAULT_WRITE] && !(op.compression && !op.decrypting); ++n) {
+            prepare();
+            std::fflush(nullptr);
+            const pid_t child = fork();
+            if (child == 0) {
+                kill_countdown = n;
+                pf_set_write_observer(kill_observer);
+                run();
+                _exit(0);
+            }
+            int status = 0;
+            waitpid(child, &status, 0);
+            ASSERT_TRUE(WIFSIGNALED(status));
+            judge(run(), " kill " + std::to_string(n));
+        }
+#endif
         summary += std::string(op.name) + ": " + std::to_string(total) + " calls";
         for (auto& o : outcomes) summary += ", " + o.first + " " + std::to_string(o.second);
         summary += "\n";
     }
     std::printf("%s", summary.c_str());
-}
-
-#ifndef _WIN32
-int kill_countdown;
-void kill_observer(PfFile, int64_t, const void*, uint32_t) {
-    if (--kill_countdown == 0) raise(SIGKILL);
-}
-#endif
-
-// A process killed at each write of an operation, then the operation run
-// again: the original is never lost.  It is back under its name and the
-// operation finished, or the second run names the backup holding it.
-TEST_F(VeilmixFile, NextRunAfterAKill) {
-#ifdef _WIN32
-    GTEST_SKIP() << "the process is killed with fork and SIGKILL";
-#else
-    const std::string plain = ledger(), p = path("k.txt");
-    std::string summary;
-    // (A killed compression before an encryption is the compression's own.)
-    for (int16_t compression : {int16_t(0), int16_t(2)}) {
-        for (bool decrypting : {false, true}) {
-            if (compression && !decrypting) continue;
-            std::map<std::string, int> outcomes;
-            for (int n = 1;; ++n) {
-                SCOPED_TRACE(std::to_string(decrypting) + " write " + std::to_string(n));
-                for (const std::string& f : list_dir(dir())) std::remove(path(f).c_str());
-                plain_file("k.txt", plain);
-                ASSERT_EQ(decrypting ? encrypt(p, compression) : 0, 0);
-                const std::string before = read_file(p);
-                std::fflush(nullptr);
-                const pid_t child = fork();
-                if (child == 0) {
-                    kill_countdown = n;
-                    pf_set_write_observer(kill_observer);
-                    decrypting ? decrypt(p) : encrypt(p, compression);
-                    _exit(0);
-                }
-                int status = 0;
-                waitpid(child, &status, 0);
-                if (!WIFSIGNALED(status)) break;
-                lq_boxes_clear();
-                const int again = decrypting ? decrypt(p) : encrypt(p, compression);
-                const std::string backup = path("k.TEF");
-                if (again == -1 || again == 1999) {
-                    EXPECT_TRUE(box_names(backup)) << lq_boxes_dump();
-                    EXPECT_EQ(read_file(backup), before);
-                    ++outcomes["refused, backup named"];
-                    continue;
-                }
-                if (!decrypting) {  // encrypted once (or, stale backup declined, already)
-                    lq_answer_next(LQ_IDYES);
-                    ASSERT_EQ(decrypt(p), 0) << lq_boxes_dump();
-                }
-                EXPECT_EQ(read_file(p), plain) << again << lq_boxes_dump();
-                ++outcomes[again == 0 ? "finished" : "already finished"];
-            }
-            summary += std::string(decrypting ? "decrypt" : "encrypt") +
-                       (compression ? " compressed" : "") + ":";
-            for (auto& o : outcomes) summary += " " + o.first + " " + std::to_string(o.second);
-            summary += "\n";
-        }
-    }
-    std::printf("%s", summary.c_str());
-#endif
 }
 
 }  // namespace
