@@ -70,6 +70,7 @@ struct Arena {
     Chunk* chunks = nullptr;
     FreeBlock* free_blocks[1][size_classes] = {};  // by size class
     uint64_t bytes = 0;
+    bool refused = false;
 
     void* take(size_t n) {
         n = (n + 15) & ~size_t(15);
@@ -80,10 +81,16 @@ struct Arena {
                 // Under a limit, take only what this request needs.
                 size = n;
                 total = bytes + size + sizeof(Chunk);
-                if (total > cz_arith_memory_limit) return nullptr;
+                if (total > cz_arith_memory_limit) {
+                    refused = true;
+                    return nullptr;
+                }
             }
             Chunk* c = static_cast<Chunk*>(std::malloc(sizeof(Chunk) + size));
-            if (!c) return nullptr;
+            if (!c) {
+                refused = true;
+                return nullptr;
+            }
             c->next = chunks;
             c->used = 0;
             c->size = size;
@@ -466,6 +473,7 @@ void finish_stats(const Model& m) {
     cz_arith_stats.tables = m.tables;
     cz_arith_stats.model_bytes = m.arena.bytes;
     cz_arith_stats.flushes = m.flushes;
+    cz_arith_stats.out_of_memory = m.arena.refused;
 }
 
 // ------------------------------------------------------------------ encoder

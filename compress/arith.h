@@ -75,6 +75,7 @@ struct CzArithStats {
     uint32_t tables;
     uint64_t model_bytes;
     uint32_t flushes;
+    bool out_of_memory;  // the model failed for want of memory (limit or system)
 };
 extern CzArithStats cz_arith_stats;
 

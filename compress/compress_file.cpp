@@ -97,6 +97,78 @@ int append_record(const char* name, const CompStats* record) {
     return result;
 }
 
+// True when `name` ends in a record that accounts for every byte before it:
+// the mark of a finished compression (an interrupted one has written no
+// record yet).  Quiet; any failure to tell counts as not finished.
+bool is_complete_compressed(const char* name) {
+    PfFile f = pf_open(name, PF_ACCESS_READ, PF_SHARE_READ, PF_OPEN_EXISTING);
+    if (f == PF_INVALID_FILE) return false;
+    uint8_t bytes[CZ_COMP_STATS_SIZE];
+    int64_t size = pf_seek(f, 0, PF_SEEK_END);
+    bool complete = size > CZ_COMP_STATS_SIZE &&
+                    pf_seek(f, size - CZ_COMP_STATS_SIZE, PF_SEEK_SET) >= 0 &&
+                    pf_read(f, bytes, CZ_COMP_STATS_SIZE) == CZ_COMP_STATS_SIZE;
+    pf_close(f);
+    if (!complete) return false;
+    CompStats record;
+    cz_comp_stats_unpack(&record, bytes);
+    return record.structsize == CZ_COMP_STATS_SIZE &&
+           record.compressedsize == size - CZ_COMP_STATS_SIZE;
+}
+
+// A process that dies inside an in-place operation leaves the only good copy
+// of the data under the .TCF name beside an unfinished result: a compressed
+// stream without its record, or part of an expanded file.  Overwriting that
+// backup would destroy the data, whatever the user answers, so such a pair
+// is refused with a message naming the backup.  A backup beside a finished
+// compressed file holds nothing that file does not (its wipe was cut short),
+// and the usual overwrite question stays.  Derives the backup name quietly;
+// a name that cannot have one is left to the later steps.
+bool refuse_remnant(const char* name, char* backup, const char* caption) {
+    const char* base = name;
+    for (const char* p = name; *p; ++p)
+        if (*p == '\\' || *p == '/') base = p + 1;
+    const char* dot = std::strrchr(base, '.');
+    if (dot && (dot[1] | 0x20) == 't' && (dot[2] | 0x20) == 'c' && (dot[3] | 0x20) == 'f' &&
+        !dot[4])
+        return false;
+    size_t stem = dot ? (size_t)(dot - name) : std::strlen(name);
+    std::memcpy(backup, name, stem);
+    std::strcpy(backup + stem, ".TCF");
+    bool refused = bDoesFileExist(backup, nullptr, false) && !is_complete_compressed(name);
+    if (refused) {
+        lq_message_format(
+            " The backup file %s is left from a compression or expansion that did not finish, "
+            "and %s is not a complete compressed file.  NOTHING WAS CHANGED: the data is in the "
+            "backup; put it back under its name or remove it by hand.",
+            backup, name);
+        lq_message_show(caption, error_style);
+    }
+    backup[0] = 0;
+    return refused;
+}
+
+// The arithmetic model may take this much memory in one operation: a test's
+// limit when one is set, else a quarter of the machine's memory, so that a
+// huge model fails cleanly (and rolls back) before the system kills the
+// process with the original left under the backup name.
+struct ModelMemoryCap {
+    uint64_t saved = cz_arith_memory_limit;
+    ModelMemoryCap() {
+        if (!cz_arith_memory_limit) cz_arith_memory_limit = pf_physical_memory() / 4;
+    }
+    ~ModelMemoryCap() { cz_arith_memory_limit = saved; }
+};
+
+// The coder's error message, with a sentence of its own when the model ran
+// out of memory.
+void format_coder_error(const char* text, int code, bool arith, const char* kept) {
+    lq_message_format(text, code);
+    if (arith && cz_arith_stats.out_of_memory)
+        lq_message_append("\r\n The model needs more than the %lu MB of memory it may use here. %s",
+                          (unsigned long)(cz_arith_memory_limit >> 20), kept);
+}
+
 const char* progress_name(const CompStats* record) {
     return record->filename[0] ? record->filename : " Editor buffer ";
 }
@@ -138,10 +210,12 @@ int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompS
     if (mode == Mode::mixed) return -1;
     bool file = mode == Mode::file;
 
-    if (iInitCompStats(record, algorithm, name) != 0) return -3;
-
     std::vector<char> backup_buffer(name ? std::strlen(name) + 8 : 1, 0);
     char* backup = backup_buffer.data();
+    if (file && refuse_remnant(name, backup, compress_error)) return -6;
+
+    if (iInitCompStats(record, algorithm, name) != 0) return -3;
+
     CzStream* input = nullptr;
     if (file) {
         if (lGetDiskFree(name) < record->originalsize) {
@@ -178,6 +252,7 @@ int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompS
         lq_message_format(" OpenOutputBitFile failed.");
         result = -8;
     } else {
+        ModelMemoryCap cap;
         int coded = algorithm == CZ_ALGORITHM_ARITH ? iArithCompress(input, output, 3)
                                                     : iLzssCompress(input, output);
         // A read that failed looks like the end of the input to the coder; the
@@ -188,10 +263,10 @@ int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompS
         int closed = iCloseOutputBitFile(output);
         if (coded == 0 && closed != 0) coded = -1;
         if (coded != 0) {
-            lq_message_format(algorithm == CZ_ALGORITHM_ARITH
-                                  ? " Arith-N file compression error: %i "
-                                  : " LZSS file compression error: %i ",
-                              coded);
+            bool arith = algorithm == CZ_ALGORITHM_ARITH;
+            format_coder_error(arith ? " Arith-N file compression error: %i "
+                                     : " LZSS file compression error: %i ",
+                               coded, arith, "Nothing was compressed.");
             result = coded;
         } else {
             szMessageBuffer[0] = 0;
@@ -213,8 +288,12 @@ int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompS
             gPreCompressSize = record->originalsize;
             record->compressedsize = lGetFileSize(name);
             // The record goes on before the original is wiped: a file
-            // without its record could never be expanded.
-            result = append_record(name, record);
+            // without its record could never be expanded.  A size that could
+            // not be read (its box shown) would make a record that no
+            // expansion accepts.
+            result = record->originalsize < 0 || record->compressedsize < 0
+                         ? -1
+                         : append_record(name, record);
         }
         if (result != 0) {
             // The rollback's own failures have shown their boxes; a message of
@@ -299,6 +378,7 @@ int iExpandFile(const char* name, int flag, CompStats* record) {
         ms.in_length -= CZ_COMP_STATS_SIZE;
         input = OpenInputBitFile(nullptr);
     } else {
+        if (refuse_remnant(name, backup, expand_error)) return -5;
         if (iGetDateTimeAttribsRemoveReadOnly(name, &info) != 0) return -3;
         if (iReadCompStats(record, name) != 0) {
             restore_read_only(name, info);
@@ -332,17 +412,30 @@ int iExpandFile(const char* name, int flag, CompStats* record) {
         lq_progress_begin(record->algorithm == CZ_ALGORITHM_ARITH ? " Maximum expansion of "
                                                                   : " Speed expansion of ",
                           progress_name(record), (uint32_t)record->originalsize);
-        int coded = record->algorithm == CZ_ALGORITHM_ARITH ? iArithExpand(input, output, 3)
-                                                            : iLzssExpand(input, output);
+        bool arith = record->algorithm == CZ_ALGORITHM_ARITH;
+        int coded;
+        {
+            ModelMemoryCap cap;
+            coded = arith ? iArithExpand(input, output, 3) : iLzssExpand(input, output);
+        }
         // A write that fails at the close would leave a short file.
         if (output && cz_stream_close(output) != 0 && coded == 0) coded = -1;
         CloseInputBitFile(input);
         if (coded != 0) {
-            lq_message_format(record->algorithm == CZ_ALGORITHM_ARITH
-                                  ? " Arith-N file expansion error: %i "
-                                  : " LZSS file expansion error: %i ",
-                              coded);
+            format_coder_error(
+                arith ? " Arith-N file expansion error: %i " : " LZSS file expansion error: %i ",
+                coded, arith, "The compressed data is kept.");
             result = coded;
+        } else if (MemoryStreams.out_pos != record->originalsize) {
+            // The format has no checksum; a stream that ends early or late
+            // (a damaged one) is caught here at least, before the compressed
+            // data is wiped.
+            lq_message_format(
+                " The data expanded from %s is %ld bytes long, but its record says %ld: the "
+                "compressed data is damaged.  NOTHING WAS EXPANDED. ",
+                name ? name : " Editor buffer ", (long)MemoryStreams.out_pos,
+                (long)record->originalsize);
+            result = -11;
         }
         lq_progress_end();
         if (result == 0) szMessageBuffer[0] = 0;

@@ -79,7 +79,9 @@ int iReadCompStats(CompStats* record, const char* name);
 //   -3  iInitCompStats failed
 //   -4  the attributes could not be taken
 //   -5  no backup name (the file already has the extension TCF)
-//   -6  the existing backup could not be wiped, or the rename to it failed
+//   -6  the existing backup could not be wiped, or the rename to it failed;
+//       a backup is there beside a file that is not a complete compressed
+//       file (what an interrupted operation leaves; refused with a message)
 //   -7  the backup cannot be opened for reading
 //   -8  the output bit stream cannot be opened
 //  -12  compressed file plus record larger than the original file
@@ -88,6 +90,9 @@ int iReadCompStats(CompStats* record, const char* name);
 //  -17  the file cannot be opened to append the record
 //  -18  restoring the attributes failed, or no memory to append the record
 //  coder results (-1 to -7) come with " LZSS/Arith-N file compression error"
+//  (the arithmetic model may take a quarter of physical memory, or
+//  cz_arith_memory_limit when set; beyond it the coder fails and the message
+//  says so)
 // Every failure after the rename puts the original back under its name with
 // its times and attributes, and leaves no backup behind.
 int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompStats* record);
@@ -103,10 +108,14 @@ int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompS
 //   -2  no input buffer and no name
 //   -3  the attributes could not be taken
 //   -4  iReadCompStats failed (file mode)
-//   -5  no backup name, or the existing backup could not be wiped
+//   -5  no backup name, or the existing backup could not be wiped; a backup
+//       is there beside a file that is not a complete compressed file (what
+//       an interrupted operation leaves; refused with a message)
 //   -6  the rename to the backup failed; the record at the end of the input
 //       buffer is missing or malformed (memory mode)
 //   -7  the input bit stream cannot be opened
 //  -10  the output file cannot be created
+//  -11  the expanded length differs from the record's originalsize (damaged
+//       data; the compressed file or buffer is kept)
 //  coder results come with " LZSS/Arith-N file expansion error"
 int iExpandFile(const char* name, int flag, CompStats* record);

@@ -64,7 +64,11 @@ uint32_t prev3[window_size];
 // Where the running count of the next compression starts: every call begins
 // at least a window beyond the last, so what earlier calls entered is too old
 // to stand and the indexes need no clearing.  Past shift_above the count and
-// the indexes are moved down together, so the count never wraps.
+// the indexes are moved down together (inside a long call), or the count
+// starts again low with emptied heads (at the start of a call, which may be
+// an empty one that never enters the loop), so the count never wraps.  A
+// running position is never below 8193, so 0 in an index always means none
+// and no walk can mistake it for a standing position.
 uint32_t next_start = 2 * window_size;
 const uint32_t shift_above = 0xF0000000u;
 
@@ -120,7 +124,7 @@ inline int find_match(uint32_t abs, int* match_position) {
     int best = 3;  // only 4 bytes or more count on the 4-byte chains
     int best_r = -1;
     uint32_t p = head4[hash4(v)];
-    while (abs - p <= max_age) {
+    while (p != 0 && abs - p <= max_age) {
         int q = (int)(p & window_mask);
         // A candidate can only win if it also agrees at the byte that the
         // best so far does not reach.
@@ -138,7 +142,7 @@ inline int find_match(uint32_t abs, int* match_position) {
         *match_position = best_r;
         return best;
     }
-    for (p = head3[hash3(v)]; abs - p <= max_age; p = prev3[p & window_mask]) {
+    for (p = head3[hash3(v)]; p != 0 && abs - p <= max_age; p = prev3[p & window_mask]) {
         int q = (int)(p & window_mask);
         if (((load32(window + q) ^ v) & 0xFFFFFF) == 0) {
             *match_position = q;
@@ -146,7 +150,7 @@ inline int find_match(uint32_t abs, int* match_position) {
         }
     }
     p = head2[v & 0xFFFF];
-    if (abs - p <= max_age) {
+    if (p != 0 && abs - p <= max_age) {
         *match_position = (int)(p & window_mask);
         return 2;
     }
@@ -177,6 +181,8 @@ void cz_lzss_set_next_start(uint32_t start) {
 }
 
 int iLzssCompress(CzStream* input, BitFile* output) {
+    // Every prev link reached from a head is then one this call entered.
+    if (next_start > shift_above) cz_lzss_set_next_start(0);
     std::memset(window, 0, sizeof window);
     cz_progress_start();
     int current = 1;

@@ -2,6 +2,7 @@
 // a platform block, and a private folder for file-mode runs.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,14 +18,22 @@
 
 namespace cz_fuzz {
 
+// A folder of this process's own (runs of the same target from other trees
+// may go on at the same time), removed when the process ends.
 inline std::string folder(const char* name) {
     static std::string dir;
     if (dir.empty()) {
         namespace fs = std::filesystem;
-        fs::path d = fs::temp_directory_path() / name;
+        auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        fs::path d = fs::temp_directory_path() / (std::string(name) + "_" + std::to_string(stamp));
         fs::create_directories(d);
         fs::current_path(d);
         dir = d.string();
+        std::atexit([] {
+            std::error_code ec;
+            fs::current_path(fs::temp_directory_path(), ec);
+            fs::remove_all(dir, ec);
+        });
     }
     return dir;
 }

@@ -162,6 +162,9 @@ void* pf_global_lock(PfGlobal h);
 void pf_global_unlock(PfGlobal h);
 void pf_global_free(PfGlobal h);
 uint32_t pf_global_size(PfGlobal h);
+// GlobalMemoryStatusEx's ullTotalPhys: the machine's physical memory in bytes
+// (0 when it cannot be told).
+uint64_t pf_physical_memory();
 
 // ---------------------------------------------------------------------- cursor
 void pf_cursor_wait();

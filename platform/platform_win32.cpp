@@ -43,6 +43,13 @@ PfFile pf_open(const char* path, unsigned access, unsigned share, PfDisposition 
     }
     HANDLE h = CreateFileA(path, acc, sh, nullptr, disp, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return PF_INVALID_FILE;
+    // Device names (CON, NUL, COM1, pipes) open as character devices or
+    // pipes: the file tools work on disk files only.
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return PF_INVALID_FILE;
+    }
     SetLastError(0);
     return (PfFile)h;
 }
@@ -163,6 +170,12 @@ bool pf_disk_free_space(uint32_t* sectors_per_cluster, uint32_t* bytes_per_secto
     return true;
 }
 
+uint64_t pf_physical_memory() {
+    MEMORYSTATUSEX status;
+    status.dwLength = sizeof status;
+    return GlobalMemoryStatusEx(&status) ? (uint64_t)status.ullTotalPhys : 0;
+}
+
 bool pf_get_current_directory(char* buf, uint32_t size) {
     DWORD n = GetCurrentDirectoryA(size, buf);
     return n > 0 && n < size;
@@ -219,6 +232,13 @@ bool pf_replace(const char* replaced, const char* replacement, const char* backu
 }
 
 bool pf_file_time_to_dos(const PfFileTime* ft, uint16_t* date, uint16_t* time) {
+    // Windows refuses times from 2108 on (seven bits of year); Wine 8 wraps
+    // them to 1980 and on, so the twin refuses them itself.
+    const uint64_t year_2108 = 159992928000000000ull;
+    if (((uint64_t)ft->dwHighDateTime << 32 | ft->dwLowDateTime) >= year_2108) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
     FILETIME f = ft_of(*ft);
     WORD d = 0, t = 0;
     if (!FileTimeToDosDateTime(&f, &d, &t)) return false;

@@ -1,6 +1,8 @@
 #include "tests/compress/coder_harness.h"
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -34,34 +36,33 @@ std::string slurp(const std::string& p) {
     return os.str();
 }
 
-struct MemorySetup {
-    PfGlobal block = nullptr;
-    MemorySetup(const std::string& input, int capacity) {
-        cz_reset_memory_streams();
-        if (capacity < 0) capacity = (int)input.size() + 1;
-        block = pf_global_alloc((uint32_t)(capacity > 0 ? capacity : 1));
-        MemoryStreams.in_buffer = (uint8_t*)input.data();
-        MemoryStreams.in_length = (int32_t)input.size();
-        MemoryStreams.out_block = block;
-        MemoryStreams.out_buffer = (uint8_t*)pf_global_lock(block);
-        MemoryStreams.out_capacity = capacity;
-    }
-    std::string output() const {
-        if (!MemoryStreams.out_buffer) return {};
-        return std::string((const char*)MemoryStreams.out_buffer, (size_t)MemoryStreams.out_pos);
-    }
-    ~MemorySetup() {
-        if (MemoryStreams.out_block) {
-            pf_global_unlock(MemoryStreams.out_block);
-            pf_global_free(MemoryStreams.out_block);
-        }
-        cz_reset_memory_streams();
-    }
-};
 }  // namespace
 
+CzMemoryMode::CzMemoryMode(const std::string& in, int capacity) : input(in) {
+    cz_reset_memory_streams();
+    if (capacity < 0) capacity = (int)input.size() + 1;
+    MemoryStreams.in_buffer = (uint8_t*)input.data();
+    MemoryStreams.in_length = (int32_t)input.size();
+    MemoryStreams.out_block = pf_global_alloc((uint32_t)(capacity > 0 ? capacity : 1));
+    MemoryStreams.out_buffer = (uint8_t*)pf_global_lock(MemoryStreams.out_block);
+    MemoryStreams.out_capacity = capacity;
+}
+
+std::string CzMemoryMode::output() const {
+    if (!MemoryStreams.out_buffer) return {};
+    return std::string((const char*)MemoryStreams.out_buffer, (size_t)MemoryStreams.out_pos);
+}
+
+CzMemoryMode::~CzMemoryMode() {
+    if (MemoryStreams.out_block) {
+        pf_global_unlock(MemoryStreams.out_block);
+        pf_global_free(MemoryStreams.out_block);
+    }
+    cz_reset_memory_streams();
+}
+
 CoderRun cz_compress_memory(Coder coder, const std::string& input, int capacity) {
-    MemorySetup setup(input, capacity);
+    CzMemoryMode setup(input, capacity);
     CoderRun run;
     BitFile* bf = OpenOutputBitFile(nullptr);
     MemoryStreams.in_pos = 0;
@@ -73,7 +74,7 @@ CoderRun cz_compress_memory(Coder coder, const std::string& input, int capacity)
 }
 
 CoderRun cz_expand_memory(Coder coder, const std::string& input, int capacity) {
-    MemorySetup setup(input, capacity);
+    CzMemoryMode setup(input, capacity);
     CoderRun run;
     BitFile* bf = OpenInputBitFile(nullptr);
     MemoryStreams.out_pos = 0;
@@ -147,4 +148,36 @@ std::vector<CzLzssToken> cz_lzss_tokens(const std::string& stream, long* bits) {
     }
     *bits = (long)bit;
     return out;
+}
+
+std::string cz_golden(const std::string& name) {
+    return slurp(lq_source_dir() + "/tests/golden/compress/" + name);
+}
+
+std::vector<std::string> cz_reference_samples() {
+    std::vector<std::string> names;
+    for (auto& e :
+         std::filesystem::directory_iterator(lq_source_dir() + "/tests/golden/compress/reference"))
+        if (!e.path().has_extension()) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void cz_expect_same_coding(Coder coder, const std::string& made, const std::string& golden,
+                           const std::string& what) {
+    if (coder == Coder::arith) {
+        EXPECT_TRUE(made == golden) << what << " is not written as the reference writes it";
+        return;
+    }
+    ASSERT_EQ(made.size(), golden.size()) << what;
+    long made_bits = 0, golden_bits = 0;
+    std::vector<CzLzssToken> a = cz_lzss_tokens(made, &made_bits);
+    std::vector<CzLzssToken> b = cz_lzss_tokens(golden, &golden_bits);
+    ASSERT_GT(golden_bits, 0) << what;
+    EXPECT_EQ(made_bits, golden_bits) << what;
+    ASSERT_EQ(a.size(), b.size()) << what;
+    for (size_t i = 0; i < a.size(); ++i)
+        ASSERT_TRUE(a[i].same_parse(b[i])) << what << ": token " << i;
+    size_t stream_bytes = (size_t)(golden_bits + 7) / 8;
+    EXPECT_TRUE(made.substr(stream_bytes) == golden.substr(stream_bytes)) << what << " record";
 }

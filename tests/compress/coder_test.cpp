@@ -1,0 +1,151 @@
+// The two coders: stream vectors, the literal reference coders' output on the
+// golden samples, round trips in memory and on files, cut and failing streams.
+#include "compress/arith.h"
+#include "compress/lzss.h"
+#include "tests/compress/coder_harness.h"
+#include "tests/support/lq_test.h"
+
+namespace {
+
+class CoderTest : public LqTest {};
+
+TEST_F(CoderTest, StreamVectors) {
+    struct {
+        Coder coder;
+        std::string input;
+        const char* stream;
+    } vectors[] = {{Coder::lzss, "", "00 00"},
+                   {Coder::lzss, "A", "a0 80 00"},
+                   {Coder::lzss, std::string(20, 'a'), "b0 80 07 c0 24 00 00"},
+                   {Coder::lzss, "abcabcabcabc", "b0 d8 ac 60 01 70 00 00"},
+                   {Coder::arith, "", "ff 20 00 00"},
+                   {Coder::arith, "A", "be 40 90 00 00"}};
+    for (auto& v : vectors) {
+        EXPECT_EQ(lq_hex(cz_compress_memory(v.coder, v.input).bytes), v.stream);
+        write_file(path("in"), v.input);
+        EXPECT_EQ(lq_hex(cz_compress_file(v.coder, path("in"), path("out")).bytes), v.stream);
+        CoderRun back = cz_expand_memory(v.coder, lq_unhex(v.stream));
+        EXPECT_EQ(back.result, 0);
+        EXPECT_EQ(back.bytes, v.input);
+    }
+    // A match into the never-written window gives zeros.
+    EXPECT_EQ(cz_expand_memory(Coder::lzss, lq_unhex("03 21 80 00")).bytes, std::string(5, '\0'));
+}
+
+// Every sample: the arithmetic coder writes the reference's bytes, LZSS its
+// parse; ours and the reference's streams expand back, in memory and files.
+TEST_F(CoderTest, SamplesCodeAsTheReferenceAndRoundTrip) {
+    std::vector<std::string> names = cz_reference_samples();
+    ASSERT_GE(names.size(), 20u);
+    for (const std::string& name : names) {
+        std::string input = cz_golden("reference/" + name);
+        for (Coder coder : {Coder::lzss, Coder::arith}) {
+            std::string what = name + (coder == Coder::arith ? ".max" : ".fast");
+            std::string reference = cz_golden("reference/" + what);
+            CoderRun mem = cz_compress_memory(coder, input);
+            ASSERT_EQ(mem.result, 0) << what;
+            cz_expect_same_coding(coder, mem.bytes, reference, what);
+            write_file(path("in"), input);
+            CoderRun file = cz_compress_file(coder, path("in"), path("z"));
+            EXPECT_TRUE(file.result == 0 && file.bytes == mem.bytes) << what;
+            for (const std::string* stream : {&mem.bytes, &reference}) {
+                CoderRun back = cz_expand_memory(coder, *stream);
+                EXPECT_TRUE(back.result == 0 && back.bytes == input) << what;
+            }
+            CoderRun out = cz_expand_file(coder, path("z"), path("out"));
+            EXPECT_TRUE(out.result == 0 && out.bytes == input) << what;
+        }
+    }
+}
+
+// The finder's running position count, started near its top (inside a long
+// call, and at the start of empty calls), never wraps: the parse stays.
+TEST_F(CoderTest, FinderCountNearItsTopKeepsTheParse) {
+    std::string text = cz_golden("reference/text"), runs = cz_golden("reference/runs");
+    for (uint32_t start : {0xF0000000u - 20000u, 0xFFFFE000u, 0xF0000000u}) {
+        cz_lzss_set_next_start(start);
+        for (int round = 0; round < 3; ++round) {
+            EXPECT_EQ(lq_hex(cz_compress_memory(Coder::lzss, "").bytes), "00 00");
+            cz_expect_same_coding(Coder::lzss, cz_compress_memory(Coder::lzss, text).bytes,
+                                  cz_golden("reference/text.fast"), "text");
+            cz_expect_same_coding(Coder::lzss, cz_compress_memory(Coder::lzss, runs).bytes,
+                                  cz_golden("reference/runs.fast"), "runs");
+        }
+    }
+    cz_lzss_set_next_start(0);
+}
+
+// A long stream of every kind of token (golden, see the README there)
+// expands as the rules say: in memory with room and grown from nothing, to a
+// file with bytes after it; cut anywhere, it fails after putting out a prefix
+// of that and taking every byte.
+TEST_F(CoderTest, LzssExpansionFollowsTheRules) {
+    std::string stream = cz_golden("reference/tokens.lzss");
+    std::string want = cz_golden("reference/tokens.lzss.out");
+    for (int capacity : {(int)want.size(), 0}) {
+        CoderRun mem = cz_expand_memory(Coder::lzss, stream, capacity);
+        EXPECT_TRUE(mem.result == 0 && mem.bytes == want);
+        EXPECT_EQ(mem.in_pos, (int32_t)stream.size());
+    }
+    write_file(path("z"), stream + "trailing bytes");
+    CoderRun file = cz_expand_file(Coder::lzss, path("z"), path("out"));
+    EXPECT_TRUE(file.result == 0 && file.bytes == want);
+    EXPECT_EQ(file.in_pos, (int32_t)stream.size());
+    std::string cuts = lq_random_bytes(8, 1);
+    for (size_t i = 0; i < cuts.size(); ++i) {
+        std::string cut = stream.substr(0, (uint8_t)cuts[i] * stream.size() / 256 + i);
+        CoderRun run = cz_expand_memory(Coder::lzss, cut, 0);
+        EXPECT_TRUE(run.result == -1 && run.io_error != 0);
+        EXPECT_EQ(want.compare(0, run.bytes.size(), run.bytes), 0) << cut.size();
+        EXPECT_GT(run.bytes.size() + 40, want.size() * cut.size() / stream.size() * 9 / 10);
+        EXPECT_EQ(run.in_pos, (int32_t)cut.size());
+        write_file(path("z"), cut);
+        CoderRun f = cz_expand_file(Coder::lzss, path("z"), path("out"));
+        EXPECT_TRUE(f.result == -1 && f.bytes == run.bytes) << cut.size();
+    }
+}
+
+// Cut at every length, a stream fails (arithmetic: -2 within the first 16
+// bits, else -4); growth and writes that fail end either coder.
+TEST_F(CoderTest, CutAndFailingStreams) {
+    std::string input = lq_random_bytes(200000, 5);
+    write_file(path("in"), input);
+    for (Coder coder : {Coder::lzss, Coder::arith}) {
+        bool arith = coder == Coder::arith;
+        std::string stream =
+            cz_compress_memory(coder, cz_golden("reference/text").substr(0, 800)).bytes;
+        for (size_t n = 0; n + (arith ? 2 : 0) < stream.size(); ++n) {
+            CoderRun run = cz_expand_memory(coder, stream.substr(0, n));
+            EXPECT_EQ(run.result, !arith ? -1 : n < 2 ? -2 : -4) << n;
+            EXPECT_NE(run.io_error, 0) << n;
+        }
+        stream = cz_compress_memory(coder, std::string(5000, 'q')).bytes;
+        pf_fault_arm(PF_FAULT_ALLOC, 2);  // the first is the block itself
+        CoderRun grown = cz_expand_memory(coder, stream, 0);
+        EXPECT_TRUE(grown.result == -1 && grown.io_error == -1);
+        pf_fault_arm(PF_FAULT_WRITE, 2);
+        CoderRun c = cz_compress_file(coder, path("in"), path("z"));
+        EXPECT_TRUE(c.result == (arith ? -3 : -1) && c.io_error == -1);
+        write_file(path("z"), cz_compress_memory(coder, input).bytes);
+        pf_fault_arm(PF_FAULT_WRITE, 1);
+        EXPECT_EQ(cz_expand_file(coder, path("z"), path("out")).result, -1);
+    }
+}
+
+TEST_F(CoderTest, ArithModelThatCannotGrowFailsWithTheStepsCode) {
+    std::string input = cz_golden("reference/text");
+    std::string stream = cz_compress_memory(Coder::arith, input).bytes;
+    cz_arith_memory_limit = 1;  // not even the set-up fits
+    EXPECT_EQ(cz_compress_memory(Coder::arith, input).result, -1);
+    EXPECT_EQ(cz_expand_memory(Coder::arith, stream).result, -1);
+    EXPECT_TRUE(cz_arith_stats.out_of_memory);
+    // Room for the set-up but not for the text's contexts: the first failing
+    // step is an update (the new entry) or a context advance (a new table).
+    cz_arith_memory_limit = 6000;
+    CoderRun c = cz_compress_memory(Coder::arith, input);
+    EXPECT_TRUE((c.result == -5 || c.result == -6) && c.io_error == -1) << c.result;
+    CoderRun e = cz_expand_memory(Coder::arith, stream);
+    EXPECT_TRUE(e.result == -6 || e.result == -7) << e.result;
+}
+
+}  // namespace
