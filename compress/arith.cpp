@@ -128,9 +128,10 @@ struct Model {
     ContextTable* order_minus1 = nullptr;
     uint32_t excluded[256];  // == generation: excluded for the current symbol
     uint32_t generation = 1;
-    int excluded_count = 0;  // distinct symbols excluded for the current symbol
-    int found[10];           // entry of the symbol per order while coding it, or -1
-    int top_index = 0;       // entry of the last byte in the maximum-order table
+    int excluded_count = 0;      // distinct symbols excluded for the current symbol
+    uint8_t excluded_list[256];  // those symbols, in the order they were excluded
+    int found[10];               // entry of the symbol per order while coding it, or -1
+    int top_index = 0;           // entry of the last byte in the maximum-order table
     uint32_t tables = 0;
     uint32_t flushes = 0;  // also the flush epoch tables catch up to
 
@@ -264,10 +265,30 @@ inline void catch_up(const Model& m, ContextTable* t) {
     t->flush_epoch = m.flushes;
     if (t->order < 0 || t->last_index < 0) return;
     int shift = missed > 8 ? 8 : (int)missed;
-    int sum = 0, max = 0;
-    for (int i = 0; i <= t->last_index; ++i) {
-        int c = *count_of(t, i) >> shift;
-        *count_of(t, i) = (uint8_t)c;
+    int n = t->last_index + 1, i = 0;
+    uint8_t* counts = counts_of(t);
+    __m128i sums = _mm_setzero_si128(), maxes = _mm_setzero_si128();
+    if (shift < 8) {
+        // Sixteen counts at a time: shift the 16-bit lanes, drop the bits
+        // that crossed from the neighbouring byte.
+        const __m128i keep = _mm_set1_epi8((char)(0xFF >> shift));
+        const __m128i by = _mm_cvtsi32_si128(shift);
+        for (; i + 16 <= n; i += 16) {
+            __m128i* at = reinterpret_cast<__m128i*>(counts + i);
+            __m128i v = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128(at), by), keep);
+            _mm_storeu_si128(at, v);
+            sums = _mm_add_epi64(sums, _mm_sad_epu8(v, _mm_setzero_si128()));
+            maxes = _mm_max_epu8(maxes, v);
+        }
+    }
+    int sum = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+    alignas(16) uint8_t lanes[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), maxes);
+    int max = 0;
+    for (uint8_t lane : lanes) max = lane > max ? lane : max;
+    for (; i < n; ++i) {
+        int c = counts[i] >> shift;
+        counts[i] = (uint8_t)c;
         sum += c;
         if (c > max) max = c;
     }
@@ -324,6 +345,53 @@ bool set_up_model(Model& m, int max_order) {
 
 inline bool is_included(const Model& m, int symbol) { return m.excluded[symbol] != m.generation; }
 
+// Sum of the bytes p[0, n).  Tables of 16 entries or more have a power-of-two
+// capacity of at least 16, so whole 16-byte loads stay inside the array; the
+// bytes past n are masked off.
+inline int32_t sum_bytes(const uint8_t* p, int n, int capacity) {
+    if (capacity < 16) {
+        int32_t sum = 0;
+        for (int i = 0; i < n; ++i) sum += p[i];
+        return sum;
+    }
+    __m128i total = _mm_setzero_si128();
+    const __m128i zero = _mm_setzero_si128();
+    int i = 0;
+    for (; i + 16 <= n; i += 16)
+        total = _mm_add_epi64(
+            total, _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), zero));
+    if (i < n) {
+        alignas(16) static const uint8_t ones[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                     0,    0,    0,    0,    0,    0,    0,    0,
+                                                     0,    0,    0,    0,    0,    0,    0,    0};
+        __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ones + 16 - (n - i)));
+        __m128i v = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), keep);
+        total = _mm_add_epi64(total, _mm_sad_epu8(v, zero));
+    }
+    return (int32_t)(_mm_cvtsi128_si32(total) + _mm_cvtsi128_si32(_mm_srli_si128(total, 8)));
+}
+
+// Sum of the counts of the excluded symbols among entries 0 to n-1.  A
+// table holds each symbol once, so when few symbols are excluded, looking
+// each of them up is cheaper than a pass over the entries; both give the
+// same sum.
+inline int32_t excluded_sum(const Model& m, ContextTable* t, int n) {
+    const uint8_t* counts = counts_of(t);
+    int32_t sum = 0;
+    if (t->capacity >= 16 && m.excluded_count * (t->last_index / 16 + 3) < n) {
+        for (int k = 0; k < m.excluded_count; ++k) {
+            int i = find_symbol(t, m.excluded_list[k]);
+            if (i >= 0 && i < n) sum += counts[i];
+        }
+        return sum;
+    }
+    const uint8_t* symbols = symbols_of(t);
+    for (int i = 0; i < n; ++i)
+        if (!is_included(m, symbols[i])) sum += counts[i];
+    return sum;
+}
+
 // Builds the scale of table t for the current order: *included is the
 // included sum (totals[1] before its 16-bit cut), *scale is totals[0].
 // Halves the table while totals[0] is 16383 or more.
@@ -336,11 +404,7 @@ void build_totals(Model& m, ContextTable* t, int32_t* included, int16_t* scale) 
         } else if (t == m.order_minus1) {
             sum = 256 - m.excluded_count;  // every byte once, counts 1, never changed
         } else {
-            sum = 0;
-            for (int i = 0; i <= t->last_index; ++i) {
-                int c = *count_of(t, i);
-                if (c && is_included(m, *symbol_of(t, i))) sum += c;
-            }
+            sum = t->sum - excluded_sum(m, t, t->last_index + 1);
         }
         int16_t t1 = (int16_t)sum;
         int16_t t0;
@@ -375,23 +439,16 @@ void exclude_entries(Model& m, ContextTable* t) {
         int s = *symbol_of(t, i);
         if (m.excluded[s] != m.generation) {
             m.excluded[s] = m.generation;
-            ++m.excluded_count;
+            m.excluded_list[m.excluded_count++] = (uint8_t)s;
         }
     }
 }
 
 // Included sum of entries 0 to i-1 (i.e. totals[1] - totals[i+1]).
 inline int32_t included_before(const Model& m, ContextTable* t, int i) {
-    int32_t sum = 0;
-    const uint8_t* sym = symbols_of(t);
-    const uint8_t* cnt = counts_of(t);
-    if (m.order == -2 || m.excluded_count == 0) {
-        for (int j = 0; j < i; ++j) sum += cnt[j];
-    } else {
-        for (int j = 0; j < i; ++j)
-            if (is_included(m, sym[j])) sum += cnt[j];
-    }
-    return sum;
+    int32_t sum = sum_bytes(counts_of(t), i, t->capacity);
+    if (m.order == -2 || m.excluded_count == 0) return sum;
+    return sum - excluded_sum(m, t, i);
 }
 
 // ------------------------------------------------------------ model update
@@ -617,6 +674,10 @@ int iArithCompress(CzStream* input, BitFile* output, int max_order) {
             return fail(-6);
         }
         cz_progress((uint32_t)ms.in_pos);
+        if (ms.out_pos > cz_output_limit) {
+            finish_stats(m);
+            return CZ_OVER_LIMIT;
+        }
     }
     finish_stats(m);
     if (!flush_encoder(e, output)) return fail(-7);

@@ -199,6 +199,8 @@ int move_to_backup(const char* name, char* backup, const FileInformation& info,
 
 }  // namespace
 
+bool cz_stop_when_larger = true;
+
 int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompStats* record) {
     MemoryStreams.io_error = 0;
     szMessageBuffer[0] = 0;
@@ -243,6 +245,7 @@ int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompS
     }
 
     int result = 0;
+    bool larger = false;  // the coder stopped: its output alone is too large
     MemoryStreams.in_pos = 0;
     lq_progress_begin(
         algorithm == CZ_ALGORITHM_ARITH ? " Maximum compression of " : " Speed compression of ",
@@ -253,15 +256,23 @@ int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompS
         result = -8;
     } else {
         ModelMemoryCap cap;
+        // The coded data only grows: once it alone makes the result larger
+        // than the original, the refusal below is certain and the coder may
+        // stop (on data that does not compress it would run on for long).
+        int64_t original = file ? record->originalsize : MemoryStreams.in_length;
+        cz_output_limit = cz_stop_when_larger ? original - CZ_COMP_STATS_SIZE : INT64_MAX;
         int coded = algorithm == CZ_ALGORITHM_ARITH ? iArithCompress(input, output, 3)
                                                     : iLzssCompress(input, output);
+        cz_output_limit = INT64_MAX;
+        larger = coded == CZ_OVER_LIMIT;
+        if (larger) coded = 0;
         // A read that failed looks like the end of the input to the coder; the
         // data would be cut short, so it is a failure of the coding.
-        if (coded == 0 && input && input->error) coded = -1;
+        if (coded == 0 && !larger && input && input->error) coded = -1;
         // The last partial byte (and in file mode the buffered tail) must
         // reach the output too, or the stream would be cut short.
         int closed = iCloseOutputBitFile(output);
-        if (coded == 0 && closed != 0) coded = -1;
+        if (coded == 0 && !larger && closed != 0) coded = -1;
         if (coded != 0) {
             bool arith = algorithm == CZ_ALGORITHM_ARITH;
             format_coder_error(arith ? " Arith-N file compression error: %i "
@@ -275,8 +286,8 @@ int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompS
 
     if (file) {
         cz_stream_close(input);
-        if (result == 0 &&
-            (int64_t)lGetFileSize(name) + CZ_COMP_STATS_SIZE > (int64_t)lGetFileSize(backup)) {
+        if (result == 0 && (larger || (int64_t)lGetFileSize(name) + CZ_COMP_STATS_SIZE >
+                                          (int64_t)lGetFileSize(backup))) {
             iMessageBox(
                 " The compressed file is larger than the original file.  CANCELLING FILE "
                 "COMPRESSION.",
@@ -317,7 +328,7 @@ int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompS
         }
     } else {
         CzMemoryStreams& ms = MemoryStreams;
-        if (result == 0 && (int64_t)ms.out_pos + CZ_COMP_STATS_SIZE > ms.in_length) {
+        if (result == 0 && (larger || (int64_t)ms.out_pos + CZ_COMP_STATS_SIZE > ms.in_length)) {
             iMessageBox(
                 " The compressed buffer is larger than the original buffer.  CANCELLING BUFFER "
                 "COMPRESSION.",

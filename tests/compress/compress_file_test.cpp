@@ -254,6 +254,35 @@ TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
     EXPECT_EQ(files(), std::vector<std::string>{"f.txt"});
 }
 
+// Data that does not compress: stopping as soon as the coded data alone is
+// too large gives the same result and box and leaves the same files as
+// coding it all (both coders, file and memory mode), having read less.
+TEST_F(CompressFileTest, EarlyStopEndsAsTheFullRunDoes) {
+    std::string noise = lq_random_bytes(200000, 6);
+    for (uint16_t algorithm : {1, 2}) {
+        for (bool memory : {false, true}) {
+            std::string seen[2];
+            int32_t read[2];
+            for (bool stop : {false, true}) {
+                cz_stop_when_larger = stop;
+                lq_boxes_clear();
+                make("n.bin", noise, true);
+                CzMemoryMode buffer(memory ? noise : "", 1);
+                if (!memory) cz_reset_memory_streams();
+                int result =
+                    memory ? iCompressFile("x", 1, algorithm, 0, &cs_data) : compress(algorithm);
+                read[stop] = MemoryStreams.in_pos;
+                seen[stop] = std::to_string(result) + lq_boxes_dump() + stamp_of(name_) +
+                             std::to_string(read_file(name_) == noise) +
+                             std::to_string(files().size());
+            }
+            EXPECT_EQ(seen[1], seen[0]);
+            EXPECT_NE(seen[1].find(memory ? "-15" : "-12"), std::string::npos) << seen[1];
+            EXPECT_LT(read[1], read[0] * 9 / 10);
+        }
+    }
+}
+
 TEST_F(CompressFileTest, EqualSizeIsAcceptedAndFreeSpaceIsAskedAbout) {
     // Grow a run after an incompressible head until the coded data plus the
     // record is exactly as long as the file.
