@@ -73,7 +73,7 @@ struct Arena {
     bool refused = false;
 
     void* take(size_t n) {
-        n = (n + 15) & ~size_t(15);
+        n = (n + 7) & ~size_t(7);
         if (!chunks || chunks->used + n > chunks->size) {
             size_t size = n > chunk_size ? n : chunk_size;
             uint64_t total = bytes + size + sizeof(Chunk);
@@ -154,22 +154,29 @@ struct Model {
 
 // Entries are kept as two arrays (symbols, then counts, each `capacity`
 // long) so that a symbol is searched 16 at a time.
-inline uint8_t* symbols_of(ContextTable* t) { return t->entries; }
-inline uint8_t* counts_of(ContextTable* t) { return t->entries + t->capacity; }
-inline uint8_t* symbol_of(ContextTable* t, int i) { return &t->entries[i]; }
-inline uint8_t* count_of(ContextTable* t, int i) { return &t->entries[t->capacity + i]; }
+inline uint8_t* symbols_of(ContextTable* t) {
+    return reinterpret_cast<uint8_t*>(t->children + t->capacity);
+}
+inline uint8_t* counts_of(ContextTable* t) { return symbols_of(t) + t->capacity; }
+inline uint8_t* symbol_of(ContextTable* t, int i) { return symbols_of(t) + i; }
+inline uint8_t* count_of(ContextTable* t, int i) { return counts_of(t) + i; }
+
+const int inline_capacity = 1;
 
 ContextTable* new_table(Model& m, ContextTable* shorter, int order) {
-    ContextTable* t = static_cast<ContextTable*>(m.arena.take(sizeof(ContextTable)));
+    size_t bytes = sizeof(ContextTable) + block_bytes(inline_capacity);
+    ContextTable* t = static_cast<ContextTable*>(m.arena.take(bytes));
     if (!t) {
         MemoryStreams.io_error = -1;
         return nullptr;
     }
-    std::memset(t, 0, sizeof *t);
+    std::memset(t, 0, bytes);
+    t->children = reinterpret_cast<ContextTable**>(t + 1);
+    t->capacity = inline_capacity;
     t->last_index = -1;
-    t->escape_key = -1;
+    t->escape_key = 0xFFFF;
     t->shorter = shorter;
-    t->order = order;
+    t->order = (int8_t)order;
     t->flush_epoch = m.flushes;
     ++m.tables;
     return t;
@@ -178,7 +185,7 @@ ContextTable* new_table(Model& m, ContextTable* shorter, int order) {
 // Makes room for one more entry and child link.  False on failure.
 bool grow_table(Model& m, ContextTable* t, int min_capacity) {
     if (t->capacity >= min_capacity) return true;
-    int capacity = t->capacity ? t->capacity : 1;
+    int capacity = t->capacity;
     while (capacity < min_capacity) capacity *= 2;
     FreeBlock*& list = m.arena.free_blocks[0][class_of(capacity)];
     void* block;
@@ -196,20 +203,19 @@ bool grow_table(Model& m, ContextTable* t, int min_capacity) {
     ContextTable** children = static_cast<ContextTable**>(block);
     uint8_t* entries = reinterpret_cast<uint8_t*>(children + capacity);
     int used = t->last_index + 1;
-    if (t->capacity) {
-        if (used) {
-            std::memcpy(children, t->children, (size_t)used * sizeof *children);
-            std::memcpy(entries, symbols_of(t), (size_t)used);
-            std::memcpy(entries + capacity, counts_of(t), (size_t)used);
-        }
-        FreeBlock* f = reinterpret_cast<FreeBlock*>(t->children);
-        FreeBlock*& old_list = m.arena.free_blocks[0][class_of(t->capacity)];
-        f->next = old_list;
-        old_list = f;
+    if (used) {
+        std::memcpy(children, t->children, (size_t)used * sizeof *children);
+        std::memcpy(entries, symbols_of(t), (size_t)used);
+        std::memcpy(entries + capacity, counts_of(t), (size_t)used);
     }
+    // The old block (the one behind the table too) serves a later table of
+    // its size.
+    FreeBlock* f = reinterpret_cast<FreeBlock*>(t->children);
+    FreeBlock*& old_list = m.arena.free_blocks[0][class_of(t->capacity)];
+    f->next = old_list;
+    old_list = f;
     t->children = children;
-    t->entries = entries;
-    t->capacity = capacity;
+    t->capacity = (uint16_t)capacity;
     return true;
 }
 
@@ -238,7 +244,7 @@ inline int find_symbol(ContextTable* t, int s) {
 int append_entry(Model& m, ContextTable* t, int s) {
     int i = t->last_index + 1;
     if (!grow_table(m, t, i + 1)) return -1;
-    t->last_index = i;
+    t->last_index = (int16_t)i;
     *symbol_of(t, i) = (uint8_t)s;
     *count_of(t, i) = 0;
     if (t->children) t->children[i] = nullptr;
@@ -255,7 +261,7 @@ void halve_table(ContextTable* t) {
         if (c > max) max = c;
     }
     t->sum = sum;
-    t->max_count = max;
+    t->max_count = (uint8_t)max;
 }
 
 // Applies the model flushes the table has missed.
@@ -293,7 +299,7 @@ inline void catch_up(const Model& m, ContextTable* t) {
         if (c > max) max = c;
     }
     t->sum = sum;
-    t->max_count = max;
+    t->max_count = (uint8_t)max;
 }
 
 // A new empty table (shorter u) linked from t's entry for s (added with
@@ -411,7 +417,8 @@ void build_totals(Model& m, ContextTable* t, int32_t* included, int16_t* scale) 
         if (t->max_count == 0) {
             t0 = 1;
         } else {
-            int32_t key = (t->last_index << 8) | t->max_count;
+            // max_count is never 255 here (a count of 255 halves its table).
+            uint16_t key = (uint16_t)((t->last_index << 8) | t->max_count);
             if (key != t->escape_key) {
                 // Signed 16-bit arithmetic, both divisions truncating.
                 int16_t e = (int16_t)((256 - t->last_index) * t->last_index);
@@ -475,7 +482,7 @@ int update_table(Model& m, ContextTable* t, int s, int index) {
     int n = c + 1;
     *count_of(t, j) = (uint8_t)n;
     ++t->sum;
-    if (n > t->max_count) t->max_count = n;
+    if (n > t->max_count) t->max_count = (uint8_t)n;
     if (n == 255) halve_table(t);
     return j;
 }
