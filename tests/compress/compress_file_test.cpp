@@ -112,12 +112,6 @@ TEST_F(CompressFileTest, RecordBytes) {
     uint8_t again[CZ_COMP_STATS_SIZE];
     cz_comp_stats_pack(&back, again);
     EXPECT_EQ(std::memcmp(bytes, again, sizeof bytes), 0);
-    EXPECT_EQ(back.version, 1.0f);
-
-    std::string long_name = std::string(150, 'd') + "\\file.txt";
-    EXPECT_EQ(iInitCompStats(&r, 1, long_name.c_str()), -2);  // no such file
-    EXPECT_EQ(r.originalsize, 0);
-    EXPECT_EQ(std::string(r.filename), long_name.substr(long_name.size() - 128));
 }
 
 // Compress then expand in place, twice in a row, read-only or not.
@@ -197,8 +191,8 @@ TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
         {record_only, 2, nullptr, 0, 0, -4, nullptr},  // iReadCompStats -8: quiet
         {tcf, 2, nullptr, 2, 0, -5,
          " already exists WILL/CAN NOT overwrite. ReName the file manually."},
-        {noise, 1, nullptr, 1, 1 << 20, -5, "Nothing was compressed."},
-        {noise_packed, 1, nullptr, 0, 1 << 20, -6, "The compressed data is kept."},
+        {noise, 1, nullptr, 1, 1 << 20, -6, "Nothing was compressed."},
+        {noise_packed, 1, nullptr, 0, 1 << 20, -7, "The compressed data is kept."},
         // What an interrupted operation leaves: the backup is the only copy,
         // refused without a question (which would be answered No: 5).
         {plain, 2, "the original", 2, 0, -6, remnant},
