@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <memory>
 
 #include "compress/arith.h"
 #include "fileops/progress.h"
@@ -261,8 +262,7 @@ TEST_F(CompressFileTest, EarlyStopEndsAsTheFullRunDoes) {
                 cz_stop_when_larger = stop;
                 lq_boxes_clear();
                 make("n.bin", noise, true);
-                CzMemoryMode buffer(memory ? noise : "", 1);
-                if (!memory) cz_reset_memory_streams();
+                std::unique_ptr<CzMemoryMode> buffer(memory ? new CzMemoryMode(noise, 1) : nullptr);
                 int result =
                     memory ? iCompressFile("x", 1, algorithm, 0, &cs_data) : compress(algorithm);
                 read[stop] = MemoryStreams.in_pos;
