@@ -11,13 +11,15 @@ bool cli_stderr_is_terminal() { return isatty(2) != 0; }
 
 bool cli_read_secret(const char* prompt, std::string& out) {
     if (!isatty(0)) return false;
-    std::fprintf(stderr, "%s", prompt);
-    std::fflush(stderr);
     termios old;
     tcgetattr(0, &old);
     termios quiet = old;
     quiet.c_lflag &= ~(tcflag_t)ECHO;
     tcsetattr(0, TCSAFLUSH, &quiet);
+    // The prompt comes once echo is off and typeahead is flushed: what is
+    // typed after it is read, and read unseen.
+    std::fprintf(stderr, "%s", prompt);
+    std::fflush(stderr);
     // A fixed buffer and a reserved string: no reallocation leaves a copy of
     // the secret in freed memory.
     char buf[256];

@@ -5,9 +5,9 @@
 // The Secure menu's Encrypt a File and Decrypt a File: the same checks and
 // the same operation, so the same files on disk.  Passwords follow the rules
 // of the encryption dialogs (7 to 20 characters, both equally long, different
-// from each other).  They are asked on the terminal without echo (each twice
-// when encrypting) or read as two lines from descriptor N; never taken from
-// the command line.
+// from each other, no NUL byte).  They are asked on the terminal without echo,
+// each twice, or read as two lines from descriptor N; never taken from the
+// command line.  The Riddle is printed with its control bytes escaped.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -181,6 +181,14 @@ bool get_passwords(const char* cmd, const Options& o, bool confirm, Secrets& s) 
 
 // The dialogs' rules, with a message for each way of breaking them.
 bool check_passwords(const char* cmd, const Secrets& s) {
+    // The cipher takes each password up to its first NUL: "abc\0defg" would
+    // lock the file under "abc" alone.
+    for (const std::string* p : {&s.p1, &s.p2, &s.c1, &s.c2}) {
+        if (p->find('\0') != std::string::npos) {
+            cli_usage_error(cmd, "a password must not hold a NUL byte");
+            return false;
+        }
+    }
     if (s.p1.size() < 7 || s.p1.size() > size_t(VEIL_MAX_KEY)) {
         cli_usage_error(cmd, "the 1st password must have 7 to 20 characters (it has " +
                                  std::to_string(s.p1.size()) + ")");
@@ -214,11 +222,22 @@ void set_passwords(const Secrets& s) {
     std::memcpy(gPassword2, s.p2.data(), s.p2.size());
 }
 
-// Prints a text of the program's own for a terminal: line ends as '\n'.
-void print_plain(const char* label, const char* text) {
+// Prints a text read from a file (untrusted) for a terminal: CR LF as '\n',
+// every other control byte as \xNN, so that escape sequences in a Riddle
+// cannot drive the terminal.
+void print_escaped(const char* label, const char* text) {
     std::string s;
-    for (const char* p = text; *p; ++p)
-        if (*p != '\r') s += *p;
+    for (const char* p = text; *p; ++p) {
+        const unsigned char c = (unsigned char)*p;
+        if (c == '\r' && p[1] == '\n') continue;
+        if ((c < 0x20 && c != '\n') || c == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            s += hex;
+        } else {
+            s += char(c);
+        }
+    }
     std::printf("%s%s\n", label, s.c_str());
 }
 
@@ -258,6 +277,9 @@ int cli_decrypt(int argc, char** argv) {
     if (!choose(cmd, o.file, path)) return CLI_FAILED;
 
     lq_crypt_reset();
+    // A decryption killed midway left the encrypted file as its backup.
+    const int left = lq_veil_remnant(path, -1);
+    if (left < 0) return cli_exit_code(left);
     int16_t header = 0;
     const int scan = iScanFileBytes(path, &gVeilStats, 1, &header, 1, 1);
     if (scan != 0) return cli_exit_code(scan);
@@ -266,7 +288,7 @@ int cli_decrypt(int argc, char** argv) {
     gVeilStats.status = lq_veil_judge(&gVeilStats, gDataLength, gByteSum);
     char line[128];
     lq_veil_version_line(&gVeilStats, line, sizeof line);
-    print_plain("Riddle: ", gRiddle);
+    print_escaped("Riddle: ", gRiddle);
     std::printf("%s\n%s\n", line, lq_veil_status_text(gVeilStats.status));
     std::fflush(stdout);
     if (gVeilStats.status != 0) {
@@ -278,8 +300,10 @@ int cli_decrypt(int argc, char** argv) {
             return CLI_DECLINED;
     }
 
+    // Asked twice on a terminal: a typo would decrypt to garbage, and an
+    // uncompressed file cannot tell wrong passwords from right ones.
     Secrets s;
-    if (!get_passwords(cmd, o, false, s) || !check_passwords(cmd, s)) return CLI_FAILED;
+    if (!get_passwords(cmd, o, true, s) || !check_passwords(cmd, s)) return CLI_FAILED;
     set_passwords(s);
     if (o.make_backup) gMakeBackup = 1;
 

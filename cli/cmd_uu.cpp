@@ -5,7 +5,8 @@
 //
 // Each runs the operation that the UU EnCoding menu runs, with the file's
 // folder as the current directory as the open dialog leaves it, and the
-// file's final path component as the name buffer.
+// file's final path component as the name buffer.  A UU file that ends
+// before its data (the 'Short' message) exits with 2, a failure.
 //
 // --answers SEQ (uudecode, split, rebuild) answers the next questions in turn
 // with the letters of SEQ, y or n, before --yes, --no or the terminal do:
@@ -144,7 +145,9 @@ int cli_uudecode(int argc, char** argv) {
         return code;
     ChosenFile f;
     if (!choose("uudecode", file, f)) return CLI_FAILED;
-    return finish(iUUDecode(f.path, 1, f.title));
+    const int result = iUUDecode(f.path, 1, f.title);
+    // A truncated file is a failure, not a declined question.
+    return uu_decode_was_short ? CLI_FAILED : finish(result);
 }
 
 int cli_split(int argc, char** argv) {

@@ -299,8 +299,12 @@ int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompS
             gPreCompressSize = record->originalsize;
             record->compressedsize = lGetFileSize(name);
             // The record goes on before the original is wiped: a file
-            // without its record could never be expanded.
-            result = append_record(name, record);
+            // without its record could never be expanded.  A size that could
+            // not be read (its box shown) would make a record that no
+            // expansion accepts.
+            result = record->originalsize < 0 || record->compressedsize < 0
+                         ? -1
+                         : append_record(name, record);
         }
         if (result != 0) {
             // The rollback's own failures have shown their boxes; a message of

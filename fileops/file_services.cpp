@@ -52,9 +52,18 @@ int iMakeExtendedFilename(char* target, const char* source, const char* ext) {
         target[0] = 0;
         return -1;
     }
+    const size_t ext_len = std::strlen(ext);
+    if (stem + 1 + ext_len >= LQ_MAX_PATH) {
+        lq_message_format(
+            " The name made from %s with the extension %s would be longer than %i characters.",
+            source, ext, int(LQ_MAX_PATH - 1));
+        lq_message_show("Lockquill(TM) ERROR: iMakeExtendedFilename", error_style);
+        target[0] = 0;
+        return -1;
+    }
     std::memmove(target, source, stem);
     target[stem] = '.';
-    std::strcpy(target + stem + 1, ext);
+    std::memcpy(target + stem + 1, ext, ext_len + 1);
     return 0;
 }
 

@@ -34,8 +34,9 @@ int lq_message_show(const char* caption, unsigned style);
 
 // Target = source with its last extension replaced by ext (ext kept in its own
 // case).  Returns 0; -1 (message, target empty) when the source already has
-// that extension, compared ignoring case.  The target must hold the source
-// plus the extension and a dot.  A dot inside a folder name is no extension:
+// that extension, compared ignoring case, or when the name would not fit
+// LQ_MAX_PATH characters with its terminating zero; the target must hold
+// LQ_MAX_PATH characters.  A dot inside a folder name is no extension:
 // '\' and '/' both end a folder name.
 int iMakeExtendedFilename(char* target, const char* source, const char* ext);
 

@@ -15,7 +15,7 @@
 
 #include "crypt/veilmix.h"
 // The literal transcription the tests check against, compiled in here.
-#include "tests/crypt/veilmix_reference.cpp"
+#include "fuzz/veilmix_reference.cpp"
 
 namespace {
 

@@ -6,7 +6,11 @@
 //  - Hidden (0x02) and system (0x04) live in the extended attribute
 //    user.DOSATTRIB as a hex string ("0x6"), removed when neither is set;
 //    where the file system has none they are dropped silently.
-//  - Every regular file reports archive (0x20).
+//  - Every regular file reports archive (0x20).  A name beginning with a dot
+//    reads as hidden through its name (attributes, find) but not through a
+//    handle, as Wine reports it.
+//  - A name that does not exist as spelled is looked up in its folder without
+//    regard to case, as Windows finds names.
 //  - Share modes are enforced between the handles of this process.
 //  - The creation time is the birth time where the file system gives it and
 //    the last-write time otherwise; setting it is ignored.
@@ -14,6 +18,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
@@ -111,8 +116,15 @@ uint32_t dos_bits_of_fd_or_path(int fd, const char* path) {
     return (uint32_t)std::strtoul(buf, nullptr, 16) & (PF_ATTR_HIDDEN | PF_ATTR_SYSTEM);
 }
 
+const char* final_component(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash ? slash + 1 : path;
+}
+
+// fd < 0: read through the name.
 uint32_t attributes_of(const struct stat& st, int fd, const char* path) {
     uint32_t a = 0;
+    if (fd < 0 && final_component(path)[0] == '.') a |= PF_ATTR_HIDDEN;
     if (S_ISDIR(st.st_mode))
         a |= PF_ATTR_DIRECTORY;
     else
@@ -162,20 +174,65 @@ PfFileTime creation_time_of(int fd, const struct stat& st) {
 // --------------------------------------------------------------- wildcards
 bool has_wildcard(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
 
+// The entries of folder dir whose names match pattern (fnmatch, case folded),
+// sorted.
+std::vector<std::string> matching_entries(const std::string& dir, const std::string& pattern,
+                                          bool* opened) {
+    std::vector<std::string> names;
+    DIR* d = opendir(dir.c_str());
+    *opened = d != nullptr;
+    if (!d) return names;
+    while (struct dirent* e = readdir(d)) {
+        if (!std::strcmp(e->d_name, ".") || !std::strcmp(e->d_name, "..")) continue;
+        if (fnmatch(pattern.c_str(), e->d_name, FNM_CASEFOLD) == 0) names.push_back(e->d_name);
+    }
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The path as it exists on disk: as spelled when it exists so, else with its
+// final component replaced by the first entry of its folder that equals it
+// without regard to case, else as spelled.
+std::string on_disk(const char* path) {
+    struct stat st;
+    if (!path || !*path || lstat(path, &st) == 0 || errno != ENOENT) return path ? path : "";
+    std::string p = path;
+    size_t slash = p.find_last_of('/');
+    std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : p.substr(0, slash));
+    std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
+    if (name.empty() || has_wildcard(name)) return p;
+    std::string first;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (struct dirent* e = readdir(d))
+            if (!strcasecmp(e->d_name, name.c_str()) && (first.empty() || e->d_name < first))
+                first = e->d_name;
+        closedir(d);
+    }
+    errno = ENOENT;
+    if (first.empty()) return p;
+    return (slash == std::string::npos ? std::string() : p.substr(0, slash + 1)) + first;
+}
+
 }  // namespace
 
 uint32_t pf_last_error() { return last_error; }
 void pf_set_last_error(uint32_t code) { last_error = code; }
 
-PfFile pf_open(const char* path, unsigned access, unsigned share, PfDisposition disposition) {
+PfFile pf_open(const char* spelled, unsigned access, unsigned share, PfDisposition disposition) {
     if (pf_fault_hit(PF_FAULT_OPEN)) return PF_INVALID_FILE;
-    if (!path || !*path) {
+    if (!spelled || !*spelled) {
         last_error = PF_ERROR_PATH_NOT_FOUND;
         return PF_INVALID_FILE;
     }
+    const std::string name = on_disk(spelled);
+    const char* path = name.c_str();
     struct stat st;
     bool existed = stat(path, &st) == 0;
-    if (existed && S_ISDIR(st.st_mode)) {
+    // Only regular files are files to the program: a folder, a FIFO (whose
+    // open would wait for a writer) or a device is refused as Windows refuses
+    // a folder.
+    if (existed && !S_ISREG(st.st_mode)) {
         last_error = PF_ERROR_ACCESS_DENIED;
         return PF_INVALID_FILE;
     }
@@ -196,14 +253,21 @@ PfFile pf_open(const char* path, unsigned access, unsigned share, PfDisposition 
         last_error = PF_ERROR_ACCESS_DENIED;
         return PF_INVALID_FILE;
     }
-    int fd = open(path, flags | O_CLOEXEC, 0666);
+    // O_NONBLOCK: a FIFO put in place after the test above must not block
+    // the open; the test after it refuses whatever is not a regular file.
+    int fd = open(path, flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
     if (fd < 0) {
         fail_errno();
         if (disposition == PF_CREATE_NEW && errno == EEXIST) last_error = PF_ERROR_FILE_EXISTS;
         return PF_INVALID_FILE;
     }
     struct stat now;
-    fstat(fd, &now);
+    if (fstat(fd, &now) != 0 || !S_ISREG(now.st_mode)) {
+        close(fd);
+        last_error = PF_ERROR_ACCESS_DENIED;
+        return PF_INVALID_FILE;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     open_files.push_back(OpenRecord{fd, now.st_dev, now.st_ino, access, share});
     last_error = 0;
     return fd;
@@ -329,7 +393,9 @@ bool pf_set_file_time(PfFile f, const PfFileTime* creation, const PfFileTime* ac
     return true;
 }
 
-uint32_t pf_get_attributes(const char* path) {
+uint32_t pf_get_attributes(const char* spelled) {
+    const std::string name = on_disk(spelled);
+    const char* path = name.c_str();
     struct stat st;
     if (stat(path, &st) != 0) {
         fail_errno();
@@ -338,8 +404,10 @@ uint32_t pf_get_attributes(const char* path) {
     return attributes_of(st, -1, path);
 }
 
-bool pf_set_attributes(const char* path, uint32_t attributes) {
+bool pf_set_attributes(const char* spelled, uint32_t attributes) {
     if (pf_fault_hit(PF_FAULT_SETATTR)) return false;
+    const std::string name = on_disk(spelled);
+    const char* path = name.c_str();
     struct stat st;
     if (stat(path, &st) != 0) {
         fail_errno();
@@ -383,33 +451,35 @@ bool pf_find_first(const char* pattern, PfFindData* out) {
     std::string found;
     if (!has_wildcard(name)) {
         struct stat st;
-        if (stat(p.c_str(), &st) != 0) {
+        std::string actual = on_disk(p.c_str());
+        if (stat(actual.c_str(), &st) != 0) {
             fail_errno();
             return false;
         }
-        found = name;
+        found = final_component(actual.c_str());
     } else {
-        // "*.*" matches every name, with or without a dot, as on Windows.
-        if (name.size() >= 2 && name.compare(name.size() - 2, 2, ".*") == 0)
-            name = name.substr(0, name.size() - 2) + "*";
-        DIR* d = opendir(dir.c_str());
-        if (!d) {
+        // A final ".*" also matches the name without any extension: "X.*"
+        // finds X, X.TXT and X.A.B but not XYLO; "*.*" finds every name.
+        std::vector<std::string> names;
+        bool opened;
+        if (name.size() >= 2 && name.compare(name.size() - 2, 2, ".*") == 0) {
+            std::vector<std::string> bare =
+                matching_entries(dir, name.substr(0, name.size() - 2), &opened);
+            names = matching_entries(dir, name, &opened);
+            names.insert(names.end(), bare.begin(), bare.end());
+            std::sort(names.begin(), names.end());
+        } else {
+            names = matching_entries(dir, name, &opened);
+        }
+        if (!opened) {
             fail_errno();
             if (last_error == PF_ERROR_FILE_NOT_FOUND) last_error = PF_ERROR_PATH_NOT_FOUND;
             return false;
         }
-        std::vector<std::string> names;
-        while (struct dirent* e = readdir(d)) {
-            if (!std::strcmp(e->d_name, ".") || !std::strcmp(e->d_name, "..")) continue;
-            if (fnmatch(name.c_str(), e->d_name, FNM_CASEFOLD | FNM_PERIOD * 0) == 0)
-                names.push_back(e->d_name);
-        }
-        closedir(d);
         if (names.empty()) {
             last_error = PF_ERROR_FILE_NOT_FOUND;
             return false;
         }
-        std::sort(names.begin(), names.end());
         found = names.front();
     }
     if (out) {
@@ -429,14 +499,20 @@ bool pf_find_first(const char* pattern, PfFindData* out) {
     return true;
 }
 
-bool pf_move(const char* from, const char* to) {
+bool pf_move(const char* spelled_from, const char* spelled_to) {
     if (pf_fault_hit(PF_FAULT_MOVE)) return false;
-    struct stat st;
+    const std::string from_name = on_disk(spelled_from), to_name = on_disk(spelled_to);
+    const char* from = from_name.c_str();
+    const char* to = to_name.c_str();
+    struct stat st, target;
     if (lstat(from, &st) != 0) {
         fail_errno();
         return false;
     }
-    if (lstat(to, &st) == 0) {
+    if (lstat(to, &target) == 0) {
+        // A file renamed to its own name (in any case) stays as it is, as
+        // under Wine.
+        if (target.st_dev == st.st_dev && target.st_ino == st.st_ino) return true;
         last_error = PF_ERROR_ALREADY_EXISTS;
         return false;
     }
@@ -451,8 +527,10 @@ bool pf_move(const char* from, const char* to) {
     return true;
 }
 
-bool pf_delete(const char* path) {
+bool pf_delete(const char* spelled) {
     if (pf_fault_hit(PF_FAULT_DELETE)) return false;
+    const std::string name = on_disk(spelled);
+    const char* path = name.c_str();
     struct stat st;
     if (lstat(path, &st) != 0) {
         fail_errno();
@@ -572,7 +650,8 @@ bool pf_file_time_to_dos(const PfFileTime* ft, uint16_t* date, uint16_t* time) {
     int64_t y;
     unsigned m, d;
     civil_from_days(days, &y, &m, &d);
-    if (y < 1980) {
+    // Seven bits of year: 1980 to 2107.
+    if (y < 1980 || y > 2107) {
         last_error = PF_ERROR_INVALID_PARAMETER;
         return false;
     }

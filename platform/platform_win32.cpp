@@ -42,6 +42,13 @@ PfFile pf_open(const char* path, unsigned access, unsigned share, PfDisposition 
     }
     HANDLE h = CreateFileA(path, acc, sh, nullptr, disp, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return PF_INVALID_FILE;
+    // Device names (CON, NUL, COM1, pipes) open as character devices or
+    // pipes: the file tools work on disk files only.
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return PF_INVALID_FILE;
+    }
     SetLastError(0);
     return (PfFile)h;
 }
@@ -181,6 +188,13 @@ bool pf_get_full_path(const char* path, char* buf, uint32_t size) {
 }
 
 bool pf_file_time_to_dos(const PfFileTime* ft, uint16_t* date, uint16_t* time) {
+    // Windows refuses times from 2108 on (seven bits of year); Wine 8 wraps
+    // them to 1980 and on, so the twin refuses them itself.
+    const uint64_t year_2108 = 159992928000000000ull;
+    if (((uint64_t)ft->dwHighDateTime << 32 | ft->dwLowDateTime) >= year_2108) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
     FILETIME f = ft_of(*ft);
     WORD d = 0, t = 0;
     if (!FileTimeToDosDateTime(&f, &d, &t)) return false;

@@ -1,5 +1,7 @@
 #include "uu/uu_codec.h"
 
+#include <cctype>
+
 #include <cstdio>
 #include <cstring>
 
@@ -313,9 +315,30 @@ int32_t uu_read_decimal(const char* text) {
     return v > INT32_MAX ? INT32_MAX : int32_t(v);
 }
 
+// Windows opens these as devices whatever extension follows them and in any
+// case ("nul.txt" is the null device, "Com1" a serial port).
+static bool is_device_name(const char* name) {
+    size_t base = std::strcspn(name, ".");
+    while (base > 0 && name[base - 1] == ' ') --base;
+    char up[5] = {};
+    if (base < 3 || base > 4) return false;
+    for (size_t i = 0; i < base; ++i) up[i] = char(std::toupper((unsigned char)name[i]));
+    if (base == 3)
+        return !std::strcmp(up, "CON") || !std::strcmp(up, "PRN") || !std::strcmp(up, "AUX") ||
+               !std::strcmp(up, "NUL");
+    return (!std::strncmp(up, "COM", 3) || !std::strncmp(up, "LPT", 3)) && up[3] >= '1' &&
+           up[3] <= '9';
+}
+
 bool uu_plain_name(const char* name) {
     if (!name[0] || !std::strcmp(name, ".") || !std::strcmp(name, "..")) return false;
-    return !std::strpbrk(name, "\\/:*?");
+    for (const char* p = name; *p; ++p)
+        if ((unsigned char)*p < 0x20 || *p == 0x7F) return false;
+    const char last = name[std::strlen(name) - 1];
+    // Windows drops a trailing dot or blank, so such a name would reach
+    // another file than the one it spells.
+    if (last == '.' || last == ' ') return false;
+    return !std::strpbrk(name, "\\/:*?\"<>|") && !is_device_name(name);
 }
 
 void uu_part_extension(int k, char* out) { std::snprintf(out, 16, "U%2.2i", k); }

@@ -88,8 +88,11 @@ UuModeWord uu_mode_word(const char* field);
 int32_t uu_read_decimal(const char* text);
 
 // True when name can be used as a file name inside the folder of the file it
-// came from: not empty, not "." or "..", and free of folder separators ('\'
-// and '/'), drive or stream colons and the wildcards '*' and '?'.
+// came from: not empty, not "." or "..", free of folder separators ('\' and
+// '/'), drive or stream colons, the characters '*', '?', '"', '<', '>', '|'
+// that Windows refuses, and control characters; not ending in a dot or blank;
+// not a Windows device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, with or
+// without an extension, in any case).
 bool uu_plain_name(const char* name);
 
 // The extension of part k: "U" and k with at least two digits (U00, U07,

@@ -1,5 +1,7 @@
 #include "uu/uu_common.h"
 
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -81,6 +83,48 @@ int uu_refuse_name(const char* name, const char* path) {
         " or '.' or '..', could place the output outside the folder of that file.",
         name, path);
     return -1;
+}
+
+static bool same_ignoring_case(const char* a, const char* b) {
+    for (; *a && *b; ++a, ++b)
+        if (std::toupper((unsigned char)*a) != std::toupper((unsigned char)*b)) return false;
+    return *a == *b;
+}
+
+// Volume and file index, or false when the file cannot be opened.
+static bool identity_of(const char* path, uint32_t id[3]) {
+    PfFile f = pf_open(path, PF_ACCESS_READ, PF_SHARE_READ | PF_SHARE_WRITE | PF_SHARE_DELETE,
+                       PF_OPEN_EXISTING);
+    if (f == PF_INVALID_FILE) return false;
+    FileInformation info;
+    bool ok = pf_get_file_information(f, &info);
+    pf_close(f);
+    id[0] = info.dwVolumeSerialNumber;
+    id[1] = info.nFileIndexHigh;
+    id[2] = info.nFileIndexLow;
+    return ok;
+}
+
+bool uu_same_file(const char* a, const char* b) {
+    if (same_ignoring_case(a, b)) return true;
+    uint32_t ia[3], ib[3];
+    return identity_of(a, ia) && identity_of(b, ib) && std::memcmp(ia, ib, sizeof ia) == 0;
+}
+
+bool uu_in_part_series(const char* name, const char* part_name) {
+    const char* dot = std::strrchr(part_name, '.');
+    size_t stem = dot ? size_t(dot - part_name) : std::strlen(part_name);
+    if (std::strlen(name) < stem + 4 || name[stem] != '.') return false;
+    for (size_t i = 0; i < stem; ++i)
+        if (std::toupper((unsigned char)name[i]) != std::toupper((unsigned char)part_name[i]))
+            return false;
+    const char* ext = name + stem + 1;
+    if (std::toupper((unsigned char)ext[0]) != 'U' || std::strlen(ext) > 5) return false;
+    for (const char* p = ext + 1; *p; ++p)
+        if (*p < '0' || *p > '9') return false;
+    char formed[16];
+    uu_part_extension(std::atoi(ext + 1), formed);
+    return same_ignoring_case(formed, ext);
 }
 
 bool uu_path_beside(char* target, const char* path, const char* name_buffer, const char* name) {

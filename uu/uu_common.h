@@ -55,6 +55,15 @@ int uu_find_header(UuStream& s, const char* path, const char* name_buffer, bool 
 // is not a plain name (see uu_plain_name); returns -1.
 int uu_refuse_name(const char* name, const char* path);
 
+// True when a and b name one existing file: the same name in another letter
+// case (Windows finds names without regard to case), or the same volume and
+// file index (a link, a short alias).
+bool uu_same_file(const char* a, const char* b);
+
+// True when name is one of the part names iUUSplitUpFile derives from
+// part_name's stem ("U%2.2i" of 0 to 9999), compared without regard to case.
+bool uu_in_part_series(const char* name, const char* part_name);
+
 // Forms folder-of(path) + name in target (LQ_MAX_PATH), the folder being the
 // path without its last strlen(name_buffer) characters.  False (with a text
 // in szMessageBuffer) when the result would not fit.

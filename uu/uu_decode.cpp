@@ -12,6 +12,8 @@ const char* const caption_warning = "Lockquill(TM) WARNING: iUUDecode";
 const char* const caption_error = "Lockquill(TM) ERROR: iUUDecode ";
 }  // namespace
 
+bool uu_decode_was_short = false;
+
 int decode(UuStream& in, UuStream& out) {
     UuProgress progress;
     const size_t batch_lines = 1000;  // 45000 bytes: within one reservation
@@ -52,6 +54,7 @@ int decode(UuStream& in, UuStream& out) {
 }
 
 int iUUDecode(const char* path, int16_t text_first, char* name_buffer) {
+    uu_decode_was_short = false;
     szMessageBuffer[0] = 0;
     szTargetFilename[0] = 0;
     FileInformation info;
@@ -82,6 +85,13 @@ int iUUDecode(const char* path, int16_t text_first, char* name_buffer) {
         const char* name = h.field[1];
         if (result == 0 && !uu_plain_name(name)) result = uu_refuse_name(name, path);
         if (result == 0 && !uu_path_beside(szTargetFilename, path, name_buffer, name)) result = -1;
+        if (result == 0 && uu_same_file(szTargetFilename, path)) {
+            lq_message_format(
+                " The file name '%s' in the file %s names that file itself: decoding would "
+                "destroy the file being read.",
+                name, path);
+            result = -1;
+        }
         if (result == 0) {
             std::strncpy(name_buffer, name, LQ_FILE_TITLE_SIZE - 1);
             name_buffer[LQ_FILE_TITLE_SIZE - 1] = 0;
@@ -109,6 +119,7 @@ int iUUDecode(const char* path, int16_t text_first, char* name_buffer) {
             int d = decode(in, out);
             if (d == UU_DECODE_SHORT) {
                 result = 1;
+                uu_decode_was_short = true;
             } else if (d == UU_DECODE_READ_FAILED) {
                 lq_message_format(UU_READ_FAILED, path);
                 result = -1;

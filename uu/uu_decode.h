@@ -21,6 +21,10 @@
 //  -4  the target could not be created (reported)
 int iUUDecode(const char* path, int16_t text_first, char* name_buffer);
 
+// Set by iUUDecode when its result 1 means that the data ended early (the
+// 'Short' message), cleared on every other end.
+extern bool uu_decode_was_short;
+
 // Results of decode.
 enum {
     UU_DECODE_DONE = 0,           // the zero-length (or an empty) line ended the data

@@ -14,6 +14,9 @@ const char* const caption_error = "Lockquill(TM) ERROR: iUURebuildSplitUpFile ";
 
 enum { copy_done = 0, copy_failed = -1 };
 
+// The buffer of the path argument: the open dialog's szFileName.
+const size_t path_size = sizeof szFileName;
+
 // Copies the lines of the open part and of every later part into target.
 // path receives each later part's name.  Returns copy_done when the next part
 // cannot be opened, copy_failed with the text in szMessageBuffer.
@@ -47,15 +50,27 @@ int copy_parts(UuStream& part, UuStream& target, char* path, const char* name_bu
             iSetDateTimeAttribs(path, info);
             char ext[16];
             uu_part_extension(counter, ext);
-            if (iMakeExtendedFilename(path, name, ext) != 0) {
+            // The next name goes to the open dialog's path buffer only when
+            // it fits there.
+            char next[LQ_MAX_PATH];
+            if (iMakeExtendedFilename(next, name, ext) != 0 || std::strlen(next) >= path_size) {
                 lq_message_format(
                     " COULD NOT derive the %i rebuild input UU Splitup filename for: %s", counter,
                     szTargetFilename);
                 return copy_failed;
             }
+            std::strcpy(path, next);
             if (!uu_open_read(part, path, target.text)) {
                 progress.flush();
-                return copy_done;
+                // Only a part that is not there ends the join; one that is
+                // there but cannot be opened would cut the file short.
+                const uint32_t err = pf_last_error();
+                if (err == PF_ERROR_FILE_NOT_FOUND || err == PF_ERROR_PATH_NOT_FOUND)
+                    return copy_done;
+                lq_message_format(target.text ? " E#1t Cannot Open the input file: %s"
+                                              : " E#1b Cannot Open the input file: %s",
+                                  path);
+                return copy_failed;
             }
             line = uu_read_line(part, UU_HEADER_LINE, &len);
             if (!line) {
@@ -111,6 +126,14 @@ int iUURebuildSplitUpFile(char* path, int16_t text_first, const char* name_buffe
         if (result == 0 && !uu_plain_name(h.field[3])) result = uu_refuse_name(h.field[3], path);
         if (result == 0 && !uu_path_beside(szTargetFilename, path, name_buffer, h.field[3]))
             result = -1;
+        if (result == 0 &&
+            (uu_in_part_series(h.field[3], name_buffer) || uu_same_file(szTargetFilename, path))) {
+            lq_message_format(
+                " The UU file name '%s' in the file %s names one of its own parts: rebuilding "
+                "would destroy a part being read.",
+                h.field[3], path);
+            result = -1;
+        }
         if (result == 0 && lGetDiskFree(path) < target_size) {
             lq_message_format(
                 " There MAY NOT be enough free media space to Rebuild the UU EnCoded file %s.  "

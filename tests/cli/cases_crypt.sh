@@ -77,12 +77,20 @@ expect_absent p.TEF
 expect_code 1 "decrypt a plain file" with_pw ../pw.txt "$cli" decrypt --passwords-fd 3 p.txt
 expect_err "Lockquill(TM) ERROR: iReadVeilStats :  The file $PWD/p.txt is either not supported in this version or not a Lockquill Encrypted file "
 expect_file p.txt "data"
+# A backup beside a file that is no finished result is an unfinished run's
+# original: refused whatever the answer, the backup named and kept.
 printf 'old backup' >p.TEF
-expect_code 1 "existing backup, no terminal" with_pw ../pw.txt "$cli" encrypt --passwords-fd 3 p.txt
-expect_err "There is already an original data file backup for the file $PWD/p.TEF."
+expect_code 2 "unfinished run's backup, --yes" with_pw ../pw.txt "$cli" encrypt --yes --passwords-fd 3 p.txt
+expect_err "its original is kept as $PWD/p.TEF."
 expect_file p.TEF "old backup"
-expect_code 0 "existing backup, --yes" with_pw ../pw.txt "$cli" encrypt --yes --passwords-fd 3 p.txt
-expect_absent p.TEF
+expect_file p.txt "data"
+rm p.TEF
+expect_code 0 "encrypt" with_pw ../pw.txt "$cli" encrypt --passwords-fd 3 p.txt
+printf 'old backup' >p.TEF
+expect_code 1 "stale backup, no terminal" with_pw ../pw.txt "$cli" decrypt --passwords-fd 3 p.txt
+expect_err "There is alread an EnCrypted file $PWD/p.TEF backup"
+expect_file p.TEF "old backup"
+rm p.TEF
 # A data byte changed: the status line says so and the decryption asks.
 printf '\x01' | dd of=p.txt bs=1 seek=0 conv=notrunc 2>/dev/null
 cp p.txt damaged.enc
@@ -92,6 +100,48 @@ cmp -s p.txt damaged.enc && pass || fail "declined decryption changed the file"
 expect_code 0 "bad checksum, --yes" with_pw ../pw.txt "$cli" decrypt --yes --passwords-fd 3 p.txt
 [ "$(size_of p.txt)" -eq 5 ] && pass || fail "decrypted anyway"
 rm -f damaged.enc
+
+# ---- hygiene: a NUL in a password, a hostile Riddle, decrypt asks twice
+printf 'Meet\n' >t.txt
+printf 'Lockq\0uill\nQuillock77\n' >../nul.txt
+expect_code 2 "NUL in a password" with_pw ../nul.txt "$cli" encrypt --passwords-fd 3 t.txt
+expect_err "a password must not hold a NUL byte"
+expect_file t.txt "Meet"
+expect_code 0 "encrypt, Riddle with control bytes" with_pw ../pw.txt "$cli" encrypt --riddle $'a\x1b[2Jb\tc' --passwords-fd 3 t.txt
+# tty_run ANSWER... -- COMMAND...: COMMAND on a pseudo-terminal; each answer is
+# typed when the next password prompt has appeared.
+tty_run() {
+  python3 - "$@" >out.txt 2>err.txt <<'PY'
+import os, pty, sys
+a = sys.argv[1:]; cut = a.index('--'); answers, cmd = a[:cut], a[cut + 1:]
+pid, fd = pty.fork()
+if pid == 0:
+    os.execvp(cmd[0], cmd)
+out, sent = b'', 0
+while True:
+    try:
+        chunk = os.read(fd, 1024)
+    except OSError:
+        break
+    if not chunk:
+        break
+    out += chunk
+    while sent < len(answers) and out.count(b'password') > sent:
+        os.write(fd, answers[sent].encode() + b'\n')
+        sent += 1
+sys.stdout.write(out.decode(errors='replace'))
+sys.exit(os.WEXITSTATUS(os.waitpid(pid, 0)[1]))
+PY
+}
+tty_run Lockquill Lockquil1 Quillock7 Quillock7 -- "$cli" decrypt t.txt
+[ $? -eq 2 ] && grep -q "the 1st password and its confirmation differ" out.txt && pass || fail "decrypt confirms the 1st password: $(cat out.txt)"
+grep -qF 'Riddle: a\x1b[2Jb\x09c' out.txt && pass || fail "the Riddle's control bytes escaped: $(cat -v out.txt)"
+tty_run Lockquill Lockquill Quillock7 Quillock7 -- "$cli" decrypt t.txt && pass || fail "decrypt on a terminal: $(cat out.txt)"
+expect_file t.txt "Meet"
+# A UU file cut before its data ends is a failure.
+printf 'begin 666 s.bin\n#0V%%T\n' >s.uut
+expect_code 2 "uudecode of a 'Short' file" "$cli" uudecode s.uut
+expect_err "The file to decode is 'Short'"
 
 # ---- analyze
 head -c 1000 /dev/zero | tr '\0' 'A' >a.bin

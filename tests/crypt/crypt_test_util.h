@@ -6,7 +6,6 @@
 #include <cstring>
 #include <map>
 #include <string>
-#include <vector>
 
 #include "crypt/veil_stats.h"
 #include "tests/support/lq_test.h"
@@ -21,71 +20,44 @@ class CryptTest : public LqTest {
 };
 
 // An older record of 774, 390, 287 or 277 bytes, zero-filled with its size in
-// its last two bytes.  Setting a field the layout lacks does nothing.
-class LegacyRecord {
-  public:
-    explicit LegacyRecord(int16_t size) : bytes_(size_t(size), 0) {
+// its last two bytes.  set() writes a little-endian field of n bytes (text()
+// its characters) at the layout's offset; a field the layout lacks is skipped.
+struct LegacyRecord {
+    explicit LegacyRecord(int16_t size) : bytes(size_t(size), '\0') {
         const bool big = size == 774 || size == 390;
-        const int r = size == 774 ? 641 : 257;  // Riddle field
-        if (big) {
-            at_ = {{"recordtype", 0}, {"version", 2}, {"tag", 6},          {"mode", 8},
-                   {"status", 10},    {"riddle", 12}, {"checksum", 12 + r}};
-        } else {
-            at_ = {{"version", 0}, {"tag", 4},     {"mode", 6},
-                   {"status", 8},  {"riddle", 10}, {"checksum", 267}};
-        }
-        const int c = at_["checksum"];
-        at_["datalength"] = c + 4;
-        if (size != 277) {
-            const char* names[] = {"dosdate", "dostime", "dosattr", "readonly", "compression"};
-            for (int i = 0; i < 5; ++i) at_[names[i]] = c + 8 + 2 * i;
-        }
-        if (big) {
-            at_["originalsize"] = c + 18;
-            at_["reserved"] = c + 22;
-        }
-        riddle_size_ = size_t(r);
-        set16_at(size_t(size) - 2, uint16_t(size));
+        const int c = big ? (size == 774 ? 653 : 269) : 267;  // checksum
+        at = big ? std::map<std::string, int>{{"recordtype", 0}, {"version", 2}, {"tag", 6},
+                                              {"mode", 8},       {"status", 10}, {"riddle", 12}}
+                 : std::map<std::string, int>{
+                       {"version", 0}, {"tag", 4}, {"mode", 6}, {"status", 8}, {"riddle", 10}};
+        at["checksum"] = c;
+        at["datalength"] = c + 4;
+        const char* stamp[] = {"dosdate", "dostime", "dosattr", "readonly", "compression"};
+        for (int i = 0; i < 5 && size != 277; ++i) at[stamp[i]] = c + 8 + 2 * i;
+        if (big) at["originalsize"] = c + 18, at["reserved"] = c + 22;
+        set16(size_t(size) - 2, uint16_t(size));
     }
-    LegacyRecord& set16(const char* field, uint16_t v) {
-        if (at_.count(field)) set16_at(size_t(at_[field]), v);
-        return *this;
-    }
-    LegacyRecord& set32(const char* field, uint32_t v) {
-        if (at_.count(field))
-            for (int i = 0; i < 4; ++i) bytes_[size_t(at_[field] + i)] = uint8_t(v >> (8 * i));
+    LegacyRecord& set(const char* field, uint32_t v, int n = 2) {
+        for (int i = 0; i < n && at.count(field); ++i)
+            bytes[size_t(at[field] + i)] = char(v >> (8 * i));
         return *this;
     }
     LegacyRecord& set_version(float f) {
         uint32_t bits;
         std::memcpy(&bits, &f, 4);
-        for (int i = 0; i < 4; ++i) bytes_[size_t(at_["version"] + i)] = uint8_t(bits >> (8 * i));
+        return set("version", bits, 4);
+    }
+    LegacyRecord& text(const char* field, const std::string& t) {
+        if (at.count(field)) bytes.replace(size_t(at[field]), t.size(), t);
         return *this;
     }
-    LegacyRecord& set_tag(const std::string& t) {
-        std::memcpy(&bytes_[size_t(at_["tag"])], t.data(), t.size() < 2 ? t.size() : 2);
-        return *this;
+    const uint8_t* data() const { return reinterpret_cast<const uint8_t*>(bytes.data()); }
+    void set16(size_t off, uint16_t v) {
+        bytes[off] = char(v);
+        bytes[off + 1] = char(v >> 8);
     }
-    LegacyRecord& set_riddle(const std::string& t) {
-        std::memcpy(&bytes_[size_t(at_["riddle"])], t.data(),
-                    t.size() < riddle_size_ ? t.size() : riddle_size_);
-        return *this;
-    }
-    LegacyRecord& fill_reserved(uint8_t v) {
-        if (at_.count("reserved")) std::memset(&bytes_[size_t(at_["reserved"])], v, 97);
-        return *this;
-    }
-    const uint8_t* data() const { return bytes_.data(); }
-    std::string bytes() const { return std::string(bytes_.begin(), bytes_.end()); }
-
-  private:
-    void set16_at(size_t off, uint16_t v) {
-        bytes_[off] = uint8_t(v);
-        bytes_[off + 1] = uint8_t(v >> 8);
-    }
-    std::vector<uint8_t> bytes_;
-    std::map<std::string, int> at_;
-    size_t riddle_size_;
+    std::string bytes;
+    std::map<std::string, int> at;
 };
 
 // A record of this version with the given data description.

@@ -34,4 +34,20 @@ run set "$f" 0x20
 check "clearing read-only gives the owner write" "$(stat -c %A "$f" | cut -c3)" "w"
 mkdir "$d/sub"
 check "folder" "$(run get "$d/sub")" 0x10
+# Names as Wine finds them (platform_test expects the same of the POSIX layer).
+: >"$d/.dot"
+: >"$d/Mixed.TXT"
+: >"$d/x.txt.bak"
+: >"$d/xylo"
+check "a leading dot is hidden through the name" "$(run get "$d/.dot")" 0x22
+check "... and when found" "$(run find "$d/.DOT")" ".dot 0x22"
+check "... but not through a handle" "$(run info "$d/.dot")" 0x20
+check "names are found without regard to case" "$(run find "$d/mixed.txt")" "Mixed.TXT 0x20"
+check "X.* finds X.TXT.BAK" "$(run find "$d/X.*")" "x.txt.bak 0x20"
+check "X.* does not find XYLO" "$(run find "$d/xyl.*")" "none 2"
+check "renaming a file to its own name" "$(run move "$d/xylo" "$d/XYLO")" ok
+check "renaming onto another file" "$(run move "$d/xylo" "$d/x.txt.bak")" 183
+# Wine 8 wraps years after 2107 (0x00c1 is 1980-06-01); Windows refuses
+# them, and so do both twins of the platform layer.
+check "Wine's FileTimeToDosDateTime of 2108" "$(run dos 2108)" "ok 0x00c1"
 [ $fails -eq 0 ]

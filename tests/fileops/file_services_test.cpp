@@ -42,7 +42,18 @@ TEST_F(MakeExtendedFilename, RefusesTheSameExtensionInAnyCase) {
     EXPECT_BOX(
         0, "Lockquill(TM) ERROR: iMakeExtendedFilename",
         " C:\\DIR\\NOTE.UUT already exists WILL/CAN NOT overwrite. ReName the file manually.",
-        STOP);
+        STOP);  // A name that would not fit LQ_MAX_PATH with its zero is refused.
+    std::string fits(LQ_MAX_PATH - 5, 'n'), over(LQ_MAX_PATH - 4, 'n');
+    char exact[LQ_MAX_PATH];
+    EXPECT_EQ(iMakeExtendedFilename(exact, fits.c_str(), "TCF"), 0);
+    EXPECT_EQ(std::strlen(exact), LQ_MAX_PATH - 1);
+    EXPECT_EQ(iMakeExtendedFilename(exact, (over + ".txt").c_str(), "TCF"), -1);
+    EXPECT_STREQ(exact, "");
+    EXPECT_BOX(1, "Lockquill(TM) ERROR: iMakeExtendedFilename",
+               " The name made from " + over +
+                   ".txt with the extension TCF would be longer than "
+                   "259 characters.",
+               STOP);
 }
 
 class AttributesAndTimes : public LqTest {};

@@ -8,9 +8,6 @@
 #include "tests/support/lq_test.h"
 #include "uu/uu_common.h"
 
-const unsigned UU_STOP = 16;
-const unsigned UU_ASK = 36;
-
 // LF line ends as CR LF.
 inline std::string uu_crlf(const std::string& lf) {
     std::string s;
@@ -61,6 +58,20 @@ inline std::string uu_reference_body(const std::string& data) {
     return out + "end\n";
 }
 
+// Every box since the last clear as "caption|text|style" lines, with the test
+// folder (path("") of the fixture) written as "@"; then clears them.
+inline std::string uu_boxes(const std::string& folder) {
+    std::string out;
+    for (const RecordedBox& b : lq_boxes()) {
+        std::string t = b.caption + "|" + b.text + "|" + std::to_string(b.style) + "\n";
+        for (size_t at; (at = t.find(folder)) != std::string::npos;)
+            t.replace(at, folder.size(), "@");
+        out += t;
+    }
+    lq_boxes_clear();
+    return out;
+}
+
 // A writable path buffer, as the open dialog's szFileName is.
 struct UuPath {
     char p[LQ_MAX_PATH];
@@ -79,19 +90,14 @@ struct UuTitle {
     }
 };
 
-inline FileInformation uu_info_of(const std::string& p) {
-    FileInformation info;
-    std::memset(&info, 0, sizeof info);
+inline uint64_t uu_write_time(const std::string& p) {
+    FileInformation i;
+    std::memset(&i, 0, sizeof i);
     PfFile f = pf_open(p.c_str(), PF_ACCESS_READ, PF_SHARE_READ | PF_SHARE_WRITE, PF_OPEN_EXISTING);
     if (f != PF_INVALID_FILE) {
-        pf_get_file_information(f, &info);
+        pf_get_file_information(f, &i);
         pf_close(f);
     }
-    return info;
-}
-
-inline uint64_t uu_write_time(const std::string& p) {
-    FileInformation i = uu_info_of(p);
     return (uint64_t(i.ftLastWriteTime.dwHighDateTime) << 32) | i.ftLastWriteTime.dwLowDateTime;
 }
 

@@ -1,6 +1,7 @@
 // A literal, byte-at-a-time transcription of the Veilmix schedule, kept
 // apart from the cipher under test (its own state, its own ramps, no tables,
-// no vector path).  The tests cross-check the cipher against it.
+// no vector path).  The veilmix fuzz target checks the cipher against it, and
+// it made the golden streams of tests/crypt/golden.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "tests/crypt/veilmix_reference.h"
+#include "fuzz/veilmix_reference.h"
 
 #include <cstring>
 
