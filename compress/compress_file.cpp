@@ -15,6 +15,7 @@
 #include "compress/lzss.h"
 #include "fileops/file_services.h"
 #include "fileops/progress.h"
+#include "fileops/remnant.h"
 #include "fileops/wipe.h"
 #include "platform/platform.h"
 
@@ -116,15 +117,9 @@ bool is_complete_compressed(const char* name) {
            record.compressedsize == size - CZ_COMP_STATS_SIZE;
 }
 
-// A process that dies inside an in-place operation leaves the only good copy
-// of the data under the .TCF name beside an unfinished result: a compressed
-// stream without its record, or part of an expanded file.  Overwriting that
-// backup would destroy the data, whatever the user answers, so such a pair
-// is refused with a message naming the backup.  A backup beside a finished
-// compressed file holds nothing that file does not (its wipe was cut short),
-// and the usual overwrite question stays.  Derives the backup name quietly;
-// a name that cannot have one is left to the later steps.
-bool refuse_remnant(const char* name, char* backup, const char* caption) {
+// The .TCF name of `name` without a message (a name that cannot have one,
+// false, is left to iMakeExtendedFilename's refusal later).
+bool quiet_backup_name(const char* name, char* backup) {
     const char* base = name;
     for (const char* p = name; *p; ++p)
         if (*p == '\\' || *p == '/') base = p + 1;
@@ -135,17 +130,26 @@ bool refuse_remnant(const char* name, char* backup, const char* caption) {
     size_t stem = dot ? (size_t)(dot - name) : std::strlen(name);
     std::memcpy(backup, name, stem);
     std::strcpy(backup + stem, ".TCF");
-    bool refused = bDoesFileExist(backup, nullptr, false) && !is_complete_compressed(name);
-    if (refused) {
-        lq_message_format(
-            " The backup file %s is left from a compression or expansion that did not finish, "
-            "and %s is not a complete compressed file.  NOTHING WAS CHANGED: the data is in the "
-            "backup; put it back under its name or remove it by hand.",
-            backup, name);
-        lq_message_show(caption, error_style);
-    }
+    return true;
+}
+
+// A process that dies inside a compression or an expansion leaves the only
+// good copy of the data under the .TCF name beside an unfinished result (a
+// stream without its record, or part of an expanded file).  Beside a
+// finished compressed file the backup holds nothing that file does not (its
+// wipe was cut short), and the usual overwrite question stays.
+bool complete_compressed(const char* path, const char*, void*) {
+    return is_complete_compressed(path);
+}
+
+// 0 go on (a backup left beside a missing file has been moved back), -1 a
+// remnant was refused with a message naming the backup.
+int check_remnant(const char* name, char* backup, const char* caption) {
+    int found = quiet_backup_name(name, backup)
+                    ? lq_check_remnant(name, backup, complete_compressed, nullptr, caption)
+                    : 0;
     backup[0] = 0;
-    return refused;
+    return found < 0 ? -1 : 0;
 }
 
 // The arithmetic model may take this much memory in one operation: a test's
@@ -214,7 +218,7 @@ int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompS
 
     std::vector<char> backup_buffer(name ? std::strlen(name) + 8 : 1, 0);
     char* backup = backup_buffer.data();
-    if (file && refuse_remnant(name, backup, compress_error)) return -6;
+    if (file && check_remnant(name, backup, compress_error) != 0) return -6;
 
     if (iInitCompStats(record, algorithm, name) != 0) return -3;
 
@@ -389,7 +393,7 @@ int iExpandFile(const char* name, int flag, CompStats* record) {
         ms.in_length -= CZ_COMP_STATS_SIZE;
         input = OpenInputBitFile(nullptr);
     } else {
-        if (refuse_remnant(name, backup, expand_error)) return -5;
+        if (check_remnant(name, backup, expand_error) != 0) return -5;
         if (iGetDateTimeAttribsRemoveReadOnly(name, &info) != 0) return -3;
         if (iReadCompStats(record, name) != 0) {
             restore_read_only(name, info);

@@ -175,9 +175,8 @@ TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
         " The data expanded from %N is 30000 bytes long, but its record says 29999: the "
         "compressed data is damaged.  NOTHING WAS EXPANDED. ";
     const char* remnant =
-        " The backup file %B is left from a compression or expansion that did not finish, and %N "
-        "is not a complete compressed file.  NOTHING WAS CHANGED: the data is in the backup; put "
-        "it back under its name or remove it by hand.";
+        " The file %N is the incomplete result of an operation that did not finish; its original "
+        "is kept as %B.  Nothing was done: check both files and rename the backup back by hand.";
     const char* question = " DO YOU WISH TO OVERWRITE IT ?";
     const char* memory = "\r\n The model needs more than the 1 MB of memory it may use here. ";
     const Outcome rows[] = {
@@ -246,6 +245,11 @@ TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
     }
     lq_answer_next(LQ_IDYES);  // Yes overwrites the backup beside a compressed file
     EXPECT_EQ(compress(1), -12) << lq_boxes_dump();
+    EXPECT_EQ(files(), std::vector<std::string>{"f.txt"});
+    // A backup beside a missing file (killed right after the move) goes back first.
+    std::filesystem::rename(name_, backup());
+    EXPECT_EQ(expand(), 0) << lq_boxes_dump();
+    EXPECT_TRUE(read_file(name_) == text);
     EXPECT_EQ(files(), std::vector<std::string>{"f.txt"});
 }
 
