@@ -73,7 +73,7 @@ struct Arena {
     bool refused = false;
 
     void* take(size_t n) {
-        n = (n + 15) & ~size_t(15);
+        n = (n + 7) & ~size_t(7);
         if (!chunks || chunks->used + n > chunks->size) {
             size_t size = n > chunk_size ? n : chunk_size;
             uint64_t total = bytes + size + sizeof(Chunk);
@@ -128,9 +128,10 @@ struct Model {
     ContextTable* order_minus1 = nullptr;
     uint32_t excluded[256];  // == generation: excluded for the current symbol
     uint32_t generation = 1;
-    int excluded_count = 0;  // distinct symbols excluded for the current symbol
-    int found[10];           // entry of the symbol per order while coding it, or -1
-    int top_index = 0;       // entry of the last byte in the maximum-order table
+    int excluded_count = 0;      // distinct symbols excluded for the current symbol
+    uint8_t excluded_list[256];  // those symbols, in the order they were excluded
+    int found[10];               // entry of the symbol per order while coding it, or -1
+    int top_index = 0;           // entry of the last byte in the maximum-order table
     uint32_t tables = 0;
     uint32_t flushes = 0;  // also the flush epoch tables catch up to
 
@@ -153,22 +154,29 @@ struct Model {
 
 // Entries are kept as two arrays (symbols, then counts, each `capacity`
 // long) so that a symbol is searched 16 at a time.
-inline uint8_t* symbols_of(ContextTable* t) { return t->entries; }
-inline uint8_t* counts_of(ContextTable* t) { return t->entries + t->capacity; }
-inline uint8_t* symbol_of(ContextTable* t, int i) { return &t->entries[i]; }
-inline uint8_t* count_of(ContextTable* t, int i) { return &t->entries[t->capacity + i]; }
+inline uint8_t* symbols_of(ContextTable* t) {
+    return reinterpret_cast<uint8_t*>(t->children + t->capacity);
+}
+inline uint8_t* counts_of(ContextTable* t) { return symbols_of(t) + t->capacity; }
+inline uint8_t* symbol_of(ContextTable* t, int i) { return symbols_of(t) + i; }
+inline uint8_t* count_of(ContextTable* t, int i) { return counts_of(t) + i; }
+
+const int inline_capacity = 1;
 
 ContextTable* new_table(Model& m, ContextTable* shorter, int order) {
-    ContextTable* t = static_cast<ContextTable*>(m.arena.take(sizeof(ContextTable)));
+    size_t bytes = sizeof(ContextTable) + block_bytes(inline_capacity);
+    ContextTable* t = static_cast<ContextTable*>(m.arena.take(bytes));
     if (!t) {
         MemoryStreams.io_error = -1;
         return nullptr;
     }
-    std::memset(t, 0, sizeof *t);
+    std::memset(t, 0, bytes);
+    t->children = reinterpret_cast<ContextTable**>(t + 1);
+    t->capacity = inline_capacity;
     t->last_index = -1;
-    t->escape_key = -1;
+    t->escape_key = 0xFFFF;
     t->shorter = shorter;
-    t->order = order;
+    t->order = (int8_t)order;
     t->flush_epoch = m.flushes;
     ++m.tables;
     return t;
@@ -177,7 +185,7 @@ ContextTable* new_table(Model& m, ContextTable* shorter, int order) {
 // Makes room for one more entry and child link.  False on failure.
 bool grow_table(Model& m, ContextTable* t, int min_capacity) {
     if (t->capacity >= min_capacity) return true;
-    int capacity = t->capacity ? t->capacity : 1;
+    int capacity = t->capacity;
     while (capacity < min_capacity) capacity *= 2;
     FreeBlock*& list = m.arena.free_blocks[0][class_of(capacity)];
     void* block;
@@ -195,20 +203,19 @@ bool grow_table(Model& m, ContextTable* t, int min_capacity) {
     ContextTable** children = static_cast<ContextTable**>(block);
     uint8_t* entries = reinterpret_cast<uint8_t*>(children + capacity);
     int used = t->last_index + 1;
-    if (t->capacity) {
-        if (used) {
-            std::memcpy(children, t->children, (size_t)used * sizeof *children);
-            std::memcpy(entries, symbols_of(t), (size_t)used);
-            std::memcpy(entries + capacity, counts_of(t), (size_t)used);
-        }
-        FreeBlock* f = reinterpret_cast<FreeBlock*>(t->children);
-        FreeBlock*& old_list = m.arena.free_blocks[0][class_of(t->capacity)];
-        f->next = old_list;
-        old_list = f;
+    if (used) {
+        std::memcpy(children, t->children, (size_t)used * sizeof *children);
+        std::memcpy(entries, symbols_of(t), (size_t)used);
+        std::memcpy(entries + capacity, counts_of(t), (size_t)used);
     }
+    // The old block (the one behind the table too) serves a later table of
+    // its size.
+    FreeBlock* f = reinterpret_cast<FreeBlock*>(t->children);
+    FreeBlock*& old_list = m.arena.free_blocks[0][class_of(t->capacity)];
+    f->next = old_list;
+    old_list = f;
     t->children = children;
-    t->entries = entries;
-    t->capacity = capacity;
+    t->capacity = (uint16_t)capacity;
     return true;
 }
 
@@ -237,7 +244,7 @@ inline int find_symbol(ContextTable* t, int s) {
 int append_entry(Model& m, ContextTable* t, int s) {
     int i = t->last_index + 1;
     if (!grow_table(m, t, i + 1)) return -1;
-    t->last_index = i;
+    t->last_index = (int16_t)i;
     *symbol_of(t, i) = (uint8_t)s;
     *count_of(t, i) = 0;
     if (t->children) t->children[i] = nullptr;
@@ -254,7 +261,7 @@ void halve_table(ContextTable* t) {
         if (c > max) max = c;
     }
     t->sum = sum;
-    t->max_count = max;
+    t->max_count = (uint8_t)max;
 }
 
 // Applies the model flushes the table has missed.
@@ -264,15 +271,35 @@ inline void catch_up(const Model& m, ContextTable* t) {
     t->flush_epoch = m.flushes;
     if (t->order < 0 || t->last_index < 0) return;
     int shift = missed > 8 ? 8 : (int)missed;
-    int sum = 0, max = 0;
-    for (int i = 0; i <= t->last_index; ++i) {
-        int c = *count_of(t, i) >> shift;
-        *count_of(t, i) = (uint8_t)c;
+    int n = t->last_index + 1, i = 0;
+    uint8_t* counts = counts_of(t);
+    __m128i sums = _mm_setzero_si128(), maxes = _mm_setzero_si128();
+    if (shift < 8) {
+        // Sixteen counts at a time: shift the 16-bit lanes, drop the bits
+        // that crossed from the neighbouring byte.
+        const __m128i keep = _mm_set1_epi8((char)(0xFF >> shift));
+        const __m128i by = _mm_cvtsi32_si128(shift);
+        for (; i + 16 <= n; i += 16) {
+            __m128i* at = reinterpret_cast<__m128i*>(counts + i);
+            __m128i v = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128(at), by), keep);
+            _mm_storeu_si128(at, v);
+            sums = _mm_add_epi64(sums, _mm_sad_epu8(v, _mm_setzero_si128()));
+            maxes = _mm_max_epu8(maxes, v);
+        }
+    }
+    int sum = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+    alignas(16) uint8_t lanes[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), maxes);
+    int max = 0;
+    for (uint8_t lane : lanes) max = lane > max ? lane : max;
+    for (; i < n; ++i) {
+        int c = counts[i] >> shift;
+        counts[i] = (uint8_t)c;
         sum += c;
         if (c > max) max = c;
     }
     t->sum = sum;
-    t->max_count = max;
+    t->max_count = (uint8_t)max;
 }
 
 // A new empty table (shorter u) linked from t's entry for s (added with
@@ -324,6 +351,53 @@ bool set_up_model(Model& m, int max_order) {
 
 inline bool is_included(const Model& m, int symbol) { return m.excluded[symbol] != m.generation; }
 
+// Sum of the bytes p[0, n).  Tables of 16 entries or more have a power-of-two
+// capacity of at least 16, so whole 16-byte loads stay inside the array; the
+// bytes past n are masked off.
+inline int32_t sum_bytes(const uint8_t* p, int n, int capacity) {
+    if (capacity < 16) {
+        int32_t sum = 0;
+        for (int i = 0; i < n; ++i) sum += p[i];
+        return sum;
+    }
+    __m128i total = _mm_setzero_si128();
+    const __m128i zero = _mm_setzero_si128();
+    int i = 0;
+    for (; i + 16 <= n; i += 16)
+        total = _mm_add_epi64(
+            total, _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), zero));
+    if (i < n) {
+        alignas(16) static const uint8_t ones[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                     0,    0,    0,    0,    0,    0,    0,    0,
+                                                     0,    0,    0,    0,    0,    0,    0,    0};
+        __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ones + 16 - (n - i)));
+        __m128i v = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), keep);
+        total = _mm_add_epi64(total, _mm_sad_epu8(v, zero));
+    }
+    return (int32_t)(_mm_cvtsi128_si32(total) + _mm_cvtsi128_si32(_mm_srli_si128(total, 8)));
+}
+
+// Sum of the counts of the excluded symbols among entries 0 to n-1.  A
+// table holds each symbol once, so when few symbols are excluded, looking
+// each of them up is cheaper than a pass over the entries; both give the
+// same sum.
+inline int32_t excluded_sum(const Model& m, ContextTable* t, int n) {
+    const uint8_t* counts = counts_of(t);
+    int32_t sum = 0;
+    if (t->capacity >= 16 && m.excluded_count * (t->last_index / 16 + 3) < n) {
+        for (int k = 0; k < m.excluded_count; ++k) {
+            int i = find_symbol(t, m.excluded_list[k]);
+            if (i >= 0 && i < n) sum += counts[i];
+        }
+        return sum;
+    }
+    const uint8_t* symbols = symbols_of(t);
+    for (int i = 0; i < n; ++i)
+        if (!is_included(m, symbols[i])) sum += counts[i];
+    return sum;
+}
+
 // Builds the scale of table t for the current order: *included is the
 // included sum (totals[1] before its 16-bit cut), *scale is totals[0].
 // Halves the table while totals[0] is 16383 or more.
@@ -336,18 +410,15 @@ void build_totals(Model& m, ContextTable* t, int32_t* included, int16_t* scale) 
         } else if (t == m.order_minus1) {
             sum = 256 - m.excluded_count;  // every byte once, counts 1, never changed
         } else {
-            sum = 0;
-            for (int i = 0; i <= t->last_index; ++i) {
-                int c = *count_of(t, i);
-                if (c && is_included(m, *symbol_of(t, i))) sum += c;
-            }
+            sum = t->sum - excluded_sum(m, t, t->last_index + 1);
         }
         int16_t t1 = (int16_t)sum;
         int16_t t0;
         if (t->max_count == 0) {
             t0 = 1;
         } else {
-            int32_t key = (t->last_index << 8) | t->max_count;
+            // max_count is never 255 here (a count of 255 halves its table).
+            uint16_t key = (uint16_t)((t->last_index << 8) | t->max_count);
             if (key != t->escape_key) {
                 // Signed 16-bit arithmetic, both divisions truncating.
                 int16_t e = (int16_t)((256 - t->last_index) * t->last_index);
@@ -375,23 +446,16 @@ void exclude_entries(Model& m, ContextTable* t) {
         int s = *symbol_of(t, i);
         if (m.excluded[s] != m.generation) {
             m.excluded[s] = m.generation;
-            ++m.excluded_count;
+            m.excluded_list[m.excluded_count++] = (uint8_t)s;
         }
     }
 }
 
 // Included sum of entries 0 to i-1 (i.e. totals[1] - totals[i+1]).
 inline int32_t included_before(const Model& m, ContextTable* t, int i) {
-    int32_t sum = 0;
-    const uint8_t* sym = symbols_of(t);
-    const uint8_t* cnt = counts_of(t);
-    if (m.order == -2 || m.excluded_count == 0) {
-        for (int j = 0; j < i; ++j) sum += cnt[j];
-    } else {
-        for (int j = 0; j < i; ++j)
-            if (is_included(m, sym[j])) sum += cnt[j];
-    }
-    return sum;
+    int32_t sum = sum_bytes(counts_of(t), i, t->capacity);
+    if (m.order == -2 || m.excluded_count == 0) return sum;
+    return sum - excluded_sum(m, t, i);
 }
 
 // ------------------------------------------------------------ model update
@@ -418,7 +482,7 @@ int update_table(Model& m, ContextTable* t, int s, int index) {
     int n = c + 1;
     *count_of(t, j) = (uint8_t)n;
     ++t->sum;
-    if (n > t->max_count) t->max_count = n;
+    if (n > t->max_count) t->max_count = (uint8_t)n;
     if (n == 255) halve_table(t);
     return j;
 }
@@ -617,6 +681,10 @@ int iArithCompress(CzStream* input, BitFile* output, int max_order) {
             return fail(-6);
         }
         cz_progress((uint32_t)ms.in_pos);
+        if (ms.out_pos > cz_output_limit) {
+            finish_stats(m);
+            return CZ_OVER_LIMIT;
+        }
     }
     finish_stats(m);
     if (!flush_encoder(e, output)) return fail(-7);

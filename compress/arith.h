@@ -14,22 +14,24 @@
 #include "compress/bit_file.h"
 #include "compress/byte_stream.h"
 
-// One context.  Entry i is (symbol, count); children[i] leads to the context
+// One context.  Entry i is (symbol, count); its link leads to the context
 // extended by that symbol (a single link may be null); `shorter` is the same
-// context one byte shorter.
+// context one byte shorter.  The links, the symbols and the counts of a table
+// share one block of `capacity` entries: `capacity` links, then `capacity`
+// symbols, then `capacity` counts.  A new table carries a block of two
+// entries right behind itself, so a small context costs one allocation and
+// (mostly) one cache line.
 struct ContextTable {
-    int32_t last_index;  // -1 when empty
-    ContextTable** children;
-    uint8_t* entries;  // symbol[i] = entries[2i], count[i] = entries[2i+1]
+    ContextTable** children;  // the block: links, symbols, counts
     ContextTable* shorter;
-    // Kept by the coder alongside the fields above:
-    int32_t sum;           // sum of all counts
-    int32_t max_count;     // largest count
-    int32_t capacity;      // entries the arrays can hold
-    int32_t order;         // -2 to the maximum order
     uint32_t flush_epoch;  // model flushes already applied to the counts
-    int32_t escape_key;    // (last_index, max_count) of the cached escape count
-    int16_t escape;        // the escape count for that key
+    int32_t sum;           // sum of all counts
+    int16_t last_index;    // -1 when empty
+    uint16_t capacity;     // entries the block can hold
+    int16_t escape;        // the escape count cached for escape_key
+    uint16_t escape_key;   // (last_index << 8) | max_count of that count; 0xFFFF none
+    uint8_t max_count;     // largest count
+    int8_t order;          // -2 to the maximum order
 };
 
 // A symbol occupies [low_total, high_total) of scale.

@@ -15,6 +15,7 @@
 #include "compress/lzss.h"
 #include "fileops/file_services.h"
 #include "fileops/progress.h"
+#include "fileops/remnant.h"
 #include "fileops/wipe.h"
 #include "platform/platform.h"
 
@@ -116,15 +117,9 @@ bool is_complete_compressed(const char* name) {
            record.compressedsize == size - CZ_COMP_STATS_SIZE;
 }
 
-// A process that dies inside an in-place operation leaves the only good copy
-// of the data under the .TCF name beside an unfinished result: a compressed
-// stream without its record, or part of an expanded file.  Overwriting that
-// backup would destroy the data, whatever the user answers, so such a pair
-// is refused with a message naming the backup.  A backup beside a finished
-// compressed file holds nothing that file does not (its wipe was cut short),
-// and the usual overwrite question stays.  Derives the backup name quietly;
-// a name that cannot have one is left to the later steps.
-bool refuse_remnant(const char* name, char* backup, const char* caption) {
+// The .TCF name of `name` without a message (a name that cannot have one,
+// false, is left to iMakeExtendedFilename's refusal later).
+bool quiet_backup_name(const char* name, char* backup) {
     const char* base = name;
     for (const char* p = name; *p; ++p)
         if (*p == '\\' || *p == '/') base = p + 1;
@@ -135,17 +130,26 @@ bool refuse_remnant(const char* name, char* backup, const char* caption) {
     size_t stem = dot ? (size_t)(dot - name) : std::strlen(name);
     std::memcpy(backup, name, stem);
     std::strcpy(backup + stem, ".TCF");
-    bool refused = bDoesFileExist(backup, nullptr, false) && !is_complete_compressed(name);
-    if (refused) {
-        lq_message_format(
-            " The backup file %s is left from a compression or expansion that did not finish, "
-            "and %s is not a complete compressed file.  NOTHING WAS CHANGED: the data is in the "
-            "backup; put it back under its name or remove it by hand.",
-            backup, name);
-        lq_message_show(caption, error_style);
-    }
+    return true;
+}
+
+// A process that dies inside a compression or an expansion leaves the only
+// good copy of the data under the .TCF name beside an unfinished result (a
+// stream without its record, or part of an expanded file).  Beside a
+// finished compressed file the backup holds nothing that file does not (its
+// wipe was cut short), and the usual overwrite question stays.
+bool complete_compressed(const char* path, const char*, void*) {
+    return is_complete_compressed(path);
+}
+
+// 0 go on (a backup left beside a missing file has been moved back), -1 a
+// remnant was refused with a message naming the backup.
+int check_remnant(const char* name, char* backup, const char* caption) {
+    int found = quiet_backup_name(name, backup)
+                    ? lq_check_remnant(name, backup, complete_compressed, nullptr, caption)
+                    : 0;
     backup[0] = 0;
-    return refused;
+    return found < 0 ? -1 : 0;
 }
 
 // The arithmetic model may take this much memory in one operation: a test's
@@ -199,6 +203,8 @@ int move_to_backup(const char* name, char* backup, const FileInformation& info,
 
 }  // namespace
 
+bool cz_stop_when_larger = true;
+
 int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompStats* record) {
     MemoryStreams.io_error = 0;
     szMessageBuffer[0] = 0;
@@ -212,7 +218,7 @@ int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompS
 
     std::vector<char> backup_buffer(name ? std::strlen(name) + 8 : 1, 0);
     char* backup = backup_buffer.data();
-    if (file && refuse_remnant(name, backup, compress_error)) return -6;
+    if (file && check_remnant(name, backup, compress_error) != 0) return -6;
 
     if (iInitCompStats(record, algorithm, name) != 0) return -3;
 
@@ -243,6 +249,7 @@ int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompS
     }
 
     int result = 0;
+    bool larger = false;  // the coder stopped: its output alone is too large
     MemoryStreams.in_pos = 0;
     lq_progress_begin(
         algorithm == CZ_ALGORITHM_ARITH ? " Maximum compression of " : " Speed compression of ",
@@ -253,15 +260,23 @@ int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompS
         result = -8;
     } else {
         ModelMemoryCap cap;
+        // The coded data only grows: once it alone makes the result larger
+        // than the original, the refusal below is certain and the coder may
+        // stop (on data that does not compress it would run on for long).
+        int64_t original = file ? record->originalsize : MemoryStreams.in_length;
+        cz_output_limit = cz_stop_when_larger ? original - CZ_COMP_STATS_SIZE : INT64_MAX;
         int coded = algorithm == CZ_ALGORITHM_ARITH ? iArithCompress(input, output, 3)
                                                     : iLzssCompress(input, output);
+        cz_output_limit = INT64_MAX;
+        larger = coded == CZ_OVER_LIMIT;
+        if (larger) coded = 0;
         // A read that failed looks like the end of the input to the coder; the
         // data would be cut short, so it is a failure of the coding.
-        if (coded == 0 && input && input->error) coded = -1;
+        if (coded == 0 && !larger && input && input->error) coded = -1;
         // The last partial byte (and in file mode the buffered tail) must
         // reach the output too, or the stream would be cut short.
         int closed = iCloseOutputBitFile(output);
-        if (coded == 0 && closed != 0) coded = -1;
+        if (coded == 0 && !larger && closed != 0) coded = -1;
         if (coded != 0) {
             bool arith = algorithm == CZ_ALGORITHM_ARITH;
             format_coder_error(arith ? " Arith-N file compression error: %i "
@@ -275,8 +290,8 @@ int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompS
 
     if (file) {
         cz_stream_close(input);
-        if (result == 0 &&
-            (int64_t)lGetFileSize(name) + CZ_COMP_STATS_SIZE > (int64_t)lGetFileSize(backup)) {
+        if (result == 0 && (larger || (int64_t)lGetFileSize(name) + CZ_COMP_STATS_SIZE >
+                                          (int64_t)lGetFileSize(backup))) {
             iMessageBox(
                 " The compressed file is larger than the original file.  CANCELLING FILE "
                 "COMPRESSION.",
@@ -321,7 +336,7 @@ int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompS
         }
     } else {
         CzMemoryStreams& ms = MemoryStreams;
-        if (result == 0 && (int64_t)ms.out_pos + CZ_COMP_STATS_SIZE > ms.in_length) {
+        if (result == 0 && (larger || (int64_t)ms.out_pos + CZ_COMP_STATS_SIZE > ms.in_length)) {
             iMessageBox(
                 " The compressed buffer is larger than the original buffer.  CANCELLING BUFFER "
                 "COMPRESSION.",
@@ -378,7 +393,7 @@ int iExpandFile(const char* name, int flag, CompStats* record) {
         ms.in_length -= CZ_COMP_STATS_SIZE;
         input = OpenInputBitFile(nullptr);
     } else {
-        if (refuse_remnant(name, backup, expand_error)) return -5;
+        if (check_remnant(name, backup, expand_error) != 0) return -5;
         if (iGetDateTimeAttribsRemoveReadOnly(name, &info) != 0) return -3;
         if (iReadCompStats(record, name) != 0) {
             restore_read_only(name, info);

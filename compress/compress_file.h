@@ -97,6 +97,12 @@ int iReadCompStats(CompStats* record, const char* name);
 // its times and attributes, and leaves no backup behind.
 int iCompressFile(const char* name, int ask, uint16_t algorithm, int show, CompStats* record);
 
+// Whether iCompressFile stops coding as soon as the coded data alone makes
+// the result larger than the original (the -12 / -15 refusal that follows
+// shows the same box and leaves the same files as a full run).  Tests clear
+// it to compare.
+extern bool cz_stop_when_larger;
+
 // Expands the compressed file `name` in place (file mode) or the buffer
 // in_buffer[0, in_length) (memory mode; the text at out_buffer[0, out_pos)).
 // flag: every caller passes 1; it has no effect.

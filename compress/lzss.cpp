@@ -236,6 +236,10 @@ int iLzssCompress(CzStream* input, BitFile* output) {
             abs -= by;
         }
         cz_progress((uint32_t)MemoryStreams.in_pos);
+        if (MemoryStreams.out_pos > cz_output_limit) {
+            result = CZ_OVER_LIMIT;
+            break;
+        }
     }
     next_start = (abs & ~(uint32_t)window_mask) + 2 * window_size;
     if (result != 0) return result;

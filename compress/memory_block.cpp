@@ -1,6 +1,8 @@
 // MemoryStreams and the growth of its output block.
 #include "compress/memory_streams.h"
 
+int64_t cz_output_limit = INT64_MAX;
+
 #include "platform/platform.h"
 
 CzMemoryStreams MemoryStreams;

@@ -38,3 +38,9 @@ int cz_grow_output();
 // into out_buffer, out_capacity = size).  0, or -1 with out_buffer null and
 // out_capacity 0.
 int cz_resize_output(int32_t size);
+
+// A compressor stops with CZ_OVER_LIMIT as soon as out_pos is above this
+// (its output only grows, so the result could only be refused as larger than
+// the original); the compress operation sets it for its call.  Default: none.
+extern int64_t cz_output_limit;
+const int CZ_OVER_LIMIT = -100;

@@ -10,6 +10,9 @@
 // MEGABYTES (default 10) long.  Every coder runs file to file; a peer whose
 // tool is missing is skipped.  Times are CPU time (user + system, the peers'
 // measured as finished children, which includes their shell), best of three.
+// Peak memory: the arithmetic model's peak bytes for ours (LZSS: its fixed
+// arrays), a peer's peak resident set while compressing (one more run under
+// GNU time, not counted in the times).
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -169,13 +172,25 @@ struct Result {
     std::string name;
     double compress_s = -1, expand_s = -1;
     long size = -1;
+    double peak_mb = -1;  // peak memory of the run (model, or the peer's resident set)
 };
 
 double mbps(double seconds) { return seconds > 0 ? corpus_bytes / 1e6 / seconds : 0; }
 
 void print_row(const Result& r, long original) {
-    std::printf("  %-22s %8.1f MB/s  %8.1f MB/s  %6.1f%%\n", r.name.c_str(), mbps(r.compress_s),
-                mbps(r.expand_s), r.size > 0 ? 100.0 * r.size / original : 0.0);
+    std::printf("  %-22s %8.1f MB/s  %8.1f MB/s  %6.1f%%  %8.1f MB\n", r.name.c_str(),
+                mbps(r.compress_s), mbps(r.expand_s), r.size > 0 ? 100.0 * r.size / original : 0.0,
+                r.peak_mb);
+}
+
+// A peer's peak resident set while compressing, by GNU time when it is
+// there (-1 otherwise).
+double peer_peak_mb(const std::string& cmd, const std::string& dir) {
+    if (!have_tool("/usr/bin/time")) return -1;
+    std::string out = dir + "/peak";
+    if (!run_shell("/usr/bin/time -f %M -o " + shell_quote(out) + " sh -c " + shell_quote(cmd)))
+        return -1;
+    return std::atof(read_all(out).c_str()) / 1024.0;
 }
 
 }  // namespace
@@ -189,14 +204,15 @@ int main(int argc, char** argv) {
     if (file_size(exe) != (long)corpus_bytes) build_exe(exe);
     if (file_size(rnd) != (long)corpus_bytes) build_random(rnd);
 
-    bool have_gzip = have_tool("gzip"), have_bzip2 = have_tool("bzip2"), have_7z = have_tool("7z");
+    bool have_gzip = have_tool("gzip"), have_bzip2 = have_tool("bzip2"), have_7z = have_tool("7z"),
+         have_xz = have_tool("xz");
     std::printf("corpus: %s, %zu bytes per file; CPU time, best of 3 runs, file to file\n",
                 dir.c_str(), corpus_bytes);
     std::string only = argc > 3 ? argv[3] : "";
     for (const std::string& in : {text, exe, rnd}) {
         if (!only.empty() && fs::path(in).stem().string() != only) continue;
         long original = file_size(in);
-        std::printf("\n%s (%ld bytes)          compress       expand      size\n",
+        std::printf("\n%s (%ld bytes)          compress       expand      size   peak mem\n",
                     fs::path(in).filename().c_str(), original);
         std::string tmp = dir + "/tmp", back = dir + "/back";
         std::vector<Result> rows;
@@ -208,6 +224,8 @@ int main(int argc, char** argv) {
             r.expand_s = best_of_three([&] { return our_expand(c, tmp, back); });
             if (read_all(back) != read_all(in))
                 std::printf("  !! %s round trip FAILED\n", r.name.c_str());
+            if (c == Coder::arith) r.peak_mb = cz_arith_stats.model_bytes / 1e6;
+            if (c == Coder::lzss) r.peak_mb = 0.4;  // fixed arrays
             if (c == Coder::arith)
                 std::printf(
                     "  arith model: %u contexts, %.1f MB peak, %.1f bytes per context, %u "
@@ -225,6 +243,7 @@ int main(int argc, char** argv) {
             r.compress_s = best_of_three([&] { return run_shell(comp); });
             r.size = file_size(tmp);
             r.expand_s = best_of_three([&] { return run_shell(exp); });
+            r.peak_mb = peer_peak_mb(comp, dir);
             rows.push_back(r);
         };
         std::string qi = shell_quote(in), qt = shell_quote(tmp), qb = shell_quote(back);
@@ -234,6 +253,7 @@ int main(int argc, char** argv) {
         }
         if (have_bzip2)
             peer("bzip2 -9", "bzip2 -9 -c " + qi + " > " + qt, "bzip2 -dc " + qt + " > " + qb);
+        if (have_xz) peer("xz -1", "xz -1 -T1 -c " + qi + " > " + qt, "xz -dc " + qt + " > " + qb);
         if (have_7z) {
             std::string arc = dir + "/tmp.7z";
             std::string qa = shell_quote(arc);
@@ -246,6 +266,8 @@ int main(int argc, char** argv) {
             r.size = file_size(arc);
             r.expand_s = best_of_three(
                 [&] { return run_shell("7z e -bd -bso0 -bsp0 -so " + qa + " > " + qb); });
+            fs::remove(arc);
+            r.peak_mb = peer_peak_mb("7z a -bd -bso0 -bsp0 -m0=PPMd:o=3 " + qa + " " + qi, dir);
             rows.push_back(r);
             fs::remove(arc);
         }
@@ -269,6 +291,12 @@ int main(int argc, char** argv) {
                         b->compress_s / ar->compress_s);
             std::printf("    arith expand   / bzip2 -9 compress   %5.2f (target >= 1)\n",
                         b->compress_s / ar->expand_s);
+        }
+        if (const Result* x = find("xz -1")) {
+            std::printf("    arith compress / xz -1 compress      %5.2f (context)\n",
+                        x->compress_s / ar->compress_s);
+            std::printf("    arith expand   / xz -d               %5.2f (context)\n",
+                        x->expand_s / ar->expand_s);
         }
         if (const Result* p = find("7z PPMd order 3")) {
             std::printf("    arith compress / PPMd o3 compress    %5.2f\n",

@@ -24,6 +24,7 @@ struct ResetRegistration {
             std::memset(&cs_data, 0, sizeof cs_data);
             gPreCompressSize = 0;
             cz_arith_memory_limit = 0;
+            cz_stop_when_larger = true;
         });
     }
 } registration;

@@ -22,8 +22,6 @@ TEST_F(CoderTest, StreamVectors) {
                    {Coder::arith, "A", "be 40 90 00 00"}};
     for (auto& v : vectors) {
         EXPECT_EQ(lq_hex(cz_compress_memory(v.coder, v.input).bytes), v.stream);
-        write_file(path("in"), v.input);
-        EXPECT_EQ(lq_hex(cz_compress_file(v.coder, path("in"), path("out")).bytes), v.stream);
         CoderRun back = cz_expand_memory(v.coder, lq_unhex(v.stream));
         EXPECT_EQ(back.result, 0);
         EXPECT_EQ(back.bytes, v.input);
@@ -45,15 +43,10 @@ TEST_F(CoderTest, SamplesCodeAsTheReferenceAndRoundTrip) {
             CoderRun mem = cz_compress_memory(coder, input);
             ASSERT_EQ(mem.result, 0) << what;
             cz_expect_same_coding(coder, mem.bytes, reference, what);
-            write_file(path("in"), input);
-            CoderRun file = cz_compress_file(coder, path("in"), path("z"));
-            EXPECT_TRUE(file.result == 0 && file.bytes == mem.bytes) << what;
             for (const std::string* stream : {&mem.bytes, &reference}) {
                 CoderRun back = cz_expand_memory(coder, *stream);
                 EXPECT_TRUE(back.result == 0 && back.bytes == input) << what;
             }
-            CoderRun out = cz_expand_file(coder, path("z"), path("out"));
-            EXPECT_TRUE(out.result == 0 && out.bytes == input) << what;
         }
     }
 }
@@ -126,7 +119,9 @@ TEST_F(CoderTest, CutAndFailingStreams) {
         pf_fault_arm(PF_FAULT_WRITE, 2);
         CoderRun c = cz_compress_file(coder, path("in"), path("z"));
         EXPECT_TRUE(c.result == (arith ? -3 : -1) && c.io_error == -1);
+        // A stream over several file buffers, whose ends fall inside tokens.
         write_file(path("z"), cz_compress_memory(coder, input).bytes);
+        EXPECT_TRUE(cz_expand_file(coder, path("z"), path("out")).bytes == input);
         pf_fault_arm(PF_FAULT_WRITE, 1);
         EXPECT_EQ(cz_expand_file(coder, path("z"), path("out")).result, -1);
     }
