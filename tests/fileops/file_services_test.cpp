@@ -17,15 +17,14 @@ const uint64_t t2001 = 126256467060000000ull;  // 2001-02-03 04:05:06 UTC
 
 TEST_F(FileServices, MakeExtendedFilename) {
     const std::string over = std::string(LQ_MAX_PATH - 4, 'n') + ".txt";
-    const char* cases[][3] = {
-        {"C:\\DIR\\NOTE.TXT", "uut", "C:\\DIR\\NOTE.uut"},
-        {"C:\\DIR\\ARCH.TAR.GZ", "uub", "C:\\DIR\\ARCH.TAR.uub"},
-        {"C:\\MY.DIR\\FILE", "uub", "C:\\MY.DIR\\FILE.uub"},
-        {"/tmp/my.dir/file", "TCF", "/tmp/my.dir/file.TCF"},
-        {"NAME.", "uub", "NAME.uub"},
-        {"a.b\\c.d", "TEF", "a.b\\c.TEF"},
-        {"C:\\DIR\\NOTE.UUT", "uut", ""},
-        {over.c_str(), "TCF", ""}};
+    const char* cases[][3] = {{"C:\\DIR\\NOTE.TXT", "uut", "C:\\DIR\\NOTE.uut"},
+                              {"C:\\DIR\\ARCH.TAR.GZ", "uub", "C:\\DIR\\ARCH.TAR.uub"},
+                              {"C:\\MY.DIR\\FILE", "uub", "C:\\MY.DIR\\FILE.uub"},
+                              {"/tmp/my.dir/file", "TCF", "/tmp/my.dir/file.TCF"},
+                              {"NAME.", "uub", "NAME.uub"},
+                              {"a.b\\c.d", "TEF", "a.b\\c.TEF"},
+                              {"C:\\DIR\\NOTE.UUT", "uut", ""},
+                              {over.c_str(), "TCF", ""}};
     for (const auto& c : cases) {
         char target[LQ_MAX_PATH] = "garbage";
         EXPECT_EQ(iMakeExtendedFilename(target, c[0], c[1]), *c[2] ? 0 : -1) << c[0];
@@ -34,9 +33,11 @@ TEST_F(FileServices, MakeExtendedFilename) {
     char exact[LQ_MAX_PATH];  // a name of 259 characters fits
     EXPECT_EQ(iMakeExtendedFilename(exact, std::string(LQ_MAX_PATH - 5, 'n').c_str(), "TCF"), 0);
     const std::string cap = "Lockquill(TM) ERROR: iMakeExtendedFilename|";
-    EXPECT_EQ(boxes(), cap + " C:\\DIR\\NOTE.UUT already exists WILL/CAN NOT overwrite. ReName the "
-                             "file manually.|16\n" +
-                           cap + " The name made from " + over + " with the extension TCF would be longer than 259 characters.|16\n");
+    EXPECT_EQ(boxes(), cap +
+                           " C:\\DIR\\NOTE.UUT already exists WILL/CAN NOT overwrite. ReName the "
+                           "file manually.|16\n" +
+                           cap + " The name made from " + over +
+                           " with the extension TCF would be longer than 259 characters.|16\n");
 }
 
 TEST_F(FileServices, AttributesAndTimesRoundTripAndFailures) {
@@ -68,8 +69,8 @@ TEST_F(FileServices, AttributesAndTimesRoundTripAndFailures) {
     EXPECT_EQ(iSetDateTimeAttribs(path("none").c_str(), &rec), 1);
     pf_fault_arm(PF_FAULT_SETTIME, 1, PF_ERROR_ACCESS_DENIED);
     EXPECT_EQ(iSetDateTimeAttribs(p.c_str(), &rec), 1);
-    PfFile writer = pf_open(p.c_str(), PF_ACCESS_WRITE, PF_SHARE_READ | PF_SHARE_WRITE,
-                            PF_OPEN_EXISTING);
+    PfFile writer =
+        pf_open(p.c_str(), PF_ACCESS_WRITE, PF_SHARE_READ | PF_SHARE_WRITE, PF_OPEN_EXISTING);
     EXPECT_EQ(iGetDateTimeAttribsRemoveReadOnly(p.c_str(), &rec), 1);
     pf_close(writer);
     EXPECT_EQ(boxes(), get + "2 \r\n filename: @none |16\n" + get +
@@ -80,8 +81,9 @@ TEST_F(FileServices, AttributesAndTimesRoundTripAndFailures) {
 }
 
 TEST_F(FileServices, SizesEndValuesRenameExistenceAndFreeSpace) {
-    const std::string size_box = "Lockquill(TM) ERROR: lGetFileSize| COULD NOT determine size of "
-                                 "the file, error # -10 \r\n @missing |16\n";
+    const std::string size_box =
+        "Lockquill(TM) ERROR: lGetFileSize| COULD NOT determine size of "
+        "the file, error # -10 \r\n @missing |16\n";
     const std::string end_box = "Lockquill(TM) ERROR: sGetShortEndValue | Internal error code: ";
     const struct {
         const char* name;
@@ -116,11 +118,12 @@ TEST_F(FileServices, SizesEndValuesRenameExistenceAndFreeSpace) {
     EXPECT_GT(lGetDiskFree("x"), 0);
     pf_fault_arm(PF_FAULT_DISKFREE, 1, 21);
     EXPECT_EQ(lGetDiskFree("a.txt"), -1);
-    EXPECT_EQ(boxes(), "Lockquill(TM) ERROR: iRename | Could not ReName\r\n @c to\r\n @two |16\n"
-                       "Lockquill(TM) ERROR: bDoesFileExist | The file(s) @gone DOES/DO NOT "
-                       "EXIST.\r\n Code: 2 |16\n"
-                       "Lockquill(TM) ERROR: lGetDiskFree | Could not retrieve amount of free "
-                       "media space for a.txt.  Code: 21 |16\n");
+    EXPECT_EQ(boxes(),
+              "Lockquill(TM) ERROR: iRename | Could not ReName\r\n @c to\r\n @two |16\n"
+              "Lockquill(TM) ERROR: bDoesFileExist | The file(s) @gone DOES/DO NOT "
+              "EXIST.\r\n Code: 2 |16\n"
+              "Lockquill(TM) ERROR: lGetDiskFree | Could not retrieve amount of free "
+              "media space for a.txt.  Code: 21 |16\n");
 }
 
 TEST_F(FileServices, DosStampsKeepFourAttributeBits) {
@@ -135,7 +138,8 @@ TEST_F(FileServices, DosStampsKeepFourAttributeBits) {
     uint16_t d = 0, t = 0, a = 0;
     ASSERT_EQ(iByHandleFileInformationToDateTimeAttribute(&d, &t, &a, &info), 0);
     EXPECT_TRUE(d == date && t == time && a == 0x27);
-    EXPECT_EQ(iDateTimeAttribeToByHandleFileInformation(&info, (21 << 9) | (13 << 5) | 1, 0, 0), -1);
+    EXPECT_EQ(iDateTimeAttribeToByHandleFileInformation(&info, (21 << 9) | (13 << 5) | 1, 0, 0),
+              -1);
     info.ftLastWriteTime = PfFileTime{0, 0x01000000};  // 1975
     EXPECT_EQ(iByHandleFileInformationToDateTimeAttribute(&d, &t, &a, &info), -1);
     std::string b = boxes();

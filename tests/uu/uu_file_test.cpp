@@ -57,9 +57,10 @@ TEST_F(UUEncode, QuestionsRefusalsAndAttributes) {
     write_file(path("doc.txt"), "new");
     write_file(path("doc.uut"), "old");
     EXPECT_EQ(encode("doc.txt", true), 1);
-    EXPECT_EQ(lq_boxes_text(path("")), ask +
-                                      " The (UU encoding) target file @doc.uut already exists!  "
-                                      "Do you wish to overwrite it ?|36\n");
+    EXPECT_EQ(lq_boxes_text(path("")),
+              ask +
+                  " The (UU encoding) target file @doc.uut already exists!  "
+                  "Do you wish to overwrite it ?|36\n");
     EXPECT_EQ(read_file(path("doc.uut")), "old");
     std::string long_name(128, 'n');
     write_file(path(long_name), "x");
