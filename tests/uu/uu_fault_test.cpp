@@ -62,8 +62,9 @@ class UuFaultSweep : public LqTest {
                 }
                 for (const std::string& f : list_dir(dir()))
                     EXPECT_TRUE(sources.count(f) || allowed(f)) << "stray file " << f;
-                for (const auto& o : outputs)
+                for (const auto& o : outputs) {
                     if (r == 0) EXPECT_TRUE(read_file(path(o.first)) == o.second) << o.first;
+                }
                 if (r < 0) {
                     ASSERT_FALSE(lq_boxes().empty());
                     const RecordedBox& last = lq_boxes().back();

@@ -186,7 +186,9 @@ TEST_F(UUDecode, HeadersModesQuestionsAndRefusals) {
         if (!c.out.empty() && c.out != "keep") want.push_back(c.out);
         std::sort(want.begin(), want.end());
         EXPECT_EQ(list_dir(dir()), want);
-        if (!c.out.empty()) EXPECT_EQ(read_file(path(c.out)), c.bytes);
+        if (!c.out.empty()) {
+            EXPECT_EQ(read_file(path(c.out)), c.bytes);
+        }
     }
 }
 
