@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 
 #include "platform/ui.h"
@@ -30,7 +31,20 @@ int scripted_box(const char*, const char*, unsigned style) {
 const fs::path& folder() {
     static fs::path dir;
     if (dir.empty()) {
-        fs::path base = fs::temp_directory_path() / "lq_uu_decode_fuzz";
+        // A folder of this process's own: runs side by side (two trees
+        // tested at once) must not remove each other's files.
+        fs::path base;
+        do {
+            base = fs::temp_directory_path() /
+                   ("lq_uu_decode_fuzz_" + std::to_string(std::random_device()()));
+        } while (fs::exists(base));
+        static fs::path made;
+        made = base;
+        std::atexit([] {
+            std::error_code ec;
+            fs::current_path(fs::temp_directory_path(), ec);
+            fs::remove_all(made, ec);
+        });
         dir = base / "in";
         fs::create_directories(dir);
         fs::current_path(dir);

@@ -34,6 +34,10 @@ TEST_F(Platform, AttributesNamesAndFinding) {
         {"x.t*", "x.txt.bak 32"}};
     for (const auto& c : finds) EXPECT_EQ(found(c.first), c.second) << c.first;
     EXPECT_FALSE(pf_find_first((path("x*") + "/x").c_str(), nullptr));  // wildcard in a folder
+    EXPECT_FALSE(pf_find_first(path("").c_str(), nullptr));             // no name after the folder
+    std::string full = path("x");
+    std::vector<char> buf(full.size() + 1);  // an exact fit
+    EXPECT_TRUE(pf_get_full_path("x", buf.data(), uint32_t(buf.size())) && full == buf.data());
     pf_delete(path("x").c_str());
     EXPECT_EQ(found("X.*"), "x.txt.bak 32");
     // Names found without regard to case are opened, renamed and removed so.
@@ -101,6 +105,7 @@ TEST_F(Platform, DosStampsFrom1980To2107) {
     } cases[] = {{119600064000000000ull, 0x0021, 0},        // 1980-01-01
                  {125962560000000000ull, 0x285d, 0},        // 2000-02-29
                  {133537248000000000ull, 0x5861, 0},        // 2024-03-01
+                 {157520160000000000ull, 0xf061, 0},        // 2100-03-01
                  {159992927980000000ull, 0xff9f, 0xbf7d}};  // 2107-12-31 23:59:58
     for (const auto& c : cases) {
         PfFileTime ft{uint32_t(c.filetime), uint32_t(c.filetime >> 32)}, back;

@@ -45,6 +45,18 @@ std::string lq_boxes_dump() {
     return os.str();
 }
 
+std::string lq_boxes_text(const std::string& folder) {
+    std::string out;
+    for (const RecordedBox& b : boxes) {
+        std::string t = b.caption + "|" + b.text + "|" + std::to_string(b.style) + "\n";
+        for (size_t at; !folder.empty() && (at = t.find(folder)) != std::string::npos;)
+            t.replace(at, folder.size(), "@");
+        out += t;
+    }
+    boxes.clear();
+    return out;
+}
+
 void LqTest::SetUp() {
     boxes.clear();
     answers.clear();

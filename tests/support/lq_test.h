@@ -32,6 +32,9 @@ void lq_boxes_clear();
 void lq_answer_next(int answer);
 // The boxes as readable text, for failure messages.
 std::string lq_boxes_dump();
+// Every box since the last clear as "caption|text|style" lines, with folder
+// written as "@"; then clears them.
+std::string lq_boxes_text(const std::string& folder);
 
 // Resets in LqTest::SetUp: one function per subsystem may be registered to
 // reset its program-wide records.

@@ -47,6 +47,7 @@ TEST(UuLine, DecodingOddLines) {
         {"#    \n", std::string(3, '\0')},
         {"#\n", std::string(3, '\0')},  // stripped blanks
         {"!_P\n", "\xff"},
+        {"#0V%\n", "Ca@"},
         {"!_P", "\xff"},
         {"#0V%T\r\n", "Cat"},
         {"#0V%Tjunk\n", "Cat"},

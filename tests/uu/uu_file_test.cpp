@@ -42,7 +42,7 @@ TEST_F(UUEncode, BytesOfBothModesAndTheNamesLeftForTheCaller) {
         EXPECT_EQ(encode("d.bin", true, true), 0);
         EXPECT_EQ(read_file(path("d.uet")), uu_crlf("begin 666 d.bin\n" + uu_reference_body(data)));
     }
-    EXPECT_EQ(uu_boxes(path("")).find("ERROR"), std::string::npos);
+    EXPECT_EQ(lq_boxes_text(path("")).find("ERROR"), std::string::npos);
 }
 
 TEST_F(UUEncode, QuestionsRefusalsAndAttributes) {
@@ -50,21 +50,22 @@ TEST_F(UUEncode, QuestionsRefusalsAndAttributes) {
     const std::string err = "Lockquill(TM) ERROR: iUUEncode | ";
     write_file(path("NOTE.UUT"), "hello");
     EXPECT_EQ(encode("NOTE.UUT", true), -1);
-    EXPECT_EQ(uu_boxes(path("")),
+    EXPECT_EQ(lq_boxes_text(path("")),
               "Lockquill(TM) ERROR: iMakeExtendedFilename| @NOTE.UUT already exists WILL/CAN NOT "
               "overwrite. ReName the file manually.|16\n" +
                   err + "Cannot derive the UU filename for: @NOTE.UUT|16\n");
     write_file(path("doc.txt"), "new");
     write_file(path("doc.uut"), "old");
     EXPECT_EQ(encode("doc.txt", true), 1);
-    EXPECT_EQ(uu_boxes(path("")), ask +
-                                      " The (UU encoding) target file @doc.uut already exists!  "
-                                      "Do you wish to overwrite it ?|36\n");
+    EXPECT_EQ(lq_boxes_text(path("")),
+              ask +
+                  " The (UU encoding) target file @doc.uut already exists!  "
+                  "Do you wish to overwrite it ?|36\n");
     EXPECT_EQ(read_file(path("doc.uut")), "old");
     std::string long_name(128, 'n');
     write_file(path(long_name), "x");
     EXPECT_EQ(encode(long_name, false), -1);
-    EXPECT_EQ(uu_boxes(path("")),
+    EXPECT_EQ(lq_boxes_text(path("")),
               err + "The name of the file @" + long_name + " is longer than 127 characters.|16\n");
     // A read-only source stays so; the option makes the target read-only too.
     uu_set_write_time(path("doc.txt"), UU_T2003);
@@ -77,7 +78,7 @@ TEST_F(UUEncode, QuestionsRefusalsAndAttributes) {
     EXPECT_EQ(encode("rw.txt", false), 0);
     EXPECT_FALSE(uu_readonly(path("rw.uub")) || uu_readonly(path("rw.txt")));
     EXPECT_EQ(iUUEncode(nullptr, 1, 0, 0), -1);
-    EXPECT_EQ(uu_boxes(path("")), "");
+    EXPECT_EQ(lq_boxes_text(path("")), "");
 }
 
 class UUDecode : public LqTest {
@@ -114,7 +115,7 @@ TEST_F(UUDecode, OurFilesOfBothModesAndGoldenFiles) {
         EXPECT_EQ(decode_file(name), 0) << name;
         EXPECT_EQ(read_file(path("bytes.bin")), read_file(golden + "bytes.bin")) << name;
     }
-    EXPECT_EQ(uu_boxes(path("")), "");
+    EXPECT_EQ(lq_boxes_text(path("")), "");
 }
 
 TEST_F(UUDecode, HeadersModesQuestionsAndRefusals) {
@@ -179,13 +180,15 @@ TEST_F(UUDecode, HeadersModesQuestionsAndRefusals) {
         write_file(path("m.uu"), c.uu);
         for (char a : c.answers) lq_answer_next(a == 'y' ? LQ_IDYES : LQ_IDNO);
         EXPECT_EQ(decode_file("m.uu"), c.result);
-        EXPECT_EQ(uu_boxes(path("")), c.boxes);
+        EXPECT_EQ(lq_boxes_text(path("")), c.boxes);
         EXPECT_EQ(read_file(path("m.uu")), c.uu);
         std::vector<std::string> want = {"keep", "m.uu"};
         if (!c.out.empty() && c.out != "keep") want.push_back(c.out);
         std::sort(want.begin(), want.end());
         EXPECT_EQ(list_dir(dir()), want);
-        if (!c.out.empty()) EXPECT_EQ(read_file(path(c.out)), c.bytes);
+        if (!c.out.empty()) {
+            EXPECT_EQ(read_file(path(c.out)), c.bytes);
+        }
     }
 }
 
@@ -242,7 +245,7 @@ TEST_F(UUSplit, PartsHoldTheLinesUnderTheirHeadersBelowTheMaximum) {
         EXPECT_LT(counted, size_t(max));
         for (const std::string& f : list_dir(dir())) pf_delete(path(f).c_str());
     }
-    EXPECT_EQ(uu_boxes(path("")), "");
+    EXPECT_EQ(lq_boxes_text(path("")), "");
 }
 
 TEST_F(UUSplit, RefusedMaximumsAndNames) {
@@ -265,17 +268,17 @@ TEST_F(UUSplit, RefusedMaximumsAndNames) {
          "original UU file!"}};
     for (const auto& c : cases) {
         EXPECT_EQ(split(uu, c.first), -1);
-        EXPECT_EQ(uu_boxes(path("")), err + c.second + "|16\n");
+        EXPECT_EQ(lq_boxes_text(path("")), err + c.second + "|16\n");
     }
     write_file(path("odd.U00"), "begin 666 odd\n" + std::string(4000, 'x') + "\n`\nend\n");
     EXPECT_EQ(split("odd.U00", 1000), -1);
-    EXPECT_EQ(uu_boxes(path("")),
+    EXPECT_EQ(lq_boxes_text(path("")),
               "Lockquill(TM) ERROR: iMakeExtendedFilename| @odd.U00 already exists WILL/CAN NOT "
               "overwrite. ReName the file manually.|16\n" +
                   err + "Cannot derive the 0 UU Split Up filename for: @odd.U00|16\n");
     write_file(path("L.U00"), "old part");
     EXPECT_EQ(split(uu, 5120), 1);
-    EXPECT_EQ(uu_boxes(path("")),
+    EXPECT_EQ(lq_boxes_text(path("")),
               "Lockquill(TM) WARNING: iUUSplitUpFile| The UU split up target "
               "file @L.U00 already exists! Do you wish to overwrite it ?|36\n");
     EXPECT_EQ(list_dir(dir()), (std::vector<std::string>{"L.U00", "L.uut", "odd.U00"}));
@@ -353,7 +356,7 @@ TEST_F(UURebuild, RefusedSizesAndTargetsNamingTheirOwnParts) {
         write_file(path("P.U00"), c.first + "line\n");
         write_file(path("P.U01"), "begin 666 D 9 R.uut split-up number=1\nmore\n");
         EXPECT_EQ(rebuild("P.U00"), -1) << c.first;
-        EXPECT_EQ(uu_boxes(path("")), err + c.second);
+        EXPECT_EQ(lq_boxes_text(path("")), err + c.second);
         EXPECT_EQ(list_dir(dir()), (std::vector<std::string>{"P.U00", "P.U01"}));
         EXPECT_EQ(read_file(path("P.U01")), "begin 666 D 9 R.uut split-up number=1\nmore\n");
     }

@@ -58,20 +58,6 @@ inline std::string uu_reference_body(const std::string& data) {
     return out + "end\n";
 }
 
-// Every box since the last clear as "caption|text|style" lines, with the test
-// folder (path("") of the fixture) written as "@"; then clears them.
-inline std::string uu_boxes(const std::string& folder) {
-    std::string out;
-    for (const RecordedBox& b : lq_boxes()) {
-        std::string t = b.caption + "|" + b.text + "|" + std::to_string(b.style) + "\n";
-        for (size_t at; (at = t.find(folder)) != std::string::npos;)
-            t.replace(at, folder.size(), "@");
-        out += t;
-    }
-    lq_boxes_clear();
-    return out;
-}
-
 // A writable path buffer, as the open dialog's szFileName is.
 struct UuPath {
     char p[LQ_MAX_PATH];
