@@ -18,14 +18,14 @@ const char vertical_tab = 0x0B;
 int32_t left_edge() { return 8 * lq_print_page.w; }
 int32_t tab_width() { return 5 * lq_print_page.w; }
 
-bool draw(int32_t y, const char* s, int32_t count) {
-    return lq_print_device.draw(lq_print_device.ctx, left_edge(), y, s, count, tab_width(),
-                                tab_width());
+bool draw(int32_t x, int32_t y, const char* s, int32_t count) {
+    return lq_print_device.draw(lq_print_device.ctx, x, y, s, count, tab_width(), tab_width());
 }
 }  // namespace
 
 void lq_print_set_metrics(int32_t w, int32_t h, int32_t printable_width, int32_t printable_height) {
     LqPrintPage& pg = lq_print_page;
+    pg.width = uint16_t(printable_width);
     pg.w = w;
     pg.h = h;
     uint16_t cw = uint16_t(w);
@@ -84,7 +84,10 @@ int iPrintStartPage(const char* heading) {
     int len = std::snprintf(line, sizeof line, "%s   page %i", heading, lq_print_page.page);
     if (len < 0) return -1;
     if (len >= int(sizeof line)) len = int(sizeof line) - 1;
-    if (!draw(lq_print_page.y, line, len)) return -1;
+    int32_t x = left_edge();
+    int32_t over = x + len * lq_print_page.w - lq_print_page.width;
+    if (over > 0) x = over < x ? x - over : 0;
+    if (!draw(x, lq_print_page.y, line, len)) return -1;
     lq_print_page.y += 2 * lq_print_page.h;
     return 0;
 }
@@ -99,7 +102,7 @@ int lq_print_body(const char* text, int32_t n, const char* heading) {
     for (;;) {
         int32_t advance = 0;
         int32_t count = iPrintBufferLine(text, n, p, &advance);
-        if (count > 0 && !draw(pg.y, text + p, count)) {
+        if (count > 0 && !draw(left_edge(), pg.y, text + p, count)) {
             lq_message_format(" On Repeated TabbedTextOut ");
             return 1;
         }

@@ -14,6 +14,7 @@ extern char szPageHeader[40];
 
 // Page metrics of the running job.
 struct LqPrintPage {
+    int32_t width;           // printable width
     int32_t w;               // width of "M"
     int32_t h;               // height of "M": the line height
     int32_t y;               // the next line's position
@@ -56,7 +57,10 @@ void lq_print_set_metrics(int32_t w, int32_t h, int32_t printable_width, int32_t
 int iPrintBufferLine(const char* text, int32_t n, int32_t p, int32_t* advance);
 
 // Draws "%s   page %i" (heading, page number) at the left edge on line y and
-// moves y two lines down.  0, or -1 when the line could not be drawn.
+// moves y two lines down.  A heading line that would run past the printable
+// width (counting every character as wide as "M") starts that much further
+// left, down to 0: the page number stays on the page.  0, or -1 when the line
+// could not be drawn.
 int iPrintStartPage(const char* heading);
 
 // The body of a job whose first page was started: its heading, then every

@@ -108,3 +108,8 @@
 #define IDC_ALPHA_OK 1106
 #define IDC_ALPHA_CANCEL 1107
 #define IDC_ALPHA_TEXT 1108
+
+// Print window
+#define IDD_PRINT 600
+#define IDC_PRINT_LABEL 100
+#define IDC_PRINT_DOCUMENT 1030

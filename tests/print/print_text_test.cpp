@@ -73,113 +73,73 @@ TEST(lq_print_set_metrics, MeasuredPrinterA4At300Dpi) {
     EXPECT_EQ(lq_print_page.chars_per_line, 71);
 }
 
-// The device: "y:text" per line drawn, "--" per new frame.
+// The device: "y:text|" per line drawn, "--|" per new frame.  The n-th draw
+// or frame fails when n is given; a draw presses Cancel.
+struct Faults {
+    int fail_draw, fail_frame, cancel_at_draw;
+};
 struct Recorder {
-    std::vector<std::string> log;
-    int fail_draw = 0, fail_frame = 0, cancel_at_draw = 0;
+    Faults f;
+    std::string log;
     int draws = 0, frames = 0;
 };
 
 bool record_draw(void* ctx, int32_t x, int32_t y, const char* s, int32_t n, int32_t tab,
                  int32_t origin) {
     auto& r = *static_cast<Recorder*>(ctx);
-    EXPECT_EQ(x, 80);
-    EXPECT_EQ(tab, 50);
-    EXPECT_EQ(origin, 50);
-    if (++r.draws == r.fail_draw) return false;
-    if (r.draws == r.cancel_at_draw) bUserAbort = 1;
-    r.log.push_back(std::to_string(y) + ":" + std::string(s, size_t(n)));
+    EXPECT_TRUE(tab == 50 && origin == 50);
+    if (++r.draws == r.f.fail_draw) return false;
+    if (r.draws == r.f.cancel_at_draw) bUserAbort = 1;
+    r.log += std::to_string(y) + ":" + std::string(s, size_t(n)) +
+             (x == 80 ? "" : "@" + std::to_string(x)) + "|";
     return true;
 }
 
 int record_frame(void* ctx) {
     auto& r = *static_cast<Recorder*>(ctx);
-    if (++r.frames == r.fail_frame) return -1;
-    r.log.push_back("--");
+    if (++r.frames == r.f.fail_frame) return -1;
+    r.log += "--|";
     return 1;
 }
 
 struct BodyCase {
-    const char* what;
     std::string heading, text;
-    int fail_draw, fail_frame, cancel_at_draw;
+    Faults faults;
     int result;
-    std::vector<std::string> log;
+    std::string log;
     const char* message;
 };
 
 const std::string h35 = "Thirty-five characters of heading..";
+const std::string p35 = "60:" + h35 + "   page ";  // 44 characters: from x = 0
 // w 10, h 10, 200 x 160 units: 6 characters per line, headings at 60, two
-// lines per page at 80 and 90.
+// lines per page at 80 and 90.  Cases: an empty text (a heading line 2
+// characters too wide); a text that fills its
+// page exactly (one more page, only the heading); lines over three pages; an
+// empty heading; each failure; Cancel after a line, and Cancel that the
+// platform saw at a page end.
 const BodyCase body_cases[] = {
-    {"an empty text: one page, its heading", "H", "", 0, 0, 0, 0, {"60:H   page 1", "--"}, ""},
-    {"a full page is followed by a page with only the heading",
-     "H",
-     "ab\r\ncd",
-     0,
-     0,
-     0,
-     0,
-     {"60:H   page 1", "80:ab", "90:cd", "--", "60:H   page 2", "--"},
-     ""},
-    {"lines go on over pages",
-     h35,
+    {"Heads", "", {}, 0, "60:Heads   page 1@60|--|", ""},
+    {"H", "ab\r\ncd", {}, 0, "60:H   page 1|80:ab|90:cd|--|60:H   page 2|--|", ""},
+    {h35,
      "ab\r\ncd\r\nef ghij",
+     {},
      0,
-     0,
-     0,
-     0,
-     {"60:" + h35 + "   page 1", "80:ab", "90:cd", "--", "60:" + h35 + "   page 2", "80:ef ",
-      "90:ghij", "--", "60:" + h35 + "   page 3", "--"},
+     p35 + "1@0|80:ab|90:cd|--|" + p35 + "2@0|80:ef |90:ghij|--|" + p35 + "3@0|--|",
      ""},
-    {"an empty heading", "", "x", 0, 0, 0, 0, {"60:   page 1", "80:x", "--"}, ""},
-    {"first heading fails", "H", "x", 1, 0, 0, 1, {}, " On First Page Header iPrintStartPage "},
-    {"a line fails", "H", "x", 2, 0, 0, 1, {"60:H   page 1"}, " On Repeated TabbedTextOut "},
-    {"a page end fails",
-     "H",
-     "a\rb\rc",
-     0,
-     1,
-     0,
-     1,
-     {"60:H   page 1", "80:a", "90:b"},
-     " On EndPage "},
-    {"a later heading fails",
-     "H",
-     "a\rb\rc",
-     4,
-     0,
-     0,
-     1,
-     {"60:H   page 1", "80:a", "90:b", "--"},
-     " On Repeated iPrintStartPage "},
-    {"Cancel stops after the current line",
-     "H",
-     "a\rb\rc",
-     0,
-     0,
-     2,
-     -1,
-     {"60:H   page 1", "80:a"},
-     ""},
-    {"Cancel seen by the platform at a page end",
-     "H",
-     "a\rb\rc",
-     0,
-     1,
-     3,
-     -1,
-     {"60:H   page 1", "80:a", "90:b"},
-     ""},
+    {"", "x", {}, 0, "60:   page 1|80:x|--|", ""},
+    {"H", "x", {1, 0, 0}, 1, "", " On First Page Header iPrintStartPage "},
+    {"H", "x", {2, 0, 0}, 1, "60:H   page 1|", " On Repeated TabbedTextOut "},
+    {"H", "a\rb\rc", {0, 1, 0}, 1, "60:H   page 1|80:a|90:b|", " On EndPage "},
+    {"H", "a\rb\rc", {4, 0, 0}, 1, "60:H   page 1|80:a|90:b|--|", " On Repeated iPrintStartPage "},
+    {"H", "a\rb\rc", {0, 0, 2}, -1, "60:H   page 1|80:a|", ""},
+    {"H", "a\rb\rc", {0, 1, 3}, -1, "60:H   page 1|80:a|90:b|", ""},
 };
 
 TEST(lq_print_body, PrintsAsTheTableSays) {
     for (const BodyCase& c : body_cases) {
-        SCOPED_TRACE(c.what);
-        Recorder r;
-        r.fail_draw = c.fail_draw;
-        r.fail_frame = c.fail_frame;
-        r.cancel_at_draw = c.cancel_at_draw;
+        SCOPED_TRACE(c.text + " / " + c.log);
+        Recorder r{c.faults, ""};
         lq_print_device = {record_draw, record_frame, &r};
         lq_print_set_metrics(10, 10, 200, 160);
         bUserAbort = 0;
