@@ -1,11 +1,8 @@
-// The line breaker on any text and any line width: every call while text
-// remains moves forward, never past the end, and says to draw no more than
-// the rest of the text.  The first two bytes choose the width (negative
-// widths included); the text is exactly the rest, so that a read past its end
-// is seen by the address sanitizer.
+// The line breaker on any text and line width (first two bytes; negative
+// too): while text remains, every call moves forward, within the text.  The
+// text is exactly the rest, so a read past its end is an address error.
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "print/print_text.h"
