@@ -1,8 +1,8 @@
 // Printing through the platform's printer context.
 #include "app/print.h"
 
+#include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "app/alpha_entry.h"
 #include "app/app.h"
