@@ -124,8 +124,7 @@ TEST_F(PrintTest, ANoteOfThreePagesThenACancelledJobThenTheNextJob) {
     // File, Printer Setup chooses the printer of every later job.
     lq_gui_on_dialog([](HWND dlg) { lq_gui_click(dlg, IDOK); });
     command(IDM_FILE_PRINTSETUP);
-    ASSERT_NE(hPrinterDC, nullptr);
-    EXPECT_EQ(hPrinterDC, pdPrinter.hDC);
+    ASSERT_TRUE(hPrinterDC && hPrinterDC == pdPrinter.hDC);
 
     // Three pages, each with its heading line; every word of the text in order.
     print(heading, 0, false);

@@ -51,10 +51,11 @@ TEST(iPrintBufferLine, BreaksAsTheTableSays) {
 }
 
 TEST(lq_print_set_metrics, SixteenBitSizes) {
-    lq_print_set_metrics(52, 100, 70000, 3508);  // 4464 units wide
+    lq_print_set_metrics(52, 100, 70000, 70000);  // 4464 by 4464 units
     EXPECT_EQ(lq_print_page.chars_per_line, 71);
-    EXPECT_EQ(lq_print_page.bottom, 2908);
-    EXPECT_EQ(lq_print_page.y, 600);
+    EXPECT_EQ(lq_print_page.bottom, 3864);
+    lq_print_set_metrics(0, 100, 100, 0);  // an "M" of no width counts as 1
+    EXPECT_EQ(lq_print_page.chars_per_line, 86);
 }
 
 // The device: "y:text|" per line drawn ("@x" when not at 80), "--|" per new
