@@ -14,7 +14,7 @@ const LqCommand lq_command_table[] = {
     {IDM_FILE_SAVEAS, lq_cmd_file_save_as},
     {IDM_FILE_PRINT, lq_cmd_print},
     {IDM_FILE_PRINTSETUP, lq_cmd_printer_setup},
-    {IDM_FILE_ANALYZE, nullptr},  // file analysis: app/cmd_analyze.cpp
+    {IDM_FILE_ANALYZE, nullptr},     // file analysis: app/cmd_analyze.cpp
     {IDM_FILE_EXIT, lq_cmd_file_exit},
 
     // Edit
