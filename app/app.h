@@ -78,3 +78,7 @@ int lq_app_message_box(const char* text, const char* caption, unsigned style);
 // starting a viewer.
 typedef BOOL(WINAPI* LqWinHelpFn)(HWND, LPCSTR, UINT, ULONG_PTR);
 extern LqWinHelpFn lq_win_help;
+// GetModuleFileNameA of the program itself, replaceable so that tests can
+// give a path that does not fit.
+typedef DWORD (*LqModuleFileNameFn)(char* buf, DWORD size);
+extern LqModuleFileNameFn lq_module_file_name;

@@ -21,9 +21,9 @@ HWND hFindOpenWindow(const char* path);
 // probe; or the result of the encrypted load for an encrypted file.
 int iLoadFile(HWND window, const char* path);
 // Saves the window under its title.  0 saved; 1 the name dialog of an
-// "Untitled" window was cancelled; -1 failed (reported).  A plain save
-// writes a temporary file beside the target and replaces the target only
-// when all of it is on the disk: a failed save leaves the old file whole.
+// "Untitled" window was cancelled; -1 failed (reported).  A plain save goes
+// through lq_replace_file: a failed save leaves the old file whole, and the
+// window keeps its text and its modified state.
 int iSaveFile(HWND window);
 // The Save As dialog; true when a name was chosen (the window's title is then
 // that path and GWW_UNNAMED is cleared).

@@ -5,6 +5,7 @@
 #include "app/editor.h"
 #include "app/editor_words.h"
 #include "crypt/veil_reader.h"
+#include "fileops/replace_file.h"
 #include "platform/platform.h"
 
 // The secure editor's encrypted load and save: name them here once they are
@@ -28,109 +29,52 @@ struct Block {
     }
 };
 
-// A name in target's folder that no file has yet: the save's temporary file
-// and the old file's place while the new one takes its name.
-bool spare_name(const char* target, char* out, size_t size) {
-    const char* slash = std::strrchr(target, '\\');
-    const char* other = std::strrchr(target, '/');
-    if (other > slash) slash = other;
-    int folder = slash ? int(slash - target + 1) : 0;
-    for (int i = 0; i < 1000; ++i) {
-        int n = std::snprintf(out, size, "%.*s~LQS%03d.TMP", folder, target, i);
-        if (n < 0 || size_t(n) >= size) return false;
-        if (pf_get_attributes(out) == PF_INVALID_ATTRIBUTES) return true;
-    }
-    return false;
-}
+struct PlainText {
+    const char* data;
+    uint32_t size;
+    const char* path;
+};
 
-bool write_all(PfFile f, const char* data, uint32_t n) {
-    while (n > 0) {
-        int32_t put = pf_write(f, data, n);
-        if (put <= 0) return false;
-        data += put;
-        n -= uint32_t(put);
-    }
-    return true;
-}
-
-// The plain save.  The text goes to a temporary file beside the target,
-// which replaces the target only once it is complete and flushed: a full
-// disk or a failing write leaves the old file as it was.
-int save_plain(HWND window, const char* path) {
-    szMessageBuffer[0] = 0;
-    FileInformation info = {};
-    bool existed = bDoesFileExist(path, nullptr, false);
-    if (existed) {
-        if (iGetDateTimeAttribsRemoveReadOnly(path, &info) != 0) return -1;
-        uint16_t date, time, attributes;
-        if (iByHandleFileInformationToDateTimeAttribute(&date, &time, &attributes, &info) != 0) {
-            pf_set_attributes(path, info.dwFileAttributes);
+int write_plain(PfFile f, void* context) {
+    const PlainText* text = static_cast<const PlainText*>(context);
+    const char* p = text->data;
+    for (uint32_t left = text->size; left > 0;) {
+        int32_t put = pf_write(f, p, left);
+        if (put <= 0) {
+            lq_message_format(" Writing to the Plain Text output file\r\n %s failed", text->path);
             return -1;
         }
+        p += put;
+        left -= uint32_t(put);
     }
+    return 0;
+}
 
-    int result = 0;
-    char temp[LQ_MAX_PATH] = "";
-    PfFile f = PF_INVALID_FILE;
-    if (spare_name(path, temp, sizeof temp))
-        f = pf_open(temp, PF_ACCESS_WRITE, PF_SHARE_NONE, PF_CREATE_NEW);
+// The plain save.  The text is taken from the window first; the replace step
+// then writes it so that a failure at any point leaves the old file whole
+// and the file keeps its identity (links, owner, security).  No DOS stamp is
+// involved: any file time saves.
+int save_plain(HWND window, const char* path) {
+    szMessageBuffer[0] = 0;
+    HWND edit = edit_of(window);
+    int n = GetWindowTextLengthA(edit);
     Block text;
-    if (f == PF_INVALID_FILE) {
-        temp[0] = 0;
-        lq_message_format(" Could NOT open the file\r\n %s for writing.", path);
-        result = -1;
-    } else {
-        HWND edit = edit_of(window);
-        int n = GetWindowTextLengthA(edit);
-        if (!(text.handle = pf_global_alloc(uint32_t(n) + 1))) {
-            lq_message_format(" Global save file memory buffer allocation failed.");
-            result = -1;
-        } else if (!(text.p = static_cast<char*>(pf_global_lock(text.handle)))) {
-            lq_message_format(" Global save file memory buffer address query failed.");
-            result = -1;
-        } else if (GetWindowTextA(edit, text.p, n + 1) != n) {
-            lq_message_format(" Global save file memory buffer copy failed.");
-            result = -1;
-        } else if (!write_all(f, text.p, uint32_t(n)) || !pf_flush(f)) {
-            lq_message_format(" Writing to the Plain Text output file\r\n %s failed", path);
-            result = -1;
-        }
-        // The replaced file's creation time stays the file's.
-        if (result == 0 && existed) pf_set_file_time(f, &info.ftCreationTime, nullptr, nullptr);
-        if (!pf_close(f) && result == 0) {
-            lq_message_format(" Writing to the Plain Text output file\r\n %s failed", path);
-            result = -1;
-        }
-    }
-
-    if (result == 0) {
-        char old[LQ_MAX_PATH] = "";
-        if (existed && !(spare_name(path, old, sizeof old) && pf_move(path, old))) {
-            lq_message_format(" Could NOT open the file\r\n %s for writing.", path);
-            result = -1;
-        } else if (!pf_move(temp, path)) {
-            if (existed) pf_move(old, path);
-            lq_message_format(" Could NOT open the file\r\n %s for writing.", path);
-            result = -1;
-        } else {
-            temp[0] = 0;
-            if (existed) {
-                pf_delete(old);
-                // As a save in place leaves it: read-only gone, hidden and
-                // system kept, marked for archiving.
-                pf_set_attributes(
-                    path,
-                    (info.dwFileAttributes & (PF_ATTR_HIDDEN | PF_ATTR_SYSTEM)) | PF_ATTR_ARCHIVE);
-            }
-        }
-    }
-    if (result != 0) {
-        if (temp[0]) pf_delete(temp);
-        // The old file is untouched: so are its attributes.
-        if (existed) pf_set_attributes(path, info.dwFileAttributes);
+    if (!(text.handle = pf_global_alloc(uint32_t(n) + 1)))
+        lq_message_format(" Global save file memory buffer allocation failed.");
+    else if (!(text.p = static_cast<char*>(pf_global_lock(text.handle))))
+        lq_message_format(" Global save file memory buffer address query failed.");
+    else if (GetWindowTextA(edit, text.p, n + 1) != n)
+        lq_message_format(" Global save file memory buffer copy failed.");
+    PlainText plain = {text.p, uint32_t(n), path};
+    if (szMessageBuffer[0] || lq_replace_file(path, write_plain, &plain) != 0) {
         if (szMessageBuffer[0]) lq_message_show("Lockquill(TM) ERROR: iSaveFile ", error_style);
+        return -1;
     }
-    return result;
+    // A save leaves the file writable.
+    uint32_t attributes = pf_get_attributes(path);
+    if (attributes != PF_INVALID_ATTRIBUTES && (attributes & PF_ATTR_READONLY))
+        pf_set_attributes(path, attributes & ~uint32_t(PF_ATTR_READONLY));
+    return 0;
 }
 }  // namespace
 
@@ -200,6 +144,12 @@ int iLoadFile(HWND window, const char* path) {
 
 int iSaveFile(HWND window) {
     for (;;) {
+        // Opening refuses longer names; a cut title would name another file.
+        if (GetWindowTextLengthA(window) >= int(sizeof szFileName)) {
+            lq_message_format(" The name of this window's file is too long to save it under.");
+            lq_message_show("Lockquill(TM) ERROR: iSaveFile ", error_style);
+            return -1;
+        }
         GetWindowTextA(window, szFileName, 256);
         if (lstrcmpiA(szFileName, "Untitled") != 0) break;
         if (!bNameFileAs(window)) return 1;

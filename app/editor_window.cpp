@@ -63,14 +63,20 @@ HWND hFindOpenWindow(const char* path) {
 
 HWND hAddEditWindow(const char* path, BOOL encrypted) {
     // The title is the full path: a relative name would point elsewhere once
-    // an open dialog has moved the current directory, and Save reads it back.
+    // an open dialog has moved the current directory, and Save reads it back
+    // into szFileName.  A path that does not fit there is refused: a cut name
+    // may be another file.
     char full[LQ_MAX_PATH] = "";
     if (path) {
-        if (HWND open = hFindOpenWindow(path)) return open;
-        if (!pf_get_full_path(path, full, sizeof full)) {
-            std::strncpy(full, path, sizeof full - 1);
-            full[sizeof full - 1] = 0;
+        if (!pf_get_full_path(path, full, sizeof full) || std::strlen(full) >= sizeof szFileName) {
+            lq_message_format(
+                " The name of the file\r\n %s\r\n is too long: a full path may have at most %u "
+                "characters.",
+                path, unsigned(sizeof szFileName - 1));
+            lq_message_show("Lockquill(TM) ERROR: hAddEditWindow ", LQ_MB_OK | LQ_MB_ICONSTOP);
+            return nullptr;
         }
+        if (HWND open = hFindOpenWindow(full)) return open;
     }
     MDICREATESTRUCTA mcs = {};
     mcs.szClass = "lqdwchild";
@@ -106,9 +112,9 @@ BOOL bQueryCloseChild(HWND window) {
             LQ_MB_YESNO | LQ_MB_ICONSTOP | LQ_MB_SYSTEMMODAL);
         if (plain == LQ_IDYES) SetWindowWord(window, GWW_ENCRYPTED, 0);
     }
-    // Whatever the save gives, the window may close.
-    iSaveFile(window);
-    return TRUE;
+    // Only a saved text may go: a failed save or a cancelled name dialog
+    // keeps the window, its text and its modified state.
+    return iSaveFile(window) == 0;
 }
 
 BOOL bSetWrap(HWND window, BOOL wrap) {
@@ -148,7 +154,12 @@ BOOL bSetWrap(HWND window, BOOL wrap) {
     SetWindowWord(window, GWW_WRAP, WORD(wrap ? 1 : 0));
     RECT rc;
     GetClientRect(window, &rc);
-    SendMessageA(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(rc.right, rc.bottom));
+    // The size type the window is in: SIZE_RESTORED would make the client
+    // window drop a maximized child's state.
+    WPARAM type = IsZoomed(window)   ? SIZE_MAXIMIZED
+                  : IsIconic(window) ? SIZE_MINIMIZED
+                                     : SIZE_RESTORED;
+    SendMessageA(window, WM_SIZE, type, MAKELPARAM(rc.right, rc.bottom));
     ShowWindow(fresh, SW_SHOW);
     SetFocus(fresh);
 

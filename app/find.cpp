@@ -61,9 +61,11 @@ BOOL bMyFindText(int direction) {
         return FALSE;
     }
 
+    // The stored string is lowered only when a comparison is made.
+    bool candidates = direction > 0 ? n - len - s + 1 > 0 : s > 0;
     unsigned char fold[256];
     const unsigned char* folding = nullptr;
-    if (!bFindCaseSensitive) {
+    if (!bFindCaseSensitive && candidates) {
         CharLowerA(szFindText);
         lower_table(fold);
         folding = fold;

@@ -25,6 +25,9 @@ char szHelpFile[260];
 DWORD dwNewChildStyle = WS_MINIMIZE;
 OPENFILENAMEA ofnShared;
 LqWinHelpFn lq_win_help = WinHelpA;
+LqModuleFileNameFn lq_module_file_name = [](char* buf, DWORD size) {
+    return GetModuleFileNameA(nullptr, buf, size);
+};
 
 namespace {
 const char frame_class[] = "lqdwframe";
@@ -85,8 +88,9 @@ void prepare_shared_state() {
     ofnShared.Flags = LQ_OFN_OPEN_FLAGS;
     szHelpFile[0] = 0;
     szMessageBuffer[0] = 0;
-    if (GetModuleFileNameA(nullptr, szMessageBuffer, 256) > 0)
-        iMakeExtendedFilename(szHelpFile, szMessageBuffer, "hlp");
+    // A module path cut to the buffer would give another file's name.
+    DWORD n = lq_module_file_name(szMessageBuffer, 256);
+    if (n > 0 && n < 256) iMakeExtendedFilename(szHelpFile, szMessageBuffer, "hlp");
 }
 
 void create_client_window(HWND frame) {

@@ -34,6 +34,7 @@ enum : uint32_t {
     PF_ERROR_DIR_NOT_EMPTY = 145,
     PF_ERROR_ALREADY_EXISTS = 183,
     PF_ERROR_FILENAME_EXCED_RANGE = 206,
+    PF_ERROR_UNABLE_TO_REMOVE_REPLACED = 1175,
 };
 
 uint32_t pf_last_error();
@@ -133,6 +134,17 @@ bool pf_get_current_directory(char* buf, uint32_t size);
 bool pf_set_current_directory(const char* path);
 // GetFullPathNameA.
 bool pf_get_full_path(const char* path, char* buf, uint32_t size);
+// The full path of the file that path names, every symbolic link on the way
+// followed (GetFinalPathNameByHandleA; realpath).  False with the last error
+// when the file is missing or the result does not fit.
+bool pf_resolve_path(const char* path, char* buf, uint32_t size);
+// ReplaceFileA: replacement takes the name of replaced, which keeps its
+// identity as far as the system allows (Windows: security descriptor,
+// encryption, streams, attributes, creation time; POSIX: mode, extended
+// attributes and, where allowed, owner; the folder is flushed).  The old file
+// stays under backup.  On failure both files are still at their own names
+// (a replaced file that the system left under backup is moved back).
+bool pf_replace(const char* replaced, const char* replacement, const char* backup);
 
 // ------------------------------------------------------------ time conversion
 // FileTimeToDosDateTime / DosDateTimeToFileTime (no time-zone shift).

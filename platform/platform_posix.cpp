@@ -351,18 +351,24 @@ bool pf_set_attributes(const char* path, uint32_t attributes) {
         mode &= ~writable;
     else if (!(mode & writable))
         mode |= S_IWUSR;
+    // Extended attributes need write permission (except for root): they are
+    // written while the file is still, or already again, writable.
+    auto set_dos_bits = [path, attributes] {
+        uint32_t dos = attributes & (PF_ATTR_HIDDEN | PF_ATTR_SYSTEM);
+        if (dos) {
+            char buf[16];
+            int n = snprintf(buf, sizeof buf, "0x%x", dos);
+            setxattr(path, dos_xattr, buf, (size_t)n, 0);  // dropped where unsupported
+        } else {
+            removexattr(path, dos_xattr);
+        }
+    };
+    if (attributes & PF_ATTR_READONLY) set_dos_bits();
     if (mode != (st.st_mode & 07777) && chmod(path, mode) != 0) {
         fail_errno();
         return false;
     }
-    uint32_t dos = attributes & (PF_ATTR_HIDDEN | PF_ATTR_SYSTEM);
-    if (dos) {
-        char buf[16];
-        int n = snprintf(buf, sizeof buf, "0x%x", dos);
-        setxattr(path, dos_xattr, buf, (size_t)n, 0);  // dropped where unsupported
-    } else {
-        removexattr(path, dos_xattr);
-    }
+    if (!(attributes & PF_ATTR_READONLY)) set_dos_bits();
     return true;
 }
 
@@ -527,6 +533,69 @@ bool pf_get_full_path(const char* path, char* buf, uint32_t size) {
         return false;
     }
     std::memcpy(buf, full.c_str(), full.size() + 1);
+    return true;
+}
+
+bool pf_resolve_path(const char* path, char* buf, uint32_t size) {
+    if (pf_fault_hit(PF_FAULT_RESOLVE)) return false;
+    char* full = realpath(path, nullptr);
+    if (!full) {
+        fail_errno();
+        return false;
+    }
+    size_t n = std::strlen(full);
+    bool fits = n + 1 <= size;
+    if (fits)
+        std::memcpy(buf, full, n + 1);
+    else
+        last_error = PF_ERROR_FILENAME_EXCED_RANGE;
+    std::free(full);
+    return fits;
+}
+
+bool pf_replace(const char* replaced, const char* replacement, const char* backup) {
+    if (pf_fault_hit(PF_FAULT_REPLACE)) return false;
+    struct stat st, rst;
+    if (lstat(replacement, &rst) != 0 || stat(replaced, &st) != 0) {
+        fail_errno();
+        return false;
+    }
+    if (delete_blocked(replaced) || delete_blocked(replacement)) {
+        last_error = PF_ERROR_SHARING_VIOLATION;
+        return false;
+    }
+    // The identity the name carries: mode, owner where we may give it, the
+    // hidden and system bits.
+    if (chmod(replacement, st.st_mode & 07777) != 0) {
+        fail_errno();
+        return false;
+    }
+    if (chown(replacement, st.st_uid, st.st_gid) != 0) {
+        int ignored = chown(replacement, (uid_t)-1, st.st_gid);  // group only
+        (void)ignored;
+    }
+    char dos[32];
+    ssize_t n = getxattr(replaced, dos_xattr, dos, sizeof dos);
+    if (n > 0) setxattr(replacement, dos_xattr, dos, (size_t)n, 0);
+    // The old file stays reachable under backup (a second name, not a copy)
+    // until the caller wipes it.  Where the file system has no hard links
+    // the old file simply goes with the rename.
+    bool linked = backup && link(replaced, backup) == 0;
+    if (rename(replacement, replaced) != 0) {
+        fail_errno();
+        uint32_t err = last_error;
+        if (linked) unlink(backup);
+        last_error = err;
+        return false;
+    }
+    std::string folder = replaced;
+    size_t slash = folder.find_last_of('/');
+    folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+    int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);  // refused by some file systems: the rename stands either way
+        close(dir);
+    }
     return true;
 }
 

@@ -1,6 +1,7 @@
 // Win32 twin of the platform layer: the kernel32 calls themselves.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "platform/fault.h"
@@ -172,6 +173,49 @@ bool pf_set_current_directory(const char* path) { return SetCurrentDirectoryA(pa
 bool pf_get_full_path(const char* path, char* buf, uint32_t size) {
     DWORD n = GetFullPathNameA(path, size, buf, nullptr);
     return n > 0 && n < size;
+}
+
+bool pf_resolve_path(const char* path, char* buf, uint32_t size) {
+    if (pf_fault_hit(PF_FAULT_RESOLVE)) return false;
+    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    char full[1024];
+    DWORD n = GetFinalPathNameByHandleA(h, full, sizeof full, FILE_NAME_NORMALIZED);
+    DWORD err = GetLastError();
+    CloseHandle(h);
+    if (n == 0 || n >= sizeof full) {
+        SetLastError(n ? ERROR_FILENAME_EXCED_RANGE : err);
+        return false;
+    }
+    // "\\?\C:\..." and "\\?\UNC\server\...": the forms without the prefix.
+    const char* p = full;
+    char unc[1024];
+    if (!std::strncmp(p, "\\\\?\\UNC\\", 8)) {
+        std::snprintf(unc, sizeof unc, "\\\\%s", p + 8);
+        p = unc;
+    } else if (!std::strncmp(p, "\\\\?\\", 4)) {
+        p += 4;
+    }
+    if (std::strlen(p) + 1 > size) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    std::strcpy(buf, p);
+    return true;
+}
+
+bool pf_replace(const char* replaced, const char* replacement, const char* backup) {
+    if (pf_fault_hit(PF_FAULT_REPLACE)) return false;
+    if (ReplaceFileA(replaced, replacement, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                     nullptr))
+        return true;
+    DWORD err = GetLastError();
+    // The replaced file was moved to the backup name and the replacement
+    // could not follow: the old file goes back to its own name.
+    if (err == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 && backup) MoveFileA(backup, replaced);
+    SetLastError(err);
+    return false;
 }
 
 bool pf_file_time_to_dos(const PfFileTime* ft, uint16_t* date, uint16_t* time) {

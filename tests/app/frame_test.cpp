@@ -1,342 +1,216 @@
-// The frame: start-up, menu bar, accelerators, menu state, help and shut-down.
+// The frame as a user meets it: start, help, About, the text prompt, the
+// progress window, Erase, and the end of the program.
 #include <windows.h>
 
-#include <string>
-#include <vector>
+#include <cstring>
 
+#include "app/alpha_entry.h"
 #include "app/app.h"
-#include "app/commands.h"
-#include "app/find.h"
+#include "fileops/progress.h"
 #include "tests/app/gui_harness.h"
 
 namespace {
-struct Entry {
-    int id;  // 0: separator
-    const char* text;
-};
-struct Popup {
-    const char* text;
-    std::vector<Entry> entries;
-};
-
-const std::vector<Popup> menu_bar = {
-    {"&File",
-     {{1001, "&New"},
-      {1002, "&Open..."},
-      {1010, "&Close"},
-      {1003, "&Save"},
-      {1004, "Save &As..."},
-      {0, ""},
-      {1005, "&Print..."},
-      {1008, "Printer Set&up..."},
-      {0, ""},
-      {5004, "Anali&ze a File..."},
-      {0, ""},
-      {1006, "E&xit"}}},
-    {"&Edit",
-     {{2001, "&Undo\tAlt+BkSp"},
-      {0, ""},
-      {2002, "Cu&t (Move)\tShift+Del"},
-      {2003, "&Copy\tCtrl+Ins"},
-      {2004, "&Paste (Insert)\tShift+Ins"},
-      {2005, "&Delete\tDel"},
-      {0, ""},
-      {2006, "&Select All"},
-      {0, ""},
-      {139, "&Word Wrap"},
-      {0, ""},
-      {3001, "&Find..."},
-      {3002, "&Next\tF3"},
-      {3003, "Pre&vious\tF4"}}},
-    {"&Secure",
-     {{1028, "&New"},
-      {1020, "&Open Encrypted Text..."},
-      {1026, "Open Encrypted Text that was &UU Encoded..."},
-      {113, "&Close"},
-      {1022, "&Save Encrypted Text..."},
-      {1027, "Sa&ve Encrypted Text and then UU (Text Mode) Encode it ..."},
-      {1024, "Save &As Encrypted Text..."},
-      {0, ""},
-      {1021, "&Decrypt a File..."},
-      {111, "Decr&ypt an Encrypted File that is UU Encoded..."},
-      {1023, "&Encrypt a File..."},
-      {112, "&Encrypt a File and then UU (&Text Mode) Encode it..."},
-      {0, ""},
-      {5005, "Anali&ze an Encrypted File..."}}},
-    {"&UU EnCoding",
-     {{1050, "UU &TEXT MODE EnCode a file..."},
-      {1051, "UU &DeCode a file..."},
-      {1052, "UU &BINARY MODE EnCode a file..."},
-      {0, ""},
-      {137, "&Split Up UU Encoded File..."},
-      {138, "&Rebuild Split Up UU Encoded File..."}}},
-    {"&Compression",
-     {{130, "&Maximum Compression..."}, {131, "&Expand a File..."}, {132, "&Fast Compression..."}}},
-    {"E&rase", {{114, "&Wipe Out a File..."}}},
-    {"&Window",
-     {{4001, "Tile &Vertically"},
-      {4005, "Tile &Horizontally"},
-      {4002, "&Cascade Windows"},
-      {4004, "Arrange &Icons"},
-      {4003, "Close &All"},
-      {0, ""},
-      {2008, "&Word Wrap"}}},
-    {"&Help",
-     {{116, "&Contents"},
-      {134, "&Search"},
-      {0, ""},
-      {136, "C&ustomer Support"},
-      {0, ""},
-      {117, "&Keyboard/Selection/Cursor"},
-      {133, "&Passwords"},
-      {0, ""},
-      {118, "Using &Help"},
-      {0, ""},
-      {5002, "&About Lockquill..."}}},
-};
-
-std::string menu_text(HMENU menu, int index) {
-    char buf[256] = "";
-    GetMenuStringA(menu, UINT(index), buf, sizeof buf, MF_BYPOSITION);
-    return buf;
-}
-
-bool grayed(int id) { return GetMenuState(GetMenu(hwndFrame), UINT(id), MF_BYCOMMAND) & MF_GRAYED; }
-bool checked(int id) {
-    return GetMenuState(GetMenu(hwndFrame), UINT(id), MF_BYCOMMAND) & MF_CHECKED;
-}
-
 using FrameTest = LqGuiTest;
+
+DWORD cut_module_path(char* buf, DWORD size) {  // as the system cuts a path that does not fit
+    std::memset(buf, 'x', size);
+    return size;
+}
 }  // namespace
 
-TEST_F(FrameTest, StartsWithTitleClassesAndClientWindow) {
-    ASSERT_TRUE(IsWindow(hwndFrame));
+TEST_F(FrameTest, StartHelpAndExit) {
     EXPECT_EQ(lq_gui_text(hwndFrame), "Lockquill(TM) v:LQ32E40L");
-    EXPECT_EQ(lq_gui_class(hwndFrame), "lqdwframe");
-    EXPECT_TRUE(IsWindowVisible(hwndFrame));
-    LONG ex = GetWindowLongA(hwndFrame, GWL_EXSTYLE);
-    EXPECT_TRUE(ex & WS_EX_ACCEPTFILES);
-    LONG style = GetWindowLongA(hwndFrame, GWL_STYLE);
-    EXPECT_EQ(style & (WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN),
-              WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN);
-
-    ASSERT_TRUE(IsWindow(hwndMDIClient));
-    EXPECT_EQ(lq_gui_class(hwndMDIClient), "MDIClient");
-    EXPECT_EQ(GetParent(hwndMDIClient), hwndFrame);
-    EXPECT_EQ(GetDlgCtrlID(hwndMDIClient), 3244);
-    EXPECT_TRUE(IsWindowVisible(hwndMDIClient));
-    LONG cstyle = GetWindowLongA(hwndMDIClient, GWL_STYLE);
-    EXPECT_EQ(cstyle & (WS_CHILD | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL),
-              WS_CHILD | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL);
-
-    // No editor window without a command-line file.
+    EXPECT_TRUE(IsWindowVisible(hwndFrame) && IsWindowVisible(hwndMDIClient));
     EXPECT_EQ(GetWindow(hwndMDIClient, GW_CHILD), nullptr);
-    EXPECT_EQ(hwndActiveChild, nullptr);
-    EXPECT_EQ(hwndActiveEdit, nullptr);
-    EXPECT_EQ(dwNewChildStyle, 0u);
-
-    // The shared open-file record as the first command finds it.
-    EXPECT_EQ(ofnShared.lpstrFile, szFileName);
-    EXPECT_EQ(ofnShared.nMaxFile, 256u);
-    EXPECT_EQ(ofnShared.lpstrFileTitle, szFileTitle);
-    EXPECT_EQ(ofnShared.nMaxFileTitle, 128u);
-    EXPECT_EQ(ofnShared.Flags, 0x1004u);
-
-    WNDCLASSA wc;
-    ASSERT_TRUE(GetClassInfoA(hInst, "lqdwframe", &wc));
-    EXPECT_EQ(wc.style, 0u);
-    EXPECT_EQ(wc.hbrBackground, HBRUSH(INT_PTR(13)));
-    EXPECT_EQ(wc.cbWndExtra, 0);
-    ASSERT_TRUE(GetClassInfoA(hInst, "lqdwchild", &wc));
-    EXPECT_EQ(wc.style, 0u);
-    EXPECT_EQ(wc.hbrBackground, HBRUSH(INT_PTR(13)));
-    // One handle and four 16-bit flags.
-    EXPECT_EQ(wc.cbWndExtra, int(sizeof(LONG_PTR) + 4 * 2));
-    EXPECT_EQ(wc.lpszMenuName, nullptr);
-
     lq_gui_screenshot(hwndFrame, "frame");
-}
+    // Commands that need an editor window do nothing without one.
+    for (int id :
+         {1010, 113, 1003, 1004, 2001, 2002, 2003, 2004, 2005, 2006, 139, 4003, 4100, 9999})
+        command(id);
+    EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
 
-TEST_F(FrameTest, HelpFileIsTheProgramPathWithHlp) {
     char module[MAX_PATH];
     GetModuleFileNameA(nullptr, module, sizeof module);
-    std::string want = module;
-    want = want.substr(0, want.rfind('.')) + ".hlp";
-    EXPECT_EQ(std::string(szHelpFile), want);
-}
-
-TEST_F(FrameTest, MenuBarMatchesTheTable) {
-    HMENU bar = GetMenu(hwndFrame);
-    ASSERT_TRUE(bar);
-    ASSERT_EQ(GetMenuItemCount(bar), int(menu_bar.size()));
-    for (size_t p = 0; p < menu_bar.size(); ++p) {
-        SCOPED_TRACE(menu_bar[p].text);
-        EXPECT_EQ(menu_text(bar, int(p)), menu_bar[p].text);
-        HMENU sub = GetSubMenu(bar, int(p));
-        ASSERT_TRUE(sub);
-        const auto& entries = menu_bar[p].entries;
-        ASSERT_EQ(GetMenuItemCount(sub), int(entries.size()));
-        for (size_t i = 0; i < entries.size(); ++i) {
-            MENUITEMINFOA mi = {};
-            mi.cbSize = sizeof mi;
-            mi.fMask = MIIM_FTYPE | MIIM_ID;
-            ASSERT_TRUE(GetMenuItemInfoA(sub, UINT(i), TRUE, &mi));
-            if (entries[i].id == 0) {
-                EXPECT_TRUE(mi.fType & MFT_SEPARATOR) << "entry " << i;
-                continue;
-            }
-            EXPECT_EQ(int(mi.wID), entries[i].id) << "entry " << i;
-            EXPECT_EQ(menu_text(sub, int(i)), entries[i].text) << "entry " << i;
-            // Every command is in the table (or is the default frame's).
-            EXPECT_TRUE(lq_find_command(entries[i].id)) << entries[i].id;
-        }
+    std::string hlp = std::string(module).substr(0, std::strlen(module) - 3) + "hlp";
+    EXPECT_EQ(std::string(szHelpFile), hlp);
+    // Contents, Search, Customer Support, Keyboard, Passwords, Using Help.
+    const char* keys[] = {
+        nullptr,     "",     "Customer Support", "Selecting text and moving about a document",
+        "Passwords", nullptr};
+    int ids[] = {116, 134, 136, 117, 133, 118};
+    for (int i = 0; i < 6; ++i) {
+        lq_gui_help_calls().clear();
+        command(ids[i]);
+        ASSERT_EQ(lq_gui_help_calls().size(), 1u) << ids[i];
+        EXPECT_EQ(lq_gui_help_calls()[0].file, i == 5 ? "WINHELP.HLP" : hlp);
+        EXPECT_EQ(lq_gui_help_calls()[0].command, UINT(keys[i] ? HELP_PARTIALKEY : HELP_CONTENTS));
+        EXPECT_EQ(lq_gui_help_calls()[0].key, keys[i] ? keys[i] : "");
     }
-}
 
-TEST_F(FrameTest, AcceleratorTable) {
-    ACCEL want[] = {
-        {FVIRTKEY | FCONTROL, VK_INSERT, 2003},
-        {FVIRTKEY | FSHIFT, VK_INSERT, 2004},
-        {FVIRTKEY | FSHIFT, VK_DELETE, 2002},
-        {FVIRTKEY | FALT, VK_BACK, 2001},
-        {FVIRTKEY, VK_F3, 3002},
-        {FVIRTKEY, VK_F4, 3003},
-    };
-    ACCEL got[16];
-    int n = CopyAcceleratorTableA(hAccel, got, 16);
-    ASSERT_EQ(n, 6);
-    for (int i = 0; i < n; ++i) {
-        EXPECT_EQ(got[i].fVirt & ~0x80, want[i].fVirt) << i;  // 0x80: last-entry mark
-        EXPECT_EQ(got[i].key, want[i].key) << i;
-        EXPECT_EQ(got[i].cmd, want[i].cmd) << i;
-    }
-    // F3 on the frame reaches the command table as 3002.
-    MSG msg = {};
-    msg.hwnd = hwndFrame;
-    msg.message = WM_KEYDOWN;
-    msg.wParam = VK_F3;
-    msg.lParam = 1;
-    EXPECT_TRUE(TranslateAcceleratorA(hwndFrame, hAccel, &msg));
-}
-
-TEST_F(FrameTest, InitMenuWithoutEditorWindowGraysEditorCommands) {
-    szFindText[0] = 0;
-    SendMessageA(hwndFrame, WM_INITMENU, WPARAM(GetMenu(hwndFrame)), 0);
-    for (int id : {2001, 2002, 2003, 2004, 2005, 2006, 2008, 139, 3001, 3002, 3003})
-        EXPECT_TRUE(grayed(id)) << id;
-    EXPECT_FALSE(checked(2008));
-    EXPECT_FALSE(checked(139));
-    for (int id : {1003, 1010, 113, 1004, 1022, 1027, 1024, 4001, 4005, 4002, 4004, 4003, 1005})
-        EXPECT_TRUE(grayed(id)) << id;
-    // Commands that need no window stay enabled.
-    for (int id :
-         {1001, 1002, 1008, 5004, 1006, 1028, 1020, 1026, 1021, 111, 1023, 112, 5005, 1050, 1051,
-          1052, 137,  138,  130,  131,  132,  114,  116,  134,  136, 117,  133, 118,  5002})
-        EXPECT_FALSE(grayed(id)) << id;
-}
-
-TEST_F(FrameTest, EditorCommandsWithoutAWindowDoNothing) {
-    for (int id :
-         {1010, 113, 2001, 2002, 2003, 2004, 2005, 2006, 139, 2008, 4001, 4005, 4002, 4004, 4003})
-        command(id);
-    EXPECT_TRUE(IsWindow(hwndFrame));
-    EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
-}
-
-TEST_F(FrameTest, HelpCommandsPassTheKeys) {
-    for (int id : {116, 134, 136, 117, 133, 118}) command(id);
-    auto& calls = lq_gui_help_calls();
-    ASSERT_EQ(calls.size(), 6u);
-    std::string hlp = szHelpFile;
-    EXPECT_EQ(calls[0].file, hlp);
-    EXPECT_EQ(calls[0].command, UINT(HELP_CONTENTS));
-    EXPECT_EQ(calls[1].command, UINT(HELP_PARTIALKEY));
-    EXPECT_EQ(calls[1].key, "");
-    EXPECT_EQ(calls[2].key, "Customer Support");
-    EXPECT_EQ(calls[3].key, "Selecting text and moving about a document");
-    EXPECT_EQ(calls[4].key, "Passwords");
-    for (int i = 1; i <= 4; ++i) {
-        EXPECT_EQ(calls[i].file, hlp) << i;
-        EXPECT_EQ(calls[i].command, UINT(HELP_PARTIALKEY)) << i;
-    }
-    EXPECT_EQ(calls[5].file, "WINHELP.HLP");
-    EXPECT_EQ(calls[5].command, UINT(HELP_CONTENTS));
-}
-
-TEST_F(FrameTest, ExitDestroysTheFrameReleasesHelpAndQuits) {
+    EXPECT_EQ(SendMessageA(hwndFrame, WM_QUERYENDSESSION, 0, 0), 1);
+    lq_gui_help_calls().clear();
     HWND frame = hwndFrame;
-    command(1006);
+    command(IDM_FILE_EXIT);
     EXPECT_FALSE(IsWindow(frame));
     ASSERT_EQ(lq_gui_help_calls().size(), 1u);
     EXPECT_EQ(lq_gui_help_calls()[0].command, UINT(HELP_QUIT));
-    MSG msg;
-    bool quit = false;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        if (msg.message == WM_QUIT) {
-            quit = true;
-            EXPECT_EQ(msg.wParam, 0u);
-            break;
-        }
-    EXPECT_TRUE(quit);
-}
-
-TEST_F(FrameTest, LogOffQueryWithoutWindowsAllowsIt) {
-    EXPECT_EQ(SendMessageA(hwndFrame, WM_QUERYENDSESSION, 0, 0), 1);
-}
-
-TEST_F(FrameTest, UnknownCommandsGoToTheDefaultFrameProcedure) {
-    command(4100);  // no editor window listed: nothing happens
-    command(9999);
-    EXPECT_TRUE(IsWindow(hwndFrame));
-    EXPECT_TRUE(lq_boxes().empty());
-}
-
-// The real program: started as its own process, it shows the frame and ends
-// with 0 when its frame is closed.
-namespace {
-struct Found {
-    DWORD pid;
-    HWND frame;
-};
-BOOL CALLBACK find_frame(HWND w, LPARAM p) {
-    Found* f = reinterpret_cast<Found*>(p);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == f->pid && lq_gui_class(w) == "lqdwframe") {
-        f->frame = w;
-        return FALSE;
+    MSG msg = {};
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message != WM_QUIT) {
     }
-    return TRUE;
-}
-std::string windows_path(std::string p) {
-    if (!p.empty() && p[0] == '/') p = "Z:" + p;
-    for (char& c : p)
-        if (c == '/') c = '\\';
-    return p;
-}
-}  // namespace
+    EXPECT_EQ(msg.message, UINT(WM_QUIT));
 
-TEST_F(FrameTest, ProgramStartsAndEndsWhenClosed) {
-    std::string exe = windows_path(LQ_EXE_PATH);
+    // A module path cut to its buffer names no help file.
+    LqModuleFileNameFn real = lq_module_file_name;
+    lq_module_file_name = cut_module_path;
+    restart("");
+    lq_module_file_name = real;
+    EXPECT_STREQ(szHelpFile, "");
+}
+
+// The real program in its own process ends with 0 when its frame closes.
+TEST_F(FrameTest, ProgramStartsAndEnds) {
+    std::string exe = LQ_EXE_PATH;
+    if (exe[0] == '/') exe = "Z:" + exe;
+    for (char& c : exe)
+        if (c == '/') c = '\\';
     std::string line = "\"" + exe + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     ASSERT_TRUE(CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &si, &pi))
-        << exe << " error " << GetLastError();
-    Found f = {pi.dwProcessId, nullptr};
-    for (int i = 0; i < 500 && !f.frame; ++i) {
+                               &si, &pi));
+    HWND frame = nullptr;
+    for (int i = 0; i < 500 && !frame; ++i) {
         Sleep(20);
-        EnumWindows(find_frame, LPARAM(&f));
+        for (HWND w = FindWindowA("lqdwframe", nullptr); w && !frame;
+             w = FindWindowExA(nullptr, w, "lqdwframe", nullptr)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == pi.dwProcessId) frame = w;
+        }
     }
-    ASSERT_TRUE(f.frame) << "no frame window appeared";
-    EXPECT_EQ(lq_gui_text(f.frame), "Lockquill(TM) v:LQ32E40L");
-    PostMessageA(f.frame, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(frame) << "no frame window appeared";
+    PostMessageA(frame, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, 20000), WAIT_OBJECT_0);
     DWORD code = 99;
     GetExitCodeProcess(pi.hProcess, &code);
     EXPECT_EQ(code, 0u);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
+}
+
+// About closes by OK, Enter, Esc and its close box.
+TEST_F(FrameTest, AboutBox) {
+    for (int how = 0; how < 4; ++how) {
+        bool seen = false;
+        lq_gui_on_dialog([how, &seen](HWND dlg) {
+            seen = true;
+            EXPECT_EQ(GetWindow(dlg, GW_OWNER), hwndFrame);
+            EXPECT_EQ(lq_gui_item_text(dlg, 301), "Version: LQ32E40L  Dated: 6may95");
+            int icons = 0;
+            for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+                icons += (GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+                         SendMessageA(c, STM_GETICON, 0, 0);
+            EXPECT_EQ(icons, 2);
+            if (how == 0) lq_gui_click(dlg, IDOK);
+            if (how == 1) lq_gui_key(VK_RETURN);
+            if (how == 2) lq_gui_key(VK_ESCAPE);
+            if (how == 3) lq_gui_screenshot(dlg, "about"), lq_gui_close_box(dlg);
+        });
+        command(IDM_HELP_ABOUT);
+        EXPECT_TRUE(seen) << how;
+    }
+}
+
+// The text prompt: what each way of leaving it gives back.
+TEST_F(FrameTest, TextPrompt) {
+    struct {
+        const char* typed;
+        int how, size;  // how 0: OK, 1: Enter, 2: Cancel, 3: Esc (ignored), then Cancel
+        BOOL result;
+        const char* buffer;
+    } cases[] = {{"2048", 0, 40, TRUE, "2048"},      {"Heading", 1, 40, TRUE, "Heading"},
+                 {"999", 2, 40, FALSE, "5120"},      {"abc", 3, 40, FALSE, "5120"},
+                 {"0123456789", 0, 5, TRUE, "0123"}, {"", 0, 40, TRUE, ""}};
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        char buffer[40] = "5120";
+        bool still_open = false;
+        lq_gui_on_dialog([&c, &still_open](HWND dlg) {
+            EXPECT_EQ(lq_gui_text(dlg), "Enter the maximum size ?");
+            EXPECT_EQ(lq_gui_item_text(dlg, 1108), "5120");
+            EXPECT_EQ(GetFocus(), GetDlgItem(dlg, 1108));
+            if (c.how == 0) lq_gui_screenshot(dlg, "text_prompt");
+            SetDlgItemTextA(dlg, 1108, c.typed);
+            if (c.how == 0) lq_gui_click(dlg, 1106);
+            if (c.how == 1) lq_gui_key(VK_RETURN);
+            if (c.how == 2) lq_gui_click(dlg, 1107);
+            if (c.how != 3) return;
+            lq_gui_key(VK_ESCAPE);
+            lq_gui_again(dlg, [&still_open](HWND dlg) {
+                still_open = IsWindowVisible(dlg) != 0;
+                lq_gui_click(dlg, 1107);
+            });
+        });
+        EXPECT_EQ(bAskAlphaEntry("Enter the maximum size ?", buffer, c.size), c.result);
+        EXPECT_STREQ(buffer, c.buffer);
+        EXPECT_EQ(still_open, c.how == 3);
+    }
+}
+
+// The progress window: its lines, a bar that fills from the left, a repaint
+// by the platform, and a nested open that one close ends.
+TEST_F(FrameTest, ProgressWindow) {
+    lq_progress_begin(" UU EnCoding (text mode) of ", "C:\\data\\annual report.txt", 200);
+    HWND p = HWND(hwndProgress);
+    ASSERT_TRUE(IsWindow(p));
+    EXPECT_EQ(GetWindow(p, GW_OWNER), hwndFrame);
+    HWND bar = GetDlgItem(p, 1103);
+    RECT r;
+    GetClientRect(bar, &r);
+    auto at = [bar, &r](int x) { return lq_gui_pixel(bar, x, r.bottom / 2); };
+    const uint32_t black = 0, gray = 0xC0C0C0;
+    EXPECT_EQ(at(0), gray);
+    lq_progress_step(100);
+    EXPECT_STREQ(szProgressPercent, " 50% completed ");
+    InvalidateRect(p, nullptr, TRUE);
+    lq_gui_pump();
+    EXPECT_TRUE(at(0) == black && at(r.right / 2 - 2) == black && at(r.right / 2 + 2) == gray);
+    for (int id : {1101, 1104, 1102}) {  // lines drawn on the controls, not stored
+        HWND c = GetDlgItem(p, id);
+        EXPECT_EQ(lq_gui_text(c), "");
+        RECT cr;
+        GetClientRect(c, &cr);
+        uint32_t bg = lq_gui_pixel(c, cr.right - 1, cr.bottom - 1);
+        bool drawn = false;
+        for (int x = 0; x < cr.right / 2 && !drawn; ++x)
+            for (int y = 0; y < cr.bottom && !drawn; ++y) drawn = lq_gui_pixel(c, x, y) != bg;
+        EXPECT_TRUE(drawn) << id;
+    }
+    EXPECT_TRUE(lq_gui_screenshot(p, "progress"));
+    lq_progress_step(200);
+    EXPECT_EQ(at(r.right - 1), black);
+    EXPECT_EQ(iShowProgress(1), 0);  // a nested operation opens again
+    EXPECT_EQ(HWND(hwndProgress), p);
+    EXPECT_EQ(iShowProgress(-1), 0);
+    EXPECT_FALSE(IsWindow(p));
+    EXPECT_STREQ(szProgressFileName, "");
+    lq_progress_step(10);
+    EXPECT_EQ(iShowProgress(-1), 0);
+}
+
+TEST_F(FrameTest, EraseWipesTheChosenFile) {
+    write_file(path("old letter.txt"), std::string(100000, 'x'));
+    write_file(path("ro.txt"), "secret");
+    set_readonly(path("ro.txt"), true);
+    write_file(path("keep.txt"), "keep");
+    lq_gui_cancel_file_dialog("Select the file to Wipe...");
+    command(IDM_ERASE_WIPE);
+    for (const char* name : {"old letter.txt", "ro.txt"}) {
+        lq_gui_choose_file(path(name), "Select the file to Wipe...");
+        command(IDM_ERASE_WIPE);
+        EXPECT_STREQ(szFileTitle, name);
+    }
+    EXPECT_EQ(list_dir(dir()), std::vector<std::string>{"keep.txt"});
+    EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
 }

@@ -96,63 +96,38 @@ void stop_frame() {
     reset_app_records();
 }
 
-// ---------------------------------------------------------------- PNG writer
-uint32_t crc_table[256];
-uint32_t crc32(const uint8_t* p, size_t n, uint32_t c = 0) {
-    if (!crc_table[1])
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t v = i;
-            for (int k = 0; k < 8; ++k) v = v & 1 ? 0xEDB88320u ^ (v >> 1) : v >> 1;
-            crc_table[i] = v;
-        }
-    c = ~c;
-    for (size_t i = 0; i < n; ++i) c = crc_table[(c ^ p[i]) & 0xFF] ^ (c >> 8);
-    return ~c;
-}
-
+// PNG of RGB rows top-down, in stored (uncompressed) deflate blocks.
 void put32(std::string& s, uint32_t v) {
     for (int i = 3; i >= 0; --i) s += char(v >> (8 * i));
 }
-
 void chunk(std::string& png, const char* type, const std::string& data) {
     put32(png, uint32_t(data.size()));
     std::string body = std::string(type, 4) + data;
+    uint32_t c = ~0u;
+    for (unsigned char b : body) {
+        c ^= b;
+        for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    }
     png += body;
-    put32(png, crc32(reinterpret_cast<const uint8_t*>(body.data()), body.size()));
+    put32(png, ~c);
 }
-
-// RGB rows top-down into a PNG with stored (uncompressed) deflate blocks.
 std::string encode_png(int w, int h, const std::vector<uint8_t>& rgb) {
-    std::string raw;
-    for (int y = 0; y < h; ++y) {
-        raw += '\0';  // filter: none
-        raw.append(reinterpret_cast<const char*>(&rgb[size_t(y) * w * 3]), size_t(w) * 3);
-    }
-    std::string z = "\x78\x01";
-    size_t pos = 0;
-    do {
-        size_t n = std::min<size_t>(65535, raw.size() - pos);
-        z += char(pos + n == raw.size() ? 1 : 0);
-        z += char(n & 0xFF);
-        z += char(n >> 8);
-        z += char(~n & 0xFF);
-        z += char((~n >> 8) & 0xFF);
-        z.append(raw, pos, n);
-        pos += n;
-    } while (pos < raw.size());
+    std::string raw, z = "\x78\x01";
+    for (int y = 0; y < h; ++y)
+        raw += '\0' + std::string(reinterpret_cast<const char*>(&rgb[size_t(y) * w * 3]), w * 3);
     uint32_t a = 1, b = 0;
-    for (unsigned char c : raw) {
-        a = (a + c) % 65521;
-        b = (b + a) % 65521;
+    for (size_t pos = 0; pos < raw.size();) {
+        size_t n = std::min<size_t>(65535, raw.size() - pos);
+        z += char(pos + n == raw.size());
+        z += std::string{char(n), char(n >> 8), char(~n), char(~n >> 8)} + raw.substr(pos, n);
+        pos += n;
     }
+    for (unsigned char c : raw) a = (a + c) % 65521, b = (b + a) % 65521;
     put32(z, (b << 16) | a);
-
-    std::string png = "\x89PNG\r\n\x1a\n";
-    std::string ihdr;
+    std::string png = "\x89PNG\r\n\x1a\n", ihdr;
     put32(ihdr, uint32_t(w));
     put32(ihdr, uint32_t(h));
-    ihdr += std::string("\x08\x02\x00\x00\x00", 5);  // 8-bit RGB
-    chunk(png, "IHDR", ihdr);
+    chunk(png, "IHDR", ihdr + std::string("\x08\x02\x00\x00\x00", 5));  // 8-bit RGB
     chunk(png, "IDAT", z);
     chunk(png, "IEND", "");
     return png;
@@ -256,9 +231,9 @@ void lq_gui_key(UINT vk) {
 void lq_gui_close_box(HWND w) { PostMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
 std::string lq_gui_text(HWND w) {
-    char buf[1024] = "";
-    GetWindowTextA(w, buf, sizeof buf);
-    return buf;
+    std::string s(size_t(GetWindowTextLengthA(w)) + 1, '\0');
+    s.resize(size_t(GetWindowTextA(w, &s[0], int(s.size()))));
+    return s;
 }
 
 std::string lq_gui_item_text(HWND dlg, int id) { return lq_gui_text(GetDlgItem(dlg, id)); }
@@ -275,9 +250,7 @@ void lq_gui_choose_file(const std::string& path, const char* title) {
         if (!want.empty()) {
             EXPECT_EQ(lq_gui_text(dlg), want);
         }
-        // The file name box of the explorer-style dialog (cmb13).
-        HWND name = GetDlgItem(dlg, 0x47C);
-        if (!name) name = GetDlgItem(dlg, 0x480);  // edt1 of the older layout
+        HWND name = GetDlgItem(dlg, 0x47C);  // the file name box (cmb13)
         ASSERT_TRUE(name) << "no file name box";
         SetWindowTextA(name, path.c_str());
         PostMessageA(dlg, WM_COMMAND, IDOK, 0);

@@ -1,0 +1,522 @@
+// Editor windows as a user works with them: open, edit, save, close, wrap,
+// find, and the keys through the program's own message loop.
+#include <shlobj.h>
+
+#include <cstring>
+#include <deque>
+#include <functional>
+
+#include "app/find.h"
+#include "tests/app/editor_support.h"
+
+namespace {
+using EditorTest = LqGuiTest;
+const char question[] = "Lockquill(TM) WARNING: bQueryCloseChild ";
+const char save_error[] = "Lockquill(TM) ERROR: iSaveFile ";
+const char security[] = "Lockquill(TM) WARNING: Potential Security Loss";
+const char find_caption[] = "Lockquill(TM) ERROR: bMyFindText";
+
+std::string changed(const std::string& title) {
+    return " " + title.substr(0, 63) + " has been changed.  Save file before closing? ";
+}
+HWND new_window(const std::string& text) {
+    SendMessageA(hwndFrame, WM_COMMAND, IDM_FILE_NEW, 0);
+    type_text(hwndActiveChild, text);
+    return hwndActiveChild;
+}
+bool grayed(int id) { return GetMenuState(GetMenu(hwndFrame), UINT(id), MF_BYCOMMAND) & MF_GRAYED; }
+bool checked(int id) { return GetMenuState(GetMenu(hwndFrame), UINT(id), 0) & MF_CHECKED; }
+void init_menu() { SendMessageA(hwndFrame, WM_INITMENU, WPARAM(GetMenu(hwndFrame)), 0); }
+std::pair<DWORD, DWORD> selection() {
+    DWORD s = 0, e = 0;
+    SendMessageA(hwndActiveEdit, EM_GETSEL, WPARAM(&s), LPARAM(&e));
+    return {s, e};
+}
+void set_file_year(const std::string& p, WORD year) {
+    SYSTEMTIME st = {year, 6, 0, 15, 12, 0, 0, 0};
+    FILETIME ft;
+    SystemTimeToFileTime(&st, &ft);
+    HANDLE h = CreateFileA(p.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(h, &ft, &ft, &ft);
+    CloseHandle(h);
+}
+HGLOBAL make_drop(const std::vector<std::string>& files) {
+    std::string names;
+    for (auto& f : files) names += f + '\0';
+    HGLOBAL h = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() + 1);
+    auto* d = static_cast<DROPFILES*>(GlobalLock(h));
+    d->pFiles = sizeof(DROPFILES);
+    std::memcpy(d + 1, names.data(), names.size());
+    GlobalUnlock(h);
+    return h;
+}
+}  // namespace
+
+TEST_F(EditorTest, OpenEditSaveAndClose) {
+    std::string text = "first line\r\n\tsecond\r\n\xE9t\xE9 \x80\r\n";
+    write_file(path("Notes.txt"), text);
+    write_file(path("Notes.txt.bak"), "bak");
+    lq_gui_cancel_file_dialog("Select the Text file to edit...");
+    command(IDM_FILE_OPEN);
+    EXPECT_TRUE(editor_windows().empty());
+    HWND w = open_by_menu(path("Notes.txt"));
+    ASSERT_TRUE(w);
+    EXPECT_EQ(lq_gui_text(w), path("Notes.txt"));
+    EXPECT_EQ(edit_text(w), text);
+    EXPECT_EQ(hwndActiveEdit, edit_of(w));
+    for (int wd : {GWW_MODIFIED, GWW_UNNAMED, GWW_ENCRYPTED}) EXPECT_EQ(word(w, wd), 0);
+    // Another name that starts alike is another file; a relative name or
+    // another case of the same one is this window, with the notice.
+    HWND bak = open_file(path("Notes.txt.bak"));
+    EXPECT_NE(bak, w);
+    EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
+    EXPECT_EQ(hAddEditWindow("NOTES.TXT", FALSE), w);
+    EXPECT_EQ(hwndActiveChild, w);
+    EXPECT_BOX(0, "Lockquill(TM) Notice: File being edited... ",
+               " This operation/proceedure is not allowed  because the file is already open for "
+               "editing.",
+               16);
+    type_text(w, "new ");
+    EXPECT_EQ(word(w, GWW_MODIFIED), 1);
+    command(IDM_FILE_SAVE);
+    EXPECT_EQ(read_file(path("Notes.txt")), "new " + text);
+    EXPECT_EQ(word(w, GWW_MODIFIED), 0);
+    EXPECT_EQ(list_dir(dir()), (std::vector<std::string>{"Notes.txt", "Notes.txt.bak"}));
+
+    lq_gui_choose_file(path("b.txt"), "Name the text File as...");
+    command(IDM_FILE_SAVEAS);
+    EXPECT_EQ(lq_gui_text(w), path("b.txt"));
+    EXPECT_EQ(read_file(path("b.txt")), "new " + text);
+
+    lq_boxes_clear();
+    type_text(w, "more ");
+    for (int answer : {LQ_IDCANCEL, LQ_IDNO}) lq_answer_next(answer);
+    command(IDM_FILE_CLOSE);
+    EXPECT_TRUE(IsWindow(w));
+    command(IDM_SECURE_CLOSE);
+    EXPECT_FALSE(IsWindow(w));
+    EXPECT_BOX(1, question, changed(path("b.txt")), 35);
+    lq_answer_next(LQ_IDYES);
+    type_text(bak, "saved ");
+    command(IDM_FILE_CLOSE);
+    EXPECT_FALSE(IsWindow(bak));
+    EXPECT_EQ(read_file(path("Notes.txt.bak")), "saved bak");
+    EXPECT_EQ(hwndActiveChild, nullptr);
+    EXPECT_EQ(hwndActiveEdit, nullptr);
+}
+
+// What a file gives a new window: its text, a warning, or no window.
+TEST_F(EditorTest, LoadCases) {
+    std::string d = dir() + "\\";
+    const std::string load = "Lockquill(TM) ERROR: iLoadFile ",
+                      refused = "Lockquill(TM) ERROR: hAddEditWindow ";
+    struct Case {
+        std::string name, content, text, caption;  // content "-": no file
+    } cases[] = {
+        {"zero.txt", std::string("abc\0def", 7), "abc", "Lockquill(TM) WARNING: iLoadFile "},
+        {"empty.txt", "", "", ""},
+        {"one.txt", "x", "x", ""},
+        {"gone.txt", "-", "", "Lockquill(TM) ERROR: lGetFileSize"},
+        {"unreadable.txt", "ab", "", load},
+        {std::string(255 - d.size() - 4, 'n') + ".txt", "fits", "fits", ""},
+        {std::string(256 - d.size() - 4, 'n') + ".txt", "long", "", refused},
+        {std::string(258 - d.size() - 4, 'n') + ".txt", "long", "", refused},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        lq_boxes_clear();
+        if (c.content != "-") write_file(path(c.name), c.content);
+        if (c.name == "unreadable.txt") pf_fault_arm(PF_FAULT_READ, 1, PF_ERROR_READ_FAULT, true);
+        HWND w = open_file(path(c.name));
+        pf_fault_reset();
+        EXPECT_EQ(w != nullptr, c.text != "" || c.content == "") << lq_boxes_dump();
+        if (w) {
+            EXPECT_EQ(edit_text(w), c.text);
+            EXPECT_EQ(word(w, GWW_MODIFIED), 0);
+            SendMessageA(hwndMDIClient, WM_MDIDESTROY, WPARAM(w), 0);
+        }
+        ASSERT_EQ(lq_boxes().size(), c.caption.empty() ? 0u : 1u) << lq_boxes_dump();
+        if (!c.caption.empty()) {
+            EXPECT_EQ(lq_boxes()[0].caption, c.caption);
+            EXPECT_EQ(lq_boxes()[0].style, c.caption.find("WARN") == std::string::npos ? 16u : 48u);
+        }
+        EXPECT_TRUE(editor_windows().empty());
+    }
+    EXPECT_EQ(lq_boxes()[0].text, " The name of the file\r\n " + path(cases[7].name) +
+                                      "\r\n is too long: a full path may have at most 255 "
+                                      "characters.");
+}
+
+// A save that fails keeps the window, its text and its modified word, and
+// stops Close, Close All, Exit and log-off; so does a cancelled name dialog.
+TEST_F(EditorTest, AWindowStaysWhenItsSaveFails) {
+    std::pair<const char*, std::function<void()>> closers[] = {
+        {"Close", [] { SendMessageA(hwndFrame, WM_COMMAND, IDM_FILE_CLOSE, 0); }},
+        {"Close All", [] { SendMessageA(hwndFrame, WM_COMMAND, IDM_WINDOW_CLOSEALL, 0); }},
+        {"Exit", [] { SendMessageA(hwndFrame, WM_COMMAND, IDM_FILE_EXIT, 0); }},
+        {"log-off", [] { EXPECT_EQ(SendMessageA(hwndFrame, WM_QUERYENDSESSION, 0, 0), 0); }},
+    };
+    write_file(path("keep.txt"), "old");
+    HWND w = open_file(path("keep.txt"));
+    HWND untitled = new_window("draft");
+    for (auto& [name, close] : closers) {
+        for (PfFaultOp fault :
+             {PF_FAULT_WRITE, PF_FAULT_FLUSH, PF_FAULT_REPLACE, PF_FAULT_COUNT_}) {
+            SCOPED_TRACE(std::string(name) + " fault " + std::to_string(fault));
+            lq_boxes_clear();
+            HWND target = fault == PF_FAULT_COUNT_ ? untitled : w;
+            SendMessageA(hwndMDIClient, WM_MDIACTIVATE, WPARAM(target), 0);
+            BringWindowToTop(target);  // the first window Close All and Exit ask
+            if (target == w) type_text(w, "x");
+            lq_answer_next(LQ_IDYES);
+            if (target == untitled) lq_gui_cancel_file_dialog("Name the text File as...");
+            if (fault != PF_FAULT_COUNT_) pf_fault_arm(fault, 1);
+            close();
+            pf_fault_reset();
+            ASSERT_TRUE(IsWindow(target));
+            EXPECT_TRUE(IsWindowVisible(hwndMDIClient));
+            EXPECT_EQ(word(target, GWW_MODIFIED), 1);
+            EXPECT_EQ(lq_boxes().size(), target == w ? 2u : 1u) << lq_boxes_dump();
+            EXPECT_EQ(lq_boxes()[0].caption, question);
+            if (target == w) {
+                EXPECT_EQ(lq_boxes()[1].caption, save_error);
+            }
+        }
+    }
+    EXPECT_EQ(read_file(path("keep.txt")), "old");
+    EXPECT_EQ(edit_text(w), "xxxxxxxxxxxxold");
+    EXPECT_EQ(edit_text(untitled), "draft");
+    EXPECT_EQ(list_dir(dir()), std::vector<std::string>{"keep.txt"});
+}
+
+// Saves that keep what the file is: its stamp whatever the year, its links.
+TEST_F(EditorTest, SaveKeepsTheFilesIdentity) {
+    struct {
+        const char* name;
+        WORD year;
+        bool read_only, hard_link;
+    } cases[] = {{"1975.txt", 1975, false, false},
+                 {"2110.txt", 2110, false, false},
+                 {"ro.txt", 2000, true, false},
+                 {"linked.txt", 2000, false, true}};
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_file(path(c.name), "old");
+        set_file_year(path(c.name), c.year);
+        if (c.read_only) set_readonly(path(c.name), true);
+        if (c.hard_link) {
+            ASSERT_TRUE(CreateHardLinkA(path("other").c_str(), path(c.name).c_str(), nullptr));
+        }
+        HWND w = open_file(path(c.name));
+        type_text(w, "new ");
+        command(IDM_FILE_SAVE);
+        EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
+        EXPECT_EQ(read_file(path(c.name)), "new old");
+        EXPECT_EQ(pf_get_attributes(path(c.name).c_str()) & PF_ATTR_READONLY, 0u);
+        if (c.hard_link) {
+            EXPECT_EQ(read_file(path("other")), "new old");
+        }
+        SendMessageA(hwndFrame, WM_COMMAND, IDM_FILE_CLOSE, 0);
+    }
+    EXPECT_EQ(list_dir(dir()).size(), 5u);
+}
+
+TEST_F(EditorTest, UntitledAndDecryptedWindowsAskFirst) {
+    HWND w = new_window("draft");
+    lq_gui_cancel_file_dialog("Name the text File as...");
+    EXPECT_EQ(iSaveFile(w), 1);
+    EXPECT_EQ(word(w, GWW_MODIFIED), 1);
+    lq_gui_on_dialog([](HWND dlg) {
+        EXPECT_EQ(lq_gui_text(dlg), "Name the text File as...");
+        EXPECT_EQ(GetWindow(dlg, GW_OWNER), hwndFrame);
+        lq_gui_screenshot(dlg, "save_as_dialog");
+        SetWindowTextA(GetDlgItem(dlg, 0x47C), "draft.txt");
+        PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+    });
+    command(IDM_FILE_SAVE);
+    EXPECT_EQ(read_file(path("draft.txt")), "draft");
+    EXPECT_EQ(lq_gui_text(w), path("draft.txt"));
+    EXPECT_EQ(word(w, GWW_UNNAMED) + word(w, GWW_MODIFIED), 0);
+    EXPECT_EQ(ofnShared.Flags, 0x8806u);
+
+    // A decrypted window: No keeps it encrypted, Yes saves it plain.
+    const std::string save_q =
+        "The file you want to save was previously EnCrypted...\r Do you really want to save this "
+        "file Without EnCryption ?";
+    SetWindowWord(w, GWW_ENCRYPTED, 1);
+    SendMessageA(edit_of(w), EM_SETSEL, 0, 0);
+    type_text(w, "more ");
+    lq_answer_next(LQ_IDNO);
+    command(IDM_FILE_SAVE);
+    EXPECT_BOX(0, security, save_q, 0x1013);
+    lq_answer_next(LQ_IDYES);
+    lq_gui_cancel_file_dialog("Name the text File as...");
+    command(IDM_FILE_SAVEAS);
+    EXPECT_EQ(word(w, GWW_ENCRYPTED), 0);  // Yes clears it at once
+    EXPECT_EQ(read_file(path("draft.txt")), "draft");
+    SetWindowWord(w, GWW_ENCRYPTED, 1);
+    for (int answer : {LQ_IDYES, LQ_IDYES}) lq_answer_next(answer);
+    command(IDM_FILE_CLOSE);
+    EXPECT_FALSE(IsWindow(w));
+    EXPECT_BOX(3, security,
+               "The file you are about to save was previously EnCrypted...Do you want to save "
+               "this file without using EnCryption ?",
+               0x1014);
+    EXPECT_EQ(read_file(path("draft.txt")), "more draft");
+
+    // Close All: one Cancel keeps every window.
+    new_window("a");
+    new_window("");
+    lq_gui_use_real_message_boxes();
+    lq_gui_answer_real_box(IDCANCEL, "question_box");
+    command(IDM_WINDOW_CLOSEALL);
+    EXPECT_EQ(editor_windows().size(), 2u);
+    lq_gui_answer_real_box(IDNO);
+    command(IDM_WINDOW_CLOSEALL);
+    EXPECT_TRUE(editor_windows().empty());
+    EXPECT_EQ(SendMessageA(hwndFrame, WM_QUERYENDSESSION, 0, 0), 1);
+}
+
+TEST_F(EditorTest, WordWrapKeepsTextStateAndTheMaximizedWindow) {
+    std::string text;
+    while (text.size() < 70000) text += "The quick brown fox jumps over the lazy dog.\r\n";
+    HWND w = new_window(text);
+    SendMessageA(hwndMDIClient, WM_MDIMAXIMIZE, WPARAM(w), 0);
+    std::string title = lq_gui_text(hwndFrame);
+    int entries = GetMenuItemCount(GetMenu(hwndFrame));
+    for (int id : {IDM_EDIT_WORDWRAP, IDM_WINDOW_WORDWRAP}) {
+        init_menu();
+        EXPECT_EQ(checked(139) && checked(2008), id == IDM_EDIT_WORDWRAP);
+        HWND old = edit_of(w);
+        command(id);
+        EXPECT_FALSE(IsWindow(old));
+        EXPECT_EQ(hwndActiveEdit, edit_of(w));
+        LONG style = GetWindowLongA(edit_of(w), GWL_STYLE);
+        EXPECT_EQ((style & (WS_HSCROLL | ES_AUTOHSCROLL)) != 0, id == IDM_EDIT_WORDWRAP);
+        EXPECT_EQ(edit_text(w), text);
+        EXPECT_EQ(word(w, GWW_MODIFIED), 1);
+        EXPECT_TRUE(IsZoomed(w));
+        EXPECT_EQ(lq_gui_text(hwndFrame), title);
+        EXPECT_EQ(GetMenuItemCount(GetMenu(hwndFrame)), entries);
+    }
+    HWND old = edit_of(w);
+    pf_fault_arm(PF_FAULT_ALLOC, 1, PF_ERROR_NOT_ENOUGH_MEMORY);
+    command(IDM_EDIT_WORDWRAP);
+    EXPECT_EQ(edit_of(w), old);
+    EXPECT_EQ(word(w, GWW_WRAP), 1);
+    EXPECT_BOX(0, "Lockquill(TM) ERROR: bSetWrap ", " Global wrap memory buffer allocation failed.",
+               16);
+    EXPECT_TRUE(lq_boxes().size() == 1u) << lq_boxes_dump();
+}
+
+TEST_F(EditorTest, EditCommandsAndTheirMenuState) {
+    init_menu();
+    for (int id : {2001, 2005, 2008, 139, 3001, 3002, 1003, 1010, 4003, 1005})
+        EXPECT_TRUE(grayed(id)) << id;
+    HWND w = new_window("alpha beta");
+    init_menu();
+    EXPECT_FALSE(grayed(IDM_EDIT_UNDO));
+    EXPECT_TRUE(grayed(IDM_EDIT_CUT) && grayed(IDM_EDIT_COPY) && grayed(IDM_EDIT_DELETE));
+    EXPECT_TRUE(grayed(IDM_EDIT_FINDNEXT) && grayed(IDM_EDIT_FINDPREV));
+    for (int id : {2006, 3001, 1003, 1010, 113, 1004, 1022, 1027, 1024, 4001, 4003, 1005})
+        EXPECT_FALSE(grayed(id)) << id;
+    SendMessageA(hwndActiveEdit, EM_SETSEL, 0, 5);
+    init_menu();
+    EXPECT_FALSE(grayed(IDM_EDIT_CUT) || grayed(IDM_EDIT_COPY) || grayed(IDM_EDIT_DELETE));
+    command(IDM_EDIT_CUT);
+    init_menu();
+    EXPECT_FALSE(grayed(IDM_EDIT_PASTE));
+    SendMessageA(hwndActiveEdit, EM_SETSEL, 5, 5);
+    command(IDM_EDIT_PASTE);
+    SendMessageA(hwndActiveEdit, EM_SETSEL, 0, 1);
+    command(IDM_EDIT_DELETE);
+    command(IDM_EDIT_UNDO);  // a deletion cannot be undone
+    EXPECT_EQ(edit_text(w), "betaalpha");
+    std::string longer(70000, 'a');
+    SetWindowTextA(hwndActiveEdit, longer.c_str());
+    command(IDM_EDIT_SELECTALL);
+    EXPECT_EQ(selection(), std::make_pair(DWORD(0), DWORD(70000)));
+    std::strcpy(szFindText, "beta");
+    init_menu();
+    EXPECT_FALSE(grayed(IDM_EDIT_FINDNEXT) || grayed(IDM_EDIT_FINDPREV));
+}
+
+TEST_F(EditorTest, DroppedCommandLineAndArrangedWindows) {
+    std::vector<std::string> files = {path("one.txt"), path("two.txt"), path("my notes.txt")};
+    for (auto& f : files) write_file(f, f);
+    restart(("\"" + files[2] + "\"").c_str());  // quoted, as a shell passes it
+    ASSERT_EQ(editor_windows().size(), 1u);
+    HWND first = editor_windows()[0];
+    EXPECT_TRUE(IsIconic(first));
+    EXPECT_EQ(edit_text(first), files[2]);
+    SendMessageA(hwndFrame, WM_DROPFILES, WPARAM(make_drop({files[0], files[1], files[2]})), 0);
+    EXPECT_EQ(editor_windows().size(), 3u);
+    EXPECT_EQ(lq_gui_text(hwndActiveChild), files[2]);  // brought back by the notice
+    EXPECT_EQ(lq_boxes().size(), 1u);
+    SendMessageA(hwndMDIClient, WM_MDIRESTORE, WPARAM(first), 0);
+    MoveWindow(hwndFrame, 0, 0, 900, 600, TRUE);
+    command(IDM_WINDOW_TILEVERT);
+    RECT a, b;
+    GetWindowRect(editor_windows()[0], &a);
+    GetWindowRect(editor_windows()[1], &b);
+    EXPECT_TRUE(a.right <= b.left || b.right <= a.left) << "side by side";
+    command(ID_FIRSTCHILD + 1);  // the second listed window
+    EXPECT_EQ(lq_gui_text(hwndActiveChild), files[0]);
+    lq_gui_pump();
+    EXPECT_TRUE(lq_gui_screenshot(hwndFrame, "frame_two_editors"));
+}
+
+// Find: one row per search, from a caret, forward (+1) or backward (-1).
+TEST_F(EditorTest, FindCases) {
+    static const std::string big = std::string(90000, '.') + "needle";
+    struct Case {
+        const char* text;
+        DWORD caret;
+        const char* what;
+        BOOL exact;
+        int direction, from;  // from -1: not found
+        const char* stored;
+    } cases[] = {
+        {"abcabc", 0, "abc", FALSE, 1, 3, "abc"},
+        {"abcabc", 3, "abc", FALSE, 1, -1, "abc"},  // its only candidate is 4
+        {"abcabc", 6, "abc", TRUE, -1, 3, "abc"},
+        {"abcabc", 3, "abc", TRUE, -1, 0, "abc"},
+        {"xx abc AbC", 3, "ABC", FALSE, 1, 7, "abc"},
+        {"Caf\xC9 caf\xE9", 0, "CAF\xC9", FALSE, 1, 5, "caf\xE9"},
+        {"abc ABC", 0, "ABC", TRUE, 1, 4, "ABC"},
+        {"abc", 0, "Abc", TRUE, 1, -1, "Abc"},
+        {"ab", 0, "ABCDEF", FALSE, 1, -1, "ABCDEF"},  // no candidate: not lowered
+        {"ab", 0, "AB", FALSE, -1, -1, "AB"},
+        {big.c_str(), 0, "Needle", FALSE, 1, 90000, "needle"},  // beyond 16-bit positions
+    };
+    new_window("");
+    for (auto& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " / " + c.what);
+        lq_boxes_clear();
+        SetWindowTextA(hwndActiveEdit, c.text);
+        SendMessageA(hwndActiveEdit, EM_SETSEL, c.caret, c.caret);
+        std::strcpy(szFindText, c.what);
+        bFindCaseSensitive = c.exact;
+        EXPECT_EQ(c.direction > 0 ? bFindNext() : bFindPrevious(), c.from >= 0);
+        EXPECT_STREQ(szFindText, c.stored);
+        if (c.from >= 0) {
+            DWORD end = c.from + DWORD(std::strlen(c.what));
+            EXPECT_EQ(selection(), std::make_pair(DWORD(c.from), end));
+        } else {
+            EXPECT_EQ(selection(), std::make_pair(c.caret, c.caret));
+            EXPECT_BOX(0, find_caption, " Could Not find \"" + std::string(c.stored) + "\" ", 16);
+        }
+    }
+    szFindText[0] = 0;
+    EXPECT_FALSE(bFindNext() || bFindPrevious());
+    std::strcpy(szFindText, "b");
+    pf_fault_arm(PF_FAULT_ALLOC, 1, PF_ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_FALSE(bFindNext());
+    EXPECT_BOX(0, find_caption, " Global search memory buffer allocation failed.", 16);
+}
+
+TEST_F(EditorTest, FindDialog) {
+    HWND w = new_window("one Two three two");
+    SendMessageA(edit_of(w), EM_SETSEL, 0, 0);
+    lq_gui_on_dialog([](HWND dlg) {
+        EXPECT_EQ(GetWindow(dlg, GW_OWNER), hwndFrame);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, IDOK)) ||
+                     IsWindowEnabled(GetDlgItem(dlg, 402)));
+        SetDlgItemTextA(dlg, 401, "TWO");  // EN_CHANGE enables both
+        lq_gui_again(dlg, [](HWND dlg) {
+            lq_gui_screenshot(dlg, "find_dialog");
+            lq_gui_click(dlg, IDOK);
+        });
+    });
+    command(IDM_EDIT_FIND);
+    EXPECT_EQ(selection(), std::make_pair(DWORD(4), DWORD(7)));
+    EXPECT_STREQ(szFindText, "two");
+    // The stored string comes back; the box is turned on, the search goes back.
+    SendMessageA(edit_of(w), EM_SETSEL, 17, 17);
+    lq_gui_on_dialog([](HWND dlg) {
+        EXPECT_EQ(lq_gui_item_text(dlg, 401), "two");
+        EXPECT_EQ(IsDlgButtonChecked(dlg, 403), UINT(BST_UNCHECKED));
+        lq_gui_click(dlg, 403);
+        lq_gui_again(dlg, [](HWND dlg) {
+            SetDlgItemTextA(dlg, 401, "Two");
+            lq_gui_click(dlg, 402);
+        });
+    });
+    command(IDM_EDIT_FIND);
+    EXPECT_EQ(selection(), std::make_pair(DWORD(4), DWORD(7)));
+    EXPECT_TRUE(bFindCaseSensitive);
+    // Cancel keeps both, whatever was typed.
+    lq_gui_on_dialog([](HWND dlg) {
+        SetDlgItemTextA(dlg, 401, "typed");
+        lq_gui_click(dlg, 403);
+        lq_gui_again(dlg, [](HWND dlg) { lq_gui_click(dlg, IDCANCEL); });
+    });
+    command(IDM_EDIT_FIND);
+    EXPECT_STREQ(szFindText, "Two");
+    EXPECT_TRUE(bFindCaseSensitive);
+}
+
+// The accelerators and the MDI keys through the program's own message loop:
+// each step posts its keys, then the next step, which checks what they did.
+namespace {
+std::deque<std::function<void()>> steps;
+HWND step_window;
+LRESULT CALLBACK step_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg != WM_APP || steps.empty()) return DefWindowProcA(w, msg, wp, lp);
+    auto step = steps.front();
+    steps.pop_front();
+    step();
+    PostMessageA(step_window, WM_APP, 0, 0);
+    return 0;
+}
+void keys(std::initializer_list<UINT> held, UINT vk) {
+    BYTE state[256] = {};
+    for (UINT k : held) state[k] = 0x80;
+    SetKeyboardState(state);
+    PostMessageA(hwndActiveEdit, WM_KEYDOWN, vk, 1);
+}
+}  // namespace
+
+TEST_F(EditorTest, KeysThroughTheMessageLoop) {
+    write_file(path("a.txt"), "a");
+    HWND a = open_file(path("a.txt"));
+    HWND b = new_window("x one y one");
+    SendMessageA(edit_of(b), EM_SETSEL, 0, 0);
+    std::strcpy(szFindText, "one");
+    step_window = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, hInst, nullptr);
+    SetWindowLongPtrA(step_window, GWLP_WNDPROC, LONG_PTR(step_proc));
+    steps = {
+        [] { keys({}, VK_F3); },
+        [b] {
+            EXPECT_EQ(selection(), std::make_pair(DWORD(2), DWORD(5)));
+            keys({VK_CONTROL}, VK_INSERT);  // Copy
+        },
+        [] { keys({VK_CONTROL}, VK_F6); },
+        [a] {
+            EXPECT_EQ(hwndActiveChild, a);
+            keys({VK_CONTROL}, VK_F4);
+        },
+        [a, b] {
+            EXPECT_FALSE(IsWindow(a));
+            EXPECT_EQ(hwndActiveChild, b);
+            SendMessageA(hwndActiveEdit, EM_SETSEL, 0, 0);
+            keys({VK_SHIFT}, VK_INSERT);  // Paste
+        },
+        [b] {
+            EXPECT_EQ(edit_text(b), "onex one y one");
+            SendMessageA(hwndActiveEdit, EM_SETSEL, 0, 0);
+            keys({}, VK_F4);  // Previous: nothing before the caret
+            lq_answer_next(LQ_IDNO);
+            PostMessageA(hwndFrame, WM_COMMAND, IDM_FILE_EXIT, 0);
+        },
+    };
+    PostMessageA(step_window, WM_APP, 0, 0);
+    EXPECT_EQ(lq_app_message_loop(), 0);
+    SetKeyboardState(std::vector<BYTE>(256, 0).data());
+    DestroyWindow(step_window);
+    EXPECT_TRUE(steps.empty());
+    EXPECT_FALSE(IsWindow(b));
+    ASSERT_EQ(lq_boxes().size(), 2u) << lq_boxes_dump();
+    EXPECT_EQ(lq_boxes()[0].caption, find_caption);
+    EXPECT_BOX(1, question, changed("Untitled"), 35);
+}
