@@ -12,8 +12,8 @@ const LqCommand lq_command_table[] = {
     {IDM_FILE_CLOSE, lq_cmd_file_close},
     {IDM_FILE_SAVE, lq_cmd_file_save},
     {IDM_FILE_SAVEAS, lq_cmd_file_save_as},
-    {IDM_FILE_PRINT, nullptr},       // printing: app/cmd_print.cpp
-    {IDM_FILE_PRINTSETUP, nullptr},  // printing: app/cmd_print.cpp
+    {IDM_FILE_PRINT, lq_cmd_print},
+    {IDM_FILE_PRINTSETUP, lq_cmd_printer_setup},
     {IDM_FILE_ANALYZE, lq_cmd_analyze},
     {IDM_FILE_EXIT, lq_cmd_file_exit},
 

@@ -1,0 +1,155 @@
+// File, Print for real under Wine to the private scheduler's cups-pdf queue
+// (scripts/cups-env); PDFs read back with pdftotext, drawn with pdftoppm.
+// Skipped, saying why, when there is no scheduler.
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "app/print.h"
+#include "print/print_text.h"
+#include "tests/app/editor_support.h"
+
+namespace {
+std::string env(const char* n) { return std::getenv(n) ? std::getenv(n) : ""; }
+std::string dos(const std::string& p) { return "Z:" + p; }  // Wine's Z: is the Unix root
+std::vector<std::string> words(const std::string& s) {
+    std::istringstream in(s);
+    return {std::istream_iterator<std::string>(in), {}};
+}
+
+// The "Print" window's document name as it is put in; Cancel pressed in the
+// window when asked (the click waits in the queue for the abort procedure).
+HHOOK hook;
+bool press_cancel;
+std::string shown_name;
+LRESULT CALLBACK on_send(int code, WPARAM w, LPARAM l) {
+    auto* m = reinterpret_cast<CWPSTRUCT*>(l);
+    if (m->message == WM_SETTEXT && GetDlgCtrlID(m->hwnd) == IDC_PRINT_DOCUMENT) {
+        shown_name = reinterpret_cast<const char*>(m->lParam);
+        if (press_cancel) PostMessageA(GetDlgItem(GetParent(m->hwnd), 1), BM_CLICK, 0, 0);
+    }
+    return CallNextHookEx(hook, code, w, l);
+}
+
+struct PrintTest : LqGuiTest {
+    std::string pdfs = env("LQ_PRINT_PDF_DIR") + "/", out = env("LQ_ARTIFACT_DIR") + "/print/";
+    std::map<std::string, DWORD> sizes;  // the queue's PDFs: last size seen, ~0u once taken
+    void SetUp() override {
+        LqGuiTest::SetUp();
+        if (pdfs == "/")
+            GTEST_SKIP() << "no printer (" << env("LQ_PRINT_UNAVAILABLE")
+                         << "): run through scripts/test, which starts a private scheduler";
+        pdPrinter = PRINTDLGA{};
+        hPrinterDC = nullptr;
+        hook = SetWindowsHookExA(WH_CALLWNDPROC, on_send, nullptr, GetCurrentThreadId());
+        CreateDirectoryA(dos(out).c_str(), nullptr);
+        next_pdf(1, "");  // marks the PDFs already there as taken
+    }
+    void TearDown() override {
+        if (hook) UnhookWindowsHookEx(hook);
+        LqGuiTest::TearDown();
+    }
+    // File, Print: Yes to the security question, the heading typed over the
+    // proposed window title, and the printer set-up answered with button.
+    void print(const std::string& heading, int button, bool cancel) {
+        lq_answer_next(LQ_IDYES);
+        std::string title = lq_gui_text(hwndActiveChild).substr(0, 39);
+        lq_gui_on_dialog([heading, title](HWND dlg) {
+            EXPECT_EQ(lq_gui_item_text(dlg, IDC_ALPHA_TEXT), title);
+            SetDlgItemTextA(dlg, IDC_ALPHA_TEXT, heading.c_str());
+            lq_gui_click(dlg, IDC_ALPHA_OK);
+        });
+        if (button) lq_gui_on_dialog([button](HWND dlg) { lq_gui_click(dlg, button); });
+        press_cancel = cancel;
+        command(IDM_FILE_PRINT);
+    }
+    // The text of the next whole PDF (size held for 0.1 s) in the queue's folder,
+    // copied out as name.pdf and drawn as name-N.png; "" when none comes in
+    // time.  With no name, every PDF there counts as taken.
+    std::string next_pdf(int tenths, const std::string& name) {
+        std::string file, p = out + name, txt = p + ".txt";
+        for (int i = 0; i < tenths && file.empty(); ++i, Sleep(100)) {
+            WIN32_FIND_DATAA f;
+            HANDLE h = FindFirstFileA(dos(pdfs + "*.pdf").c_str(), &f);
+            for (bool more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &f)) {
+                DWORD& last = sizes.emplace(f.cFileName, name.empty() ? ~0u : 0).first->second;
+                if (last != ~0u && file.empty() && f.nFileSizeLow && f.nFileSizeLow == last)
+                    file = f.cFileName, last = ~0u;
+                else if (last != ~0u)
+                    last = f.nFileSizeLow;
+            }
+            if (h != INVALID_HANDLE_VALUE) FindClose(h);
+        }
+        if (file.empty()) return "";
+        // Wine cannot wait for a Unix program: the text file comes last.
+        std::string sh = "/bin/sh -c \"cp '" + pdfs + file + "' " + p +
+                         ".pdf && pdftoppm -png -r 60 " + p + ".pdf " + p +
+                         " && pdftotext -layout " + p + ".pdf " + p + ".part && mv " + p +
+                         ".part " + txt + "; rm -f '" + pdfs + file + "'\"";
+        DeleteFileA(dos(txt).c_str());
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi;
+        if (CreateProcessA(nullptr, &sh[0], nullptr, nullptr, 0, 0, nullptr, nullptr, &si, &pi))
+            CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
+        for (int k = 0; k < 600 && GetFileAttributesA(dos(txt).c_str()) == ~0u; ++k) Sleep(100);
+        std::ifstream in(dos(txt), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+};
+
+TEST_F(PrintTest, ANoteOfThreePagesThenACancelledJobThenTheNextJob) {
+    std::string note, heading = "Thirty-five characters of heading..";
+    for (int i = 10; i < 54; ++i) note += "Line " + std::to_string(i) + " of the private note\r\n";
+    note += "A paragraph longer than one printed line breaks after its last blank that fits.";
+    write_file(path("note.txt"), note);
+    SetWindowWord(open_file(path("note.txt")), GWW_ENCRYPTED, 1);
+
+    // No to the security question prints nothing.
+    lq_answer_next(LQ_IDNO);
+    command(IDM_FILE_PRINT);
+    EXPECT_BOX(0, "Lockquill(TM) WARNING: Potential Security Loss",
+               "The file you want to print was previously EnCrypted...\r Do you really want to "
+               "print this file out ?",
+               0x1013);
+    EXPECT_STREQ(szPageHeader, "");
+    // A cancelled set-up ends the command; so does a copy that fails.
+    print(heading, IDCANCEL, false);
+    EXPECT_EQ(pdPrinter.hDC, nullptr);
+    pf_fault_arm(PF_FAULT_ALLOC, 1);
+    print(heading, 0, false);
+    EXPECT_BOX(3, "Lockquill(TM) ERROR: iPrintFile ",
+               " Global print memory buffer allocation failed", 16);
+    // File, Printer Setup chooses the printer of every later job.
+    lq_gui_on_dialog([](HWND dlg) { lq_gui_click(dlg, IDOK); });
+    command(IDM_FILE_PRINTSETUP);
+    ASSERT_TRUE(hPrinterDC && hPrinterDC == pdPrinter.hDC);
+
+    // Three pages, each with its heading line; every word of the text in order.
+    print(heading, 0, false);
+    EXPECT_EQ(shown_name, heading.substr(0, 30));
+    std::istringstream pdf(next_pdf(600, "note"));
+    std::string body;
+    int pages = 0;
+    for (std::string page, head; std::getline(pdf, page, '\f'); body += page) {
+        std::istringstream lines(page);
+        std::getline(lines >> std::ws, head);
+        EXPECT_EQ(head, heading + "   page " + std::to_string(++pages));
+        page.erase(0, page.find(head) + head.size());
+    }
+    EXPECT_EQ(pages, 3);
+    EXPECT_EQ(words(body), words(note));
+
+    // Cancel in the "Print" window: fewer pages or no job; the next job whole.
+    print("Cancelled", 0, true);
+    print("The next job", 0, false);
+    std::string t;
+    while ((t = next_pdf(600, "next")).find("The next job") == std::string::npos) {
+        ASSERT_FALSE(t.empty()) << "the next job did not come";
+        EXPECT_LT(std::count(t.begin(), t.end(), '\f'), 3) << "the cancelled job printed whole";
+    }
+    EXPECT_EQ(std::count(t.begin(), t.end(), '\f'), 3);
+    EXPECT_EQ(lq_boxes().size(), 7u) << lq_boxes_dump();  // no more than the above
+}
+}  // namespace
