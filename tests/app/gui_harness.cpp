@@ -28,6 +28,12 @@ BOOL WINAPI recording_help(HWND, LPCSTR file, UINT cmd, ULONG_PTR data) {
     return TRUE;
 }
 
+std::string lq_gui_class(HWND w) {
+    char buf[64] = "";
+    GetClassNameA(w, buf, sizeof buf);
+    return buf;
+}
+
 BOOL CALLBACK collect_dialog(HWND w, LPARAM out) {
     if (lq_gui_class(w) != "#32770" || !IsWindowVisible(w) || !IsWindowEnabled(w)) return TRUE;
     if (intptr_t(w) == hwndProgress || handled.count(w)) return TRUE;
@@ -182,7 +188,7 @@ void LqGuiTest::SetUp() {
 }
 
 void LqGuiTest::TearDown() {
-    EXPECT_EQ(lq_gui_pending(), 0u) << "a queued dialog action was never used";
+    EXPECT_EQ(actions.size(), 0u) << "a queued dialog action was never used";
     actions.clear();
     stop_frame();
     KillTimer(nullptr, timer_id);
@@ -199,7 +205,6 @@ void LqGuiTest::command(int id) { SendMessageA(hwndFrame, WM_COMMAND, WPARAM(id)
 
 void lq_gui_on_dialog(LqDialogAction action) { actions.push_back(Pending{action, nullptr}); }
 void lq_gui_again(HWND dlg, LqDialogAction action) { actions.push_front(Pending{action, dlg}); }
-size_t lq_gui_pending() { return actions.size(); }
 
 void lq_gui_pump() {
     MSG msg;
@@ -238,34 +243,21 @@ std::string lq_gui_text(HWND w) {
 
 std::string lq_gui_item_text(HWND dlg, int id) { return lq_gui_text(GetDlgItem(dlg, id)); }
 
-std::string lq_gui_class(HWND w) {
-    char buf[64] = "";
-    GetClassNameA(w, buf, sizeof buf);
-    return buf;
+// A null path: Cancel.
+static void answer_file_dialog(const char* path, const char* title) {
+    std::string want = title ? title : "", name = path ? path : "";
+    lq_gui_on_dialog([choose = path != nullptr, name, want](HWND dlg) {
+        if (!want.empty()) EXPECT_EQ(lq_gui_text(dlg), want);
+        HWND box = GetDlgItem(dlg, 0x47C);  // the file name box (cmb13)
+        ASSERT_TRUE(box) << "no file name box";
+        if (choose) SetWindowTextA(box, name.c_str());
+        PostMessageA(dlg, WM_COMMAND, choose ? IDOK : IDCANCEL, 0);
+    });
 }
-
 void lq_gui_choose_file(const std::string& path, const char* title) {
-    std::string want = title ? title : "";
-    lq_gui_on_dialog([path, want](HWND dlg) {
-        if (!want.empty()) {
-            EXPECT_EQ(lq_gui_text(dlg), want);
-        }
-        HWND name = GetDlgItem(dlg, 0x47C);  // the file name box (cmb13)
-        ASSERT_TRUE(name) << "no file name box";
-        SetWindowTextA(name, path.c_str());
-        PostMessageA(dlg, WM_COMMAND, IDOK, 0);
-    });
+    answer_file_dialog(path.c_str(), title);
 }
-
-void lq_gui_cancel_file_dialog(const char* title) {
-    std::string want = title ? title : "";
-    lq_gui_on_dialog([want](HWND dlg) {
-        if (!want.empty()) {
-            EXPECT_EQ(lq_gui_text(dlg), want);
-        }
-        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
-    });
-}
+void lq_gui_cancel_file_dialog(const char* title) { answer_file_dialog(nullptr, title); }
 
 void lq_gui_use_real_message_boxes() { lq_set_message_box(real_box); }
 
