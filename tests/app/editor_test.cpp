@@ -174,36 +174,28 @@ TEST_F(EditorTest, AWindowStaysWhenItsSaveFails) {
 
 // Saves that keep what the file is: its stamp whatever the year, its links.
 TEST_F(EditorTest, SaveKeepsTheFilesIdentity) {
-    struct {
-        const char* name;
-        WORD year;
-        bool read_only, hard_link;
-    } cases[] = {{"1975.txt", 1975, false, false},
-                 {"2110.txt", 2110, false, false},
-                 {"ro.txt", 2000, true, false},
-                 {"linked.txt", 2000, false, true}};
-    for (auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        write_file(path(c.name), "old");
-        SYSTEMTIME st = {c.year, 6, 0, 15, 12, 0, 0, 0};
+    const std::pair<const char*, WORD> cases[] = {
+        {"1975.txt", 1975}, {"2110.txt", 2110}, {"ro.txt", 2000}, {"linked.txt", 2000}};
+    for (auto [name, year] : cases) {
+        SCOPED_TRACE(name);
+        write_file(path(name), "old");
+        SYSTEMTIME st = {year, 6, 0, 15, 12, 0, 0, 0};
         FILETIME ft;
         SystemTimeToFileTime(&st, &ft);
-        HANDLE h = CreateFileA(path(c.name).c_str(), GENERIC_WRITE, 0, 0, OPEN_EXISTING, 0, 0);
+        HANDLE h = CreateFileA(path(name).c_str(), GENERIC_WRITE, 0, 0, OPEN_EXISTING, 0, 0);
         SetFileTime(h, &ft, &ft, &ft);
         CloseHandle(h);
-        if (c.read_only) set_readonly(path(c.name), true);
-        if (c.hard_link) {
-            ASSERT_TRUE(CreateHardLinkA(path("other").c_str(), path(c.name).c_str(), nullptr));
+        if (name[0] == 'r') set_readonly(path(name), true);
+        if (name[0] == 'l') {
+            ASSERT_TRUE(CreateHardLinkA(path("other").c_str(), path(name).c_str(), 0));
         }
-        HWND w = open_file(path(c.name));
+        HWND w = open_file(path(name));
         type_text(w, "new ");
         command(IDM_FILE_SAVE);
         EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
-        EXPECT_EQ(read_file(path(c.name)), "new old");
-        EXPECT_EQ(pf_get_attributes(path(c.name).c_str()) & PF_ATTR_READONLY, 0u);
-        if (c.hard_link) {
-            EXPECT_EQ(read_file(path("other")), "new old");
-        }
+        EXPECT_EQ(pf_get_attributes(path(name).c_str()) & PF_ATTR_READONLY, 0u);
+        for (const char* f : {name, name[0] == 'l' ? "other" : name})
+            EXPECT_EQ(read_file(path(f)), "new old");  // a hard link stays one
         SendMessageA(hwndFrame, WM_COMMAND, IDM_FILE_CLOSE, 0);
     }
     EXPECT_EQ(list_dir(dir()).size(), 5u);
