@@ -54,40 +54,6 @@ void expect_histogram(HWND dlg, const std::string& bytes) {
     }
 }
 
-TEST_F(AnalysisTest, DrawsHistogramTicksAndLinesAtEveryPaint) {
-    struct Case {
-        std::string bytes;
-        std::vector<std::string> lines;
-    };
-    const Case cases[] = {
-        {std::string(1000, 'A'),
-         {"Most Common Byte Value: 65", "Number of Most Common: 1000", "Average occurance: 3",
-          "Total Bytes: 1000"}},
-        {std::string(300, char(200)) + std::string(300, char(10)) + std::string(100, char(7)),
-         {"Most Common Byte Value: 10", "Number of Most Common: 300", "Average occurance: 2",
-          "Total Bytes: 700"}},
-    };
-    for (const Case& c : cases) {
-        write_file(path("sample.bin"), c.bytes);
-        lq_gui_choose_file(path("sample.bin"), "Select the file to analize...");
-        lq_gui_on_dialog([&c](HWND dlg) {
-            EXPECT_EQ(lq_gui_text(dlg), "Analysis of sample.bin");
-            EXPECT_EQ(four_lines(dlg), c.lines);
-            expect_histogram(dlg, c.bytes);
-            // Esc is not handled; a fresh paint draws the same again.
-            lq_gui_key(VK_ESCAPE);
-            InvalidateRect(dlg, nullptr, TRUE);
-            lq_gui_again(dlg, [&c](HWND dlg) {
-                ASSERT_TRUE(IsWindowVisible(dlg));
-                expect_histogram(dlg, c.bytes);
-                lq_gui_click(dlg, 710);
-            });
-        });
-        command(5004);
-        EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
-    }
-}
-
 // The four lines lockquill-cli prints for the file (its output goes to `out`).
 std::vector<std::string> cli_lines(const std::string& options, const std::string& file,
                                    const std::string& out) {
@@ -110,13 +76,13 @@ std::vector<std::string> cli_lines(const std::string& options, const std::string
     return lines;
 }
 
-// A text file and the same file encrypted: the dialog and the command-line
-// tool agree, and the pictures show the plain spread beside the flat one.
-TEST_F(AnalysisTest, DialogAndCommandLineShowTheSameNumbers) {
+// The dialog's lines agree with lockquill-cli's; its histogram is drawn
+// again at every paint (Esc is not handled); the pictures show a text's
+// spread beside the flat one of the same text encrypted.
+TEST_F(AnalysisTest, DialogShowsHistogramAndTheCommandLinesNumbers) {
     std::string text;
     for (int i = 0; i < 120; ++i)
         text += "Meet me at the old mill at " + std::to_string(i) + " pm.\r\n";
-    write_file(path("note.txt"), text);
     write_file(path("secret.ENT"), text);
     std::strcpy(gPassword1, "lantern7");
     std::strcpy(gPassword2, "harbour9");
@@ -124,21 +90,51 @@ TEST_F(AnalysisTest, DialogAndCommandLineShowTheSameNumbers) {
     ASSERT_EQ(iVeilmixFile(path("secret.ENT").c_str(), &gVeilStats, 1), 0);
     struct Case {
         int command;
-        const char* file;
-        const char* options;
+        std::string file, bytes;         // bytes: written to file (the histogram's source)
+        std::vector<std::string> lines;  // empty: the command line's
         const char* picture;
-    } cases[] = {{5004, "note.txt", "", "analysis_text"},
-                 {5005, "secret.ENT", "--encrypted ", "analysis_encrypted"}};
+    } cases[] = {
+        {5004,
+         "a.bin",
+         std::string(1000, 'A'),
+         {"Most Common Byte Value: 65", "Number of Most Common: 1000", "Average occurance: 3",
+          "Total Bytes: 1000"},
+         nullptr},
+        {5004,
+         "b.bin",
+         std::string(300, char(200)) + std::string(300, char(10)) + std::string(100, char(7)),
+         {"Most Common Byte Value: 10", "Number of Most Common: 300", "Average occurance: 2",
+          "Total Bytes: 700"},
+         nullptr},
+        {5004, "note.txt", text, {}, "analysis_text"},
+        {5005, "secret.ENT", "", {}, "analysis_encrypted"}};
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        if (!c.bytes.empty()) write_file(path(c.file), c.bytes);
         std::vector<std::string> shown;
-        lq_gui_choose_file(path(c.file));
+        lq_gui_choose_file(path(c.file), c.command == 5004
+                                             ? "Select the file to analize..."
+                                             : "Select the Encrypted file to analize...");
         lq_gui_on_dialog([&](HWND dlg) {
+            EXPECT_EQ(lq_gui_text(dlg), "Analysis of " + c.file);
             shown = four_lines(dlg);
-            lq_gui_screenshot(dlg, c.picture);
-            lq_gui_click(dlg, 710);
+            if (c.picture) lq_gui_screenshot(dlg, c.picture);
+            if (!c.bytes.empty()) expect_histogram(dlg, c.bytes);
+            lq_gui_key(VK_ESCAPE);
+            InvalidateRect(dlg, nullptr, TRUE);
+            lq_gui_again(dlg, [&](HWND dlg) {
+                ASSERT_TRUE(IsWindowVisible(dlg));
+                if (!c.bytes.empty()) expect_histogram(dlg, c.bytes);
+                lq_gui_click(dlg, 710);
+            });
         });
         command(c.command);
-        EXPECT_EQ(shown, cli_lines(c.options, path(c.file), path("cli.out"))) << c.file;
+        std::vector<std::string> cli =
+            cli_lines(c.command == 5005 ? "--encrypted " : "", path(c.file), path("cli.out"));
+        EXPECT_EQ(shown, cli);
+        if (!c.lines.empty()) {
+            EXPECT_EQ(shown, c.lines);
+        }
     }
     EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
 }

@@ -32,24 +32,6 @@ std::pair<DWORD, DWORD> selection() {
     SendMessageA(hwndActiveEdit, EM_GETSEL, WPARAM(&s), LPARAM(&e));
     return {s, e};
 }
-void set_file_year(const std::string& p, WORD year) {
-    SYSTEMTIME st = {year, 6, 0, 15, 12, 0, 0, 0};
-    FILETIME ft;
-    SystemTimeToFileTime(&st, &ft);
-    HANDLE h = CreateFileA(p.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    SetFileTime(h, &ft, &ft, &ft);
-    CloseHandle(h);
-}
-HGLOBAL make_drop(const std::vector<std::string>& files) {
-    std::string names;
-    for (auto& f : files) names += f + '\0';
-    HGLOBAL h = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() + 1);
-    auto* d = static_cast<DROPFILES*>(GlobalLock(h));
-    d->pFiles = sizeof(DROPFILES);
-    std::memcpy(d + 1, names.data(), names.size());
-    GlobalUnlock(h);
-    return h;
-}
 }  // namespace
 
 TEST_F(EditorTest, OpenEditSaveAndClose) {
@@ -59,10 +41,11 @@ TEST_F(EditorTest, OpenEditSaveAndClose) {
     lq_gui_cancel_file_dialog("Select the Text file to edit...");
     command(IDM_FILE_OPEN);
     EXPECT_TRUE(editor_windows().empty());
-    HWND w = open_by_menu(path("Notes.txt"));
+    lq_gui_choose_file(path("Notes.txt"), "Select the Text file to edit...");
+    command(IDM_FILE_OPEN);
+    HWND w = hwndActiveChild;
     ASSERT_TRUE(w);
-    EXPECT_EQ(lq_gui_text(w), path("Notes.txt"));
-    EXPECT_EQ(edit_text(w), text);
+    EXPECT_EQ(lq_gui_text(w) + edit_text(w), path("Notes.txt") + text);
     EXPECT_EQ(hwndActiveEdit, edit_of(w));
     for (int wd : {GWW_MODIFIED, GWW_UNNAMED, GWW_ENCRYPTED}) EXPECT_EQ(word(w, wd), 0);
     // Another name that starts alike is another file; a relative name or
@@ -191,31 +174,28 @@ TEST_F(EditorTest, AWindowStaysWhenItsSaveFails) {
 
 // Saves that keep what the file is: its stamp whatever the year, its links.
 TEST_F(EditorTest, SaveKeepsTheFilesIdentity) {
-    struct {
-        const char* name;
-        WORD year;
-        bool read_only, hard_link;
-    } cases[] = {{"1975.txt", 1975, false, false},
-                 {"2110.txt", 2110, false, false},
-                 {"ro.txt", 2000, true, false},
-                 {"linked.txt", 2000, false, true}};
-    for (auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        write_file(path(c.name), "old");
-        set_file_year(path(c.name), c.year);
-        if (c.read_only) set_readonly(path(c.name), true);
-        if (c.hard_link) {
-            ASSERT_TRUE(CreateHardLinkA(path("other").c_str(), path(c.name).c_str(), nullptr));
+    const std::pair<const char*, WORD> cases[] = {
+        {"1975.txt", 1975}, {"2110.txt", 2110}, {"ro.txt", 2000}, {"linked.txt", 2000}};
+    for (auto [name, year] : cases) {
+        SCOPED_TRACE(name);
+        write_file(path(name), "old");
+        SYSTEMTIME st = {year, 6, 0, 15, 12, 0, 0, 0};
+        FILETIME ft;
+        SystemTimeToFileTime(&st, &ft);
+        HANDLE h = CreateFileA(path(name).c_str(), GENERIC_WRITE, 0, 0, OPEN_EXISTING, 0, 0);
+        SetFileTime(h, &ft, &ft, &ft);
+        CloseHandle(h);
+        if (name[0] == 'r') set_readonly(path(name), true);
+        if (name[0] == 'l') {
+            ASSERT_TRUE(CreateHardLinkA(path("other").c_str(), path(name).c_str(), 0));
         }
-        HWND w = open_file(path(c.name));
+        HWND w = open_file(path(name));
         type_text(w, "new ");
         command(IDM_FILE_SAVE);
         EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
-        EXPECT_EQ(read_file(path(c.name)), "new old");
-        EXPECT_EQ(pf_get_attributes(path(c.name).c_str()) & PF_ATTR_READONLY, 0u);
-        if (c.hard_link) {
-            EXPECT_EQ(read_file(path("other")), "new old");
-        }
+        EXPECT_EQ(pf_get_attributes(path(name).c_str()) & PF_ATTR_READONLY, 0u);
+        for (const char* f : {name, name[0] == 'l' ? "other" : name})
+            EXPECT_EQ(read_file(path(f)), "new old");  // a hard link stays one
         SendMessageA(hwndFrame, WM_COMMAND, IDM_FILE_CLOSE, 0);
     }
     EXPECT_EQ(list_dir(dir()).size(), 5u);
@@ -304,9 +284,9 @@ TEST_F(EditorTest, WordWrapKeepsTextStateAndTheMaximizedWindow) {
     command(IDM_EDIT_WORDWRAP);
     EXPECT_EQ(edit_of(w), old);
     EXPECT_EQ(word(w, GWW_WRAP), 1);
+    ASSERT_EQ(lq_boxes().size(), 1u) << lq_boxes_dump();
     EXPECT_BOX(0, "Lockquill(TM) ERROR: bSetWrap ", " Global wrap memory buffer allocation failed.",
                16);
-    EXPECT_TRUE(lq_boxes().size() == 1u) << lq_boxes_dump();
 }
 
 TEST_F(EditorTest, EditCommandsAndTheirMenuState) {
@@ -349,7 +329,13 @@ TEST_F(EditorTest, DroppedCommandLineAndArrangedWindows) {
     HWND first = editor_windows()[0];
     EXPECT_TRUE(IsIconic(first));
     EXPECT_EQ(edit_text(first), files[2]);
-    SendMessageA(hwndFrame, WM_DROPFILES, WPARAM(make_drop({files[0], files[1], files[2]})), 0);
+    std::string names = files[0] + '\0' + files[1] + '\0' + files[2] + '\0';
+    HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() + 1);
+    auto* d = static_cast<DROPFILES*>(GlobalLock(drop));
+    d->pFiles = sizeof(DROPFILES);
+    std::memcpy(d + 1, names.data(), names.size());
+    GlobalUnlock(drop);
+    SendMessageA(hwndFrame, WM_DROPFILES, WPARAM(drop), 0);
     EXPECT_EQ(editor_windows().size(), 3u);
     EXPECT_EQ(lq_gui_text(hwndActiveChild), files[2]);  // brought back by the notice
     EXPECT_EQ(lq_boxes().size(), 1u);

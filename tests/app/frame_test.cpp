@@ -9,14 +9,7 @@
 #include "fileops/progress.h"
 #include "tests/app/gui_harness.h"
 
-namespace {
 using FrameTest = LqGuiTest;
-
-DWORD cut_module_path(char* buf, DWORD size) {  // as the system cuts a path that does not fit
-    std::memset(buf, 'x', size);
-    return size;
-}
-}  // namespace
 
 TEST_F(FrameTest, StartHelpAndExit) {
     EXPECT_EQ(lq_gui_text(hwndFrame), "Lockquill(TM) v:LQ32E40L");
@@ -34,17 +27,19 @@ TEST_F(FrameTest, StartHelpAndExit) {
     std::string hlp = std::string(module).substr(0, std::strlen(module) - 3) + "hlp";
     EXPECT_EQ(std::string(szHelpFile), hlp);
     // Contents, Search, Customer Support, Keyboard, Passwords, Using Help.
-    const char* keys[] = {
-        nullptr,     "",     "Customer Support", "Selecting text and moving about a document",
-        "Passwords", nullptr};
-    int ids[] = {116, 134, 136, 117, 133, 118};
-    for (int i = 0; i < 6; ++i) {
+    const std::pair<int, const char*> help[] = {{116, nullptr},
+                                                {134, ""},
+                                                {136, "Customer Support"},
+                                                {117, "Selecting text and moving about a document"},
+                                                {133, "Passwords"},
+                                                {118, nullptr}};
+    for (auto [id, key] : help) {
         lq_gui_help_calls().clear();
-        command(ids[i]);
-        ASSERT_EQ(lq_gui_help_calls().size(), 1u) << ids[i];
-        EXPECT_EQ(lq_gui_help_calls()[0].file, i == 5 ? "WINHELP.HLP" : hlp);
-        EXPECT_EQ(lq_gui_help_calls()[0].command, UINT(keys[i] ? HELP_PARTIALKEY : HELP_CONTENTS));
-        EXPECT_EQ(lq_gui_help_calls()[0].key, keys[i] ? keys[i] : "");
+        command(id);
+        ASSERT_EQ(lq_gui_help_calls().size(), 1u) << id;
+        EXPECT_EQ(lq_gui_help_calls()[0].file, id == 118 ? "WINHELP.HLP" : hlp);
+        EXPECT_EQ(lq_gui_help_calls()[0].command, UINT(key ? HELP_PARTIALKEY : HELP_CONTENTS));
+        EXPECT_EQ(lq_gui_help_calls()[0].key, key ? key : "");
     }
 
     EXPECT_EQ(SendMessageA(hwndFrame, WM_QUERYENDSESSION, 0, 0), 1);
@@ -61,7 +56,10 @@ TEST_F(FrameTest, StartHelpAndExit) {
 
     // A module path cut to its buffer names no help file.
     LqModuleFileNameFn real = lq_module_file_name;
-    lq_module_file_name = cut_module_path;
+    lq_module_file_name = [](char* buf, DWORD size) -> DWORD {  // as the system cuts it
+        std::memset(buf, 'x', size);
+        return size;
+    };
     restart("");
     lq_module_file_name = real;
     EXPECT_STREQ(szHelpFile, "");

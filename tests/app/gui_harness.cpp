@@ -28,6 +28,12 @@ BOOL WINAPI recording_help(HWND, LPCSTR file, UINT cmd, ULONG_PTR data) {
     return TRUE;
 }
 
+std::string lq_gui_class(HWND w) {
+    char buf[64] = "";
+    GetClassNameA(w, buf, sizeof buf);
+    return buf;
+}
+
 BOOL CALLBACK collect_dialog(HWND w, LPARAM out) {
     if (lq_gui_class(w) != "#32770" || !IsWindowVisible(w) || !IsWindowEnabled(w)) return TRUE;
     if (intptr_t(w) == hwndProgress || handled.count(w)) return TRUE;
@@ -96,7 +102,6 @@ void stop_frame() {
     reset_app_records();
 }
 
-// PNG of RGB rows top-down, in stored (uncompressed) deflate blocks.
 void put32(std::string& s, uint32_t v) {
     for (int i = 3; i >= 0; --i) s += char(v >> (8 * i));
 }
@@ -111,10 +116,33 @@ void chunk(std::string& png, const char* type, const std::string& data) {
     png += body;
     put32(png, ~c);
 }
-std::string encode_png(int w, int h, const std::vector<uint8_t>& rgb) {
-    std::string raw, z = "\x78\x01";
-    for (int y = 0; y < h; ++y)
-        raw += '\0' + std::string(reinterpret_cast<const char*>(&rgb[size_t(y) * w * 3]), w * 3);
+
+// The window's pixels (frame included) as a PNG of RGB rows in stored
+// (uncompressed) deflate blocks.
+std::string window_png(HWND w) {
+    RECT r;
+    GetWindowRect(w, &r);
+    const int cw = r.right - r.left, ch = r.bottom - r.top;
+    if (cw <= 0 || ch <= 0) return "";
+    HDC wdc = GetWindowDC(w), mdc = CreateCompatibleDC(wdc);
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), cw, -ch, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    uint8_t* bits = nullptr;
+    HBITMAP bm = CreateDIBSection(mdc, &bi, DIB_RGB_COLORS, (void**)&bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mdc, bm);
+    bool ok = BitBlt(mdc, 0, 0, cw, ch, wdc, 0, 0, SRCCOPY) != 0;
+    GdiFlush();
+    std::string raw;  // each row: filter 0, then R G B per pixel
+    for (int i = 0; ok && i < cw * ch; ++i) {
+        if (i % cw == 0) raw += '\0';
+        raw += {char(bits[i * 4 + 2]), char(bits[i * 4 + 1]), char(bits[i * 4])};
+    }
+    SelectObject(mdc, old);
+    DeleteObject(bm);
+    DeleteDC(mdc);
+    ReleaseDC(w, wdc);
+    if (!ok) return "";
+    std::string z = "\x78\x01", png = "\x89PNG\r\n\x1a\n", ihdr;
     uint32_t a = 1, b = 0;
     for (size_t pos = 0; pos < raw.size();) {
         size_t n = std::min<size_t>(65535, raw.size() - pos);
@@ -124,50 +152,12 @@ std::string encode_png(int w, int h, const std::vector<uint8_t>& rgb) {
     }
     for (unsigned char c : raw) a = (a + c) % 65521, b = (b + a) % 65521;
     put32(z, (b << 16) | a);
-    std::string png = "\x89PNG\r\n\x1a\n", ihdr;
-    put32(ihdr, uint32_t(w));
-    put32(ihdr, uint32_t(h));
+    put32(ihdr, uint32_t(cw));
+    put32(ihdr, uint32_t(ch));
     chunk(png, "IHDR", ihdr + std::string("\x08\x02\x00\x00\x00", 5));  // 8-bit RGB
     chunk(png, "IDAT", z);
     chunk(png, "IEND", "");
     return png;
-}
-
-// The window's pixels (whole window, frame included), RGB top-down.
-bool capture(HWND w, int* width, int* height, std::vector<uint8_t>* rgb) {
-    RECT r;
-    if (!GetWindowRect(w, &r)) return false;
-    int cw = r.right - r.left, ch = r.bottom - r.top;
-    if (cw <= 0 || ch <= 0) return false;
-    HDC wdc = GetWindowDC(w);
-    HDC mdc = CreateCompatibleDC(wdc);
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = cw;
-    bi.bmiHeader.biHeight = -ch;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bm = CreateDIBSection(mdc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mdc, bm);
-    bool ok = BitBlt(mdc, 0, 0, cw, ch, wdc, 0, 0, SRCCOPY) != 0;
-    GdiFlush();
-    if (ok) {
-        rgb->resize(size_t(cw) * ch * 3);
-        const uint8_t* p = static_cast<const uint8_t*>(bits);
-        for (size_t i = 0; i < size_t(cw) * ch; ++i) {
-            (*rgb)[i * 3] = p[i * 4 + 2];
-            (*rgb)[i * 3 + 1] = p[i * 4 + 1];
-            (*rgb)[i * 3 + 2] = p[i * 4];
-        }
-        *width = cw;
-        *height = ch;
-    }
-    SelectObject(mdc, old);
-    DeleteObject(bm);
-    DeleteDC(mdc);
-    ReleaseDC(w, wdc);
-    return ok;
 }
 }  // namespace
 
@@ -182,7 +172,7 @@ void LqGuiTest::SetUp() {
 }
 
 void LqGuiTest::TearDown() {
-    EXPECT_EQ(lq_gui_pending(), 0u) << "a queued dialog action was never used";
+    EXPECT_EQ(actions.size(), 0u) << "a queued dialog action was never used";
     actions.clear();
     stop_frame();
     KillTimer(nullptr, timer_id);
@@ -199,7 +189,6 @@ void LqGuiTest::command(int id) { SendMessageA(hwndFrame, WM_COMMAND, WPARAM(id)
 
 void lq_gui_on_dialog(LqDialogAction action) { actions.push_back(Pending{action, nullptr}); }
 void lq_gui_again(HWND dlg, LqDialogAction action) { actions.push_front(Pending{action, dlg}); }
-size_t lq_gui_pending() { return actions.size(); }
 
 void lq_gui_pump() {
     MSG msg;
@@ -238,34 +227,23 @@ std::string lq_gui_text(HWND w) {
 
 std::string lq_gui_item_text(HWND dlg, int id) { return lq_gui_text(GetDlgItem(dlg, id)); }
 
-std::string lq_gui_class(HWND w) {
-    char buf[64] = "";
-    GetClassNameA(w, buf, sizeof buf);
-    return buf;
+// A null path: Cancel.
+static void answer_file_dialog(const char* path, const char* title) {
+    std::string want = title ? title : "", name = path ? path : "";
+    lq_gui_on_dialog([choose = path != nullptr, name, want](HWND dlg) {
+        if (!want.empty()) {
+            EXPECT_EQ(lq_gui_text(dlg), want);
+        }
+        HWND box = GetDlgItem(dlg, 0x47C);  // the file name box (cmb13)
+        ASSERT_TRUE(box) << "no file name box";
+        if (choose) SetWindowTextA(box, name.c_str());
+        PostMessageA(dlg, WM_COMMAND, choose ? IDOK : IDCANCEL, 0);
+    });
 }
-
 void lq_gui_choose_file(const std::string& path, const char* title) {
-    std::string want = title ? title : "";
-    lq_gui_on_dialog([path, want](HWND dlg) {
-        if (!want.empty()) {
-            EXPECT_EQ(lq_gui_text(dlg), want);
-        }
-        HWND name = GetDlgItem(dlg, 0x47C);  // the file name box (cmb13)
-        ASSERT_TRUE(name) << "no file name box";
-        SetWindowTextA(name, path.c_str());
-        PostMessageA(dlg, WM_COMMAND, IDOK, 0);
-    });
+    answer_file_dialog(path.c_str(), title);
 }
-
-void lq_gui_cancel_file_dialog(const char* title) {
-    std::string want = title ? title : "";
-    lq_gui_on_dialog([want](HWND dlg) {
-        if (!want.empty()) {
-            EXPECT_EQ(lq_gui_text(dlg), want);
-        }
-        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
-    });
-}
+void lq_gui_cancel_file_dialog(const char* title) { answer_file_dialog(nullptr, title); }
 
 void lq_gui_use_real_message_boxes() { lq_set_message_box(real_box); }
 
@@ -277,15 +255,12 @@ void lq_gui_answer_real_box(int button_id, const std::string& screenshot_name) {
 }
 
 bool lq_gui_screenshot(HWND w, const std::string& name) {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    if (!capture(w, &width, &height, &rgb)) return false;
+    std::string png = window_png(w);
+    if (png.empty()) return false;
     std::filesystem::path dir = std::filesystem::path(lq_artifact_dir()) / "screenshots";
     std::filesystem::create_directories(dir);
     std::ofstream f(dir / (name + ".png"), std::ios::binary | std::ios::trunc);
-    std::string png = encode_png(width, height, rgb);
-    f.write(png.data(), std::streamsize(png.size()));
-    return f.good();
+    return f.write(png.data(), std::streamsize(png.size())).good();
 }
 
 uint32_t lq_gui_pixel(HWND w, int x, int y) {

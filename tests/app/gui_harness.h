@@ -28,7 +28,6 @@ typedef std::function<void(HWND dlg)> LqDialogAction;
 void lq_gui_on_dialog(LqDialogAction action);
 // A second step on dlg once the first step's posted messages were handled.
 void lq_gui_again(HWND dlg, LqDialogAction action);
-size_t lq_gui_pending();
 void lq_gui_pump();  // dispatches the messages waiting for this thread
 
 // BM_CLICK; fails the test on a disabled button (Wine would still click it).
@@ -37,7 +36,6 @@ void lq_gui_key(UINT vk);  // a key press posted to the focused window
 void lq_gui_close_box(HWND w);
 std::string lq_gui_text(HWND w);
 std::string lq_gui_item_text(HWND dlg, int id);
-std::string lq_gui_class(HWND w);
 
 // Answers the next open or save dialog (its title checked when given).
 void lq_gui_choose_file(const std::string& path, const char* title = nullptr);

@@ -1,24 +1,16 @@
 // Secure menu file commands driven through their open and password dialogs:
 // the files left on disk, the boxes shown, Cancel and failure paths.
-#include <windows.h>
-
 #include <cstring>
-#include <string>
-#include <vector>
 
-#include "app/app.h"
 #include "platform/fault.h"
 #include "uu/uu_codec.h"
 #include "tests/app/editor_support.h"
-#include "tests/app/gui_harness.h"
 
 namespace {
 
 using SecureCommandTest = LqGuiTest;
 using Files = std::vector<std::string>;
 
-const char* const p1 = "lantern7";
-const char* const p2 = "harbour9";
 // Long enough for the compressors to gain on it.
 const std::string plain = [] {
     std::string s;
@@ -26,27 +18,6 @@ const std::string plain = [] {
         s += "Dear diary, the key is under stone " + std::to_string(i) + ".\r\n";
     return s;
 }();
-
-// Answers the encryption dialog (null: Cancel); `check` ids are clicked first.
-void encryption_dialog(const char* a, std::vector<int> check = {}) {
-    lq_gui_on_dialog([a, check](HWND dlg) {
-        if (!a) return lq_gui_click(dlg, 216);
-        for (int id : check) CheckDlgButton(dlg, id, BST_CHECKED);
-        const char* texts[] = {a, a, p2, p2};
-        for (int i = 0; i < 4; ++i) SetDlgItemTextA(dlg, 205 + i, texts[i]);
-        lq_gui_click(dlg, 215);
-    });
-}
-
-// Answers the decryption dialog (null: Cancel).
-void decryption_dialog(const char* a, const char* b = p2) {
-    lq_gui_on_dialog([a, b](HWND dlg) {
-        if (!a) return lq_gui_click(dlg, 108);
-        SetDlgItemTextA(dlg, 101, a);
-        SetDlgItemTextA(dlg, 103, b);
-        lq_gui_click(dlg, 107);
-    });
-}
 
 // The encrypted form: data, Riddle, record ending in its size 135.
 bool looks_encrypted(const std::string& bytes) {
@@ -57,36 +28,57 @@ bool looks_encrypted(const std::string& bytes) {
 TEST_F(SecureCommandTest, EncryptThenDecryptInPlaceAndThroughUU) {
     write_file(path("a.txt"), plain);
     lq_gui_choose_file(path("a.txt"), "Select the file to Encrypt...");
-    encryption_dialog(p1, {1009});
+    answer_encrypt(0, true);
     command(1023);
     EXPECT_EQ(list_dir(dir()), Files{"a.txt"});
     EXPECT_TRUE(looks_encrypted(read_file(path("a.txt"))));
     EXPECT_TRUE(pf_get_attributes(path("a.txt").c_str()) & PF_ATTR_READONLY);
 
     lq_gui_choose_file(path("a.txt"), "Select the file to Decrypt...");
-    decryption_dialog(p1);
+    answer_decrypt();
     command(1021);
     EXPECT_EQ(read_file(path("a.txt")), plain);
     EXPECT_FALSE(pf_get_attributes(path("a.txt").c_str()) & PF_ATTR_READONLY);
 
     lq_gui_choose_file(path("a.txt"), "Select the file to Encrypt and then UU encode...");
-    encryption_dialog(p1, {1017});
+    answer_encrypt(2);
     command(112);
     EXPECT_EQ(list_dir(dir()), Files{"a.uet"});
     EXPECT_EQ(read_file(path("a.uet")).substr(0, 17), "begin 666 a.txt\r\n");
 
     lq_gui_choose_file(path("a.uet"), "Select the UU Encoded file to Decrypt and edit...");
-    decryption_dialog(p1);
+    answer_decrypt();
     command(1026);
     EXPECT_EQ(list_dir(dir()), Files{"a.uet"});
     ASSERT_EQ(editor_windows().size(), 1u);
     EXPECT_EQ(edit_text(editor_windows()[0]), plain);
 
     lq_gui_choose_file(path("a.uet"), "Select the UU Encoded file to Decrypt...");
-    decryption_dialog(p1);
+    answer_decrypt();
     command(111);
     EXPECT_EQ(list_dir(dir()), Files{"a.txt"});
     EXPECT_EQ(read_file(path("a.txt")), plain);
+    EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
+
+    // Command 1027 on an "Untitled" window: a cancelled name dialog encodes
+    // and wipes nothing; a named save leaves only the UU file, which decodes
+    // and decrypts back to the window's text.
+    pf_delete(path("a.txt").c_str());
+    command(1001);
+    SetWindowTextA(edit_of(hwndActiveChild), plain.c_str());
+    lq_gui_cancel_file_dialog();
+    command(1027);
+    EXPECT_TRUE(list_dir(dir()).empty());
+    lq_gui_choose_file(path("n.ENT"));
+    answer_encrypt();
+    command(1027);
+    EXPECT_EQ(list_dir(dir()), Files{"n.uet"});
+    EXPECT_EQ(read_file(path("n.uet")).substr(0, 17), "begin 666 n.ENT\r\n");
+    lq_gui_choose_file(path("n.uet"));
+    answer_decrypt();
+    command(111);
+    EXPECT_EQ(list_dir(dir()), Files{"n.ENT"});
+    EXPECT_EQ(read_file(path("n.ENT")), plain);
     EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
 }
 
@@ -96,25 +88,22 @@ TEST_F(SecureCommandTest, CancelAnywhereLeavesTheFilesAsTheyWere) {
     for (const char* f : {"a.txt", "b.txt", "c.ENT"}) write_file(path(f), plain);
     for (int id : {112, 1023}) {
         lq_gui_choose_file(path(id == 112 ? "a.txt" : "c.ENT"));
-        encryption_dialog(p1);
+        answer_encrypt();
         command(id);
     }
-    const Files all = {"a.uet", "b.txt", "c.ENT"};
     const std::string uu = read_file(path("a.uet")), enc = read_file(path("c.ENT"));
-    struct Case {
-        int command;
-        const char* file;
-    } cases[] = {{1023, "b.txt"}, {112, "b.txt"}, {1021, "c.ENT"}, {111, "a.uet"}, {1026, "a.uet"}};
-    for (const Case& c : cases) {
+    const std::pair<int, const char*> cases[] = {
+        {1023, "b.txt"}, {112, "b.txt"}, {1021, "c.ENT"}, {111, "a.uet"}, {1026, "a.uet"}};
+    for (auto [id, file] : cases) {
         lq_gui_cancel_file_dialog();
-        command(c.command);
-        lq_gui_choose_file(path(c.file));
-        if (c.command == 1023 || c.command == 112)
-            encryption_dialog(nullptr);
+        command(id);
+        lq_gui_choose_file(path(file));
+        if (id == 1023 || id == 112)
+            answer_encrypt(0, false, true);
         else
-            decryption_dialog(nullptr);
-        command(c.command);
-        EXPECT_EQ(list_dir(dir()), all) << c.command;
+            answer_decrypt(nullptr);
+        command(id);
+        EXPECT_EQ(list_dir(dir()), (Files{"a.uet", "b.txt", "c.ENT"})) << id;
         EXPECT_EQ(read_file(path("a.uet")) + read_file(path("c.ENT")) + read_file(path("b.txt")),
                   uu + enc + plain);
     }
@@ -129,8 +118,10 @@ void fail_uu_header_write(PfFile, int64_t, const void* data, uint32_t n) {
 
 // Encrypt then UU encode when the encoding fails: the encrypted file stays; a
 // UU file that was there before is never touched, one the failed call made is
-// wiped.
-TEST_F(SecureCommandTest, FailedEncodingKeepsTheEncryptedFile) {
+// wiped.  Decoding then decrypting that fails (a cut UU file, a damaged
+// record, a wrong password on compressed data): the UU file stays and no
+// decoded file is left behind, from 111 and from 1026.
+TEST_F(SecureCommandTest, FailedEncodingOrDecodingKeepsTheFileItStartedFrom) {
     for (bool existing : {true, false}) {
         for (const std::string& f : list_dir(dir())) pf_delete(path(f).c_str());
         write_file(path("a.txt"), plain);
@@ -138,7 +129,7 @@ TEST_F(SecureCommandTest, FailedEncodingKeepsTheEncryptedFile) {
         pf_set_write_observer(existing ? nullptr : fail_uu_header_write);
         lq_boxes_clear();
         lq_gui_choose_file(path("a.txt"));
-        encryption_dialog(p1);
+        answer_encrypt();
         command(112);
         pf_set_write_observer(nullptr);
         EXPECT_TRUE(looks_encrypted(read_file(path("a.txt"))));
@@ -148,15 +139,10 @@ TEST_F(SecureCommandTest, FailedEncodingKeepsTheEncryptedFile) {
         EXPECT_EQ(lq_boxes()[0].caption, existing ? "Lockquill(TM) WARNING: iUUEncode"
                                                   : "Lockquill(TM) ERROR: iUUEncode ");
     }
-}
 
-// Decoding then decrypting that fails (a cut UU file, a damaged record, a
-// wrong password on compressed data): the UU file stays and no decoded file
-// is left behind, from 111 and from 1026.
-TEST_F(SecureCommandTest, FailedDecodeScanOrDecryptionLeavesOnlyTheUUFile) {
     write_file(path("a.txt"), plain);
     lq_gui_choose_file(path("a.txt"));
-    encryption_dialog(p1, {1017});
+    answer_encrypt(2);
     command(112);
     std::string uu = read_file(path("a.uet"));
     write_file(path("cut.uet"), uu.substr(0, uu.size() / 2));
@@ -164,51 +150,27 @@ TEST_F(SecureCommandTest, FailedDecodeScanOrDecryptionLeavesOnlyTheUUFile) {
     char line[UU_LINE_CHARS];
     size_t n = uu_encode_line(reinterpret_cast<const uint8_t*>("data\x88\0"), 6, line);
     write_file(path("d.uet"), "begin 666 d.txt\r\n" + std::string(line, n) + "\r\n`\r\nend\r\n");
-    const Files all = {"a.uet", "cut.uet", "d.uet"};
     struct Case {
         int command;
         const char* file;
-        bool dialog;
-        const char* caption;
-    } cases[] = {{111, "cut.uet", false, "Lockquill(TM) ERROR: decode"},
-                 {1026, "cut.uet", false, "Lockquill(TM) ERROR: decode"},
-                 {111, "d.uet", false, "Lockquill(TM) ERROR: iReadVeilStats "},
-                 {111, "a.uet", true, "Lockquill(TM) ERROR: iReadCompStats "},
-                 {1026, "a.uet", true, "Lockquill(TM) ERROR: iExpand "}};
+        const char* caption;  // after the password dialog when the file is a.uet
+    } cases[] = {{111, "cut.uet", "Lockquill(TM) ERROR: decode"},
+                 {1026, "cut.uet", "Lockquill(TM) ERROR: decode"},
+                 {111, "d.uet", "Lockquill(TM) ERROR: iReadVeilStats "},
+                 {111, "a.uet", "Lockquill(TM) ERROR: iReadCompStats "},
+                 {1026, "a.uet", "Lockquill(TM) ERROR: iExpand "}};
     for (const Case& c : cases) {
-        const int id = c.command;
+        SCOPED_TRACE(std::to_string(c.command) + " " + c.file);
         lq_boxes_clear();
         lq_gui_choose_file(path(c.file));
-        if (c.dialog) decryption_dialog("wrongp1", "wrongp2");
-        command(id);
-        EXPECT_EQ(list_dir(dir()), all) << id << " " << c.file;
+        if (c.file[0] == 'a') answer_decrypt("wrongp1", "wrongp2");
+        command(c.command);
+        EXPECT_EQ(list_dir(dir()), (Files{"a.uet", "cut.uet", "d.uet"}));
         EXPECT_EQ(read_file(path("a.uet")), uu);
-        ASSERT_FALSE(lq_boxes().empty()) << id << " " << c.file;
+        ASSERT_FALSE(lq_boxes().empty());
         EXPECT_EQ(lq_boxes()[0].caption, c.caption) << lq_boxes_dump();
     }
     EXPECT_TRUE(editor_windows().empty());
-}
-
-// Command 1027 on an "Untitled" window: a cancelled name dialog encodes and
-// wipes nothing; a named save leaves only the UU file, which decodes and
-// decrypts back to the window's text.
-TEST_F(SecureCommandTest, SaveEncryptedAndUUEncodeAWindow) {
-    command(1001);
-    SetWindowTextA(edit_of(hwndActiveChild), plain.c_str());
-    lq_gui_cancel_file_dialog();
-    command(1027);
-    EXPECT_TRUE(list_dir(dir()).empty());
-    lq_gui_choose_file(path("n.ENT"));
-    encryption_dialog(p1);
-    command(1027);
-    EXPECT_EQ(list_dir(dir()), Files{"n.uet"});
-    EXPECT_EQ(read_file(path("n.uet")).substr(0, 17), "begin 666 n.ENT\r\n");
-    lq_gui_choose_file(path("n.uet"));
-    decryption_dialog(p1);
-    command(111);
-    EXPECT_EQ(list_dir(dir()), Files{"n.ENT"});
-    EXPECT_EQ(read_file(path("n.ENT")), plain);
-    EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
 }
 
 }  // namespace
