@@ -80,10 +80,8 @@ struct Reference {
 
 std::string run(const std::string& p1, const std::string& p2, int mode, std::string data,
                 int direction, const std::vector<size_t>& cuts, uint32_t* sum) {
-    std::memset(gPassword1, 0, sizeof gPassword1);
-    std::memset(gPassword2, 0, sizeof gPassword2);
-    std::memcpy(gPassword1, p1.data(), p1.size());
-    std::memcpy(gPassword2, p2.data(), p2.size());
+    std::strncpy(gPassword1, p1.c_str(), sizeof gPassword1);  // zero-filled
+    std::strncpy(gPassword2, p2.c_str(), sizeof gPassword2);
     VeilStats r{};
     r.mode = int16_t(mode);
     iResetVeilmix(&r);
