@@ -34,11 +34,8 @@ class VeilmixFile : public CryptTest {
   protected:
     void SetUp() override {
         CryptTest::SetUp();
-        passwords("Lockquill", "Quillock7");
-    }
-    static void passwords(const char* p1, const char* p2) {
-        std::strcpy(gPassword1, p1);
-        std::strcpy(gPassword2, p2);
+        std::strcpy(gPassword1, "Lockquill");
+        std::strcpy(gPassword2, "Quillock7");
     }
     // What the encryption dialog and command leave before the call.
     int encrypt(const std::string& p, int16_t compression = 0, int16_t readonly = 0) {
@@ -184,7 +181,7 @@ TEST_F(VeilmixFile, DecryptionOfChangedFiles) {
         enc.replace(enc.size() - 135 + (c.patch.size() == 1 ? 28 : 20), c.patch.size(), c.patch);
         write_file(p, enc);
         stamp(p, t2001 + 7 * second);
-        passwords("Lockquill", c.password2);
+        std::strcpy(gPassword2, c.password2);  // put back below
         lq_boxes_clear();
         EXPECT_EQ(decrypt(p), c.result);
         if (c.result != 0)
@@ -198,7 +195,7 @@ TEST_F(VeilmixFile, DecryptionOfChangedFiles) {
             EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
         expect_as_was(p, c.result ? enc : ledger(), t2001 + 7 * second, c.result ? 0 : RO);
         set_readonly(p, false);
-        passwords("Lockquill", "Quillock7");
+        std::strcpy(gPassword2, "Quillock7");
     }
 }
 

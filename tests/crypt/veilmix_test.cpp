@@ -1,4 +1,4 @@
-// The Veilmix cipher: known answers, golden streams of every mode and key
+// The Veilmix cipher: long streams, golden streams of every mode and key
 // length (cut anywhere, and back), the shape of the schedule, and its
 // progress window.
 #include <cstring>
@@ -36,38 +36,11 @@ uint64_t fnv1a(const std::string& s) {
     return h;
 }
 
-const std::string fox = "The quick brown fox jumps over the lazy dog.";
+using Veilmix = CryptTest;
 
-class Veilmix : public CryptTest {};
-
-// Vectors made once by this implementation and agreed by the literal schedule
-// in fuzz/veilmix_fuzz.cpp.
-TEST_F(Veilmix, KnownAnswers) {
-    std::string counting;
-    for (int i = 0; i < 64; ++i) counting.push_back(char(i));
-    struct Vector {
-        const char *p1, *p2;
-        int mode;
-        std::string input;
-        const char* hex;
-    } vectors[] = {
-        {"Lockquill", "Quillock7", 3, fox,
-         "184ad6109661880281c51eab3589b13a09882cdccc6b28a0b0249b2d373f88c98d0ed3b0591b25d15ac5"
-         "3159"},
-        {"abcdefgh", "ABCDEFGH", 3, counting,
-         "a4cd72ce48ba26a67a32d2d33a856d2cf02c9b2c5a2c80f030f4c047b6dda4f5161a7eaf200e17a6903b"
-         "b6eb1980c682c20da4343235e0ff11bbd0d8692e42ca"},
-        {"secret1", "Secret2", 2, fox,
-         "850cca52d4f0dc4a067df029fb24fc7d013eeb45cdfdd0f5e68d0adbb30dfc11ce1200d19fec87929cd4"
-         "b9db"},
-    };
-    for (const Vector& v : vectors) {
-        SCOPED_TRACE(v.p1);
-        EXPECT_EQ(lq_hex(veil(v.p1, v.p2, v.mode, v.input, 1)), lq_hex(lq_unhex(v.hex)));
-        EXPECT_EQ(veil(v.p1, v.p2, v.mode, lq_unhex(v.hex), -1), v.input);
-    }
-    // Long streams run many times around the ramps' cycle and the rekeys;
-    // the vector path in the transfer's buffers and byte by byte agree.
+// Long streams run many times around the ramps' cycle and the rekeys; the
+// vector path in the transfer's buffers and byte by byte agree.
+TEST_F(Veilmix, LongStreams) {
     const std::string big = lq_random_bytes(100000, 11);
     EXPECT_EQ(fnv1a(veil("Lockquill", "Quillock7", 3, big, 1)), 0x5f17aece9c29d545ull);
     EXPECT_EQ(fnv1a(veil("secret1", "Secret2", 2, big, 1)), 0xa78e47d92cdd8192ull);
@@ -120,8 +93,8 @@ TEST_F(Veilmix, PasswordsModesAndDegenerateKeys) {
               veil("Lockquill", "Quillock7", 2, plain, 1));
     EXPECT_NE(veil("Lockquill", "Quillock8", 3, m3, -1), plain);  // silently wrong
     // A zero count changes nothing but consumes the reset.
-    EXPECT_EQ(veil("abcdefgh", "ABCDEFGH", 2, fox, 1, {0}),
-              veil("abcdefgh", "ABCDEFGH", 2, fox, 1));
+    EXPECT_EQ(veil("abcdefgh", "ABCDEFGH", 2, plain, 1, {0}),
+              veil("abcdefgh", "ABCDEFGH", 2, plain, 1));
     // Byte sums accumulate across calls modulo 2^32.
     veil("Lockquill", "Quillock7", 3, "", 1);
     gByteSum = 0xFFFFFFF0u;
