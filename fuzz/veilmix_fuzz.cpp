@@ -13,21 +13,10 @@
 
 namespace {
 
-std::string run(std::string s) {
-    for (char& ch : s) {
-        if (m3) select();
-        ch = char(sub ? key - uint8_t(ch) : key + uint8_t(ch));
-        step();
-        if (!m3) select();
-    }
-    return s;
-}
-};
-
 std::string run(const std::string& p1, const std::string& p2, int mode, std::string data,
                 int direction, const std::vector<size_t>& cuts, uint32_t* sum) {
-    std::strncpy(gPassword1, p1.c_str(), sizeof gPassword1);  // zero-filled
-    std::strncpy(gPassword2, p2.c_str(), sizeof gPassword2);
+    std::memcpy(gPassword1, (p1 + std::string(sizeof gPassword1, '\0')).data(), sizeof gPassword1);
+    std::memcpy(gPassword2, (p2 + std::string(sizeof gPassword2, '\0')).data(), sizeof gPassword2);
     VeilStats r{};
     r.mode = int16_t(mode);
     iResetVeilmix(&r);

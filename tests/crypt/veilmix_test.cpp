@@ -16,8 +16,8 @@ namespace {
 // One stream: reset, then the pieces in turn and the rest in one call.
 std::string veil(const std::string& p1, const std::string& p2, int mode, std::string data,
                  int direction, const std::vector<size_t>& cuts = {}) {
-    std::strncpy(gPassword1, p1.c_str(), sizeof gPassword1);  // zero-filled
-    std::strncpy(gPassword2, p2.c_str(), sizeof gPassword2);
+    std::memcpy(gPassword1, (p1 + std::string(sizeof gPassword1, '\0')).data(), sizeof gPassword1);
+    std::memcpy(gPassword2, (p2 + std::string(sizeof gPassword2, '\0')).data(), sizeof gPassword2);
     VeilStats r{};
     r.mode = int16_t(mode);
     iResetVeilmix(&r);
