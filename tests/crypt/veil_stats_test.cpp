@@ -87,27 +87,17 @@ TEST_F(VeilStatsRecord, JudgementLinesAndRiddlePlacement) {
     char line[64];
     lq_veil_version_line(&r, line, sizeof line);
     EXPECT_STREQ(line, "Version:4.0 l   Mode:3");
-    r.version = 12.5f, r.tag[0] = 'm', r.tag[1] = 'n',
-    r.mode = -2;  // a tag with no zero: its two bytes
+    r.version = 12.5f, r.tag[0] = 'm', r.tag[1] = 'n', r.mode = -2;  // tag with no zero
     lq_veil_version_line(&r, line, sizeof line);
     EXPECT_STREQ(line, "Version:12.5 mn   Mode:-2");
     r.tag[0] = 0;
     lq_veil_version_line(&r, line, sizeof line);
     EXPECT_STREQ(line, "Version:12.5     Mode:-2");
 
-    // The Riddle trails the data from 4.0 'h' on.
-    const struct {
-        float version;
-        char tag;
-        bool trailer;
-    } cases[] = {{4.0f, 'l', true},
-                 {4.0f, 'g', false},
-                 {4.0f, 'h', true},
-                 {4.5f, 'a', true},
-                 {3.9f, 'z', false}};
-    for (const auto& c : cases) {
-        r.version = c.version, r.tag[0] = c.tag;
-        EXPECT_EQ(lq_veil_riddle_is_trailer(&r), c.trailer) << c.version << c.tag;
+    // The Riddle trails the data from 4.0 'h' on (version, tag, trailer).
+    for (const char* c : {"4.0l1", "4.0g0", "4.0h1", "4.5a1", "3.9z0"}) {
+        r.version = std::stof(std::string(c, 3)), r.tag[0] = c[3];
+        EXPECT_EQ(lq_veil_riddle_is_trailer(&r), c[4] == '1') << c;
     }
 }
 
