@@ -1,165 +1,132 @@
 # lockquill-cli encrypt, decrypt and analyze (sourced by cli_test.sh).
-
-# with_pw FILE COMMAND...: runs COMMAND with descriptor 3 reading FILE.
-with_pw() {
-  local pw=$1
+ok() {  # DESCRIPTION TEST...
+  local what=$1
   shift
-  "$@" 3<"$pw"
+  if "$@"; then pass; else fail "$what: $(cat out.txt err.txt 2>/dev/null)"; fi
 }
-size_of() { wc -c <"$1" | tr -d ' '; }
-tail_hex() { tail -c 2 "$1" | od -An -tx1 | tr -d ' \n'; }
-mtime_of() { stat -c %Y "$1"; }
-# Read-only as the platform layer keeps it: no write permission bit at all
-# (tested on the bits: a superuser may write anyway).
+said() { grep -qxF -- "$1" out.txt; }  # a whole line of standard output
+enc() { "$cli" encrypt --passwords-fd 3 "$@" 3<"${PW:-../pw.txt}"; }
+dec() { "$cli" decrypt --passwords-fd 3 "$@" 3<../pw.txt; }
+size() { wc -c <"$1" | tr -d ' '; }
+# Read-only as the platform layer keeps it: no write permission bit at all.
 is_readonly() { [ -z "$(find "$1" -perm /222)" ]; }
 
 mkdir crypt && cd crypt
 printf 'Lockquill\nQuillock7\n' >../pw.txt
 printf 'Meet me at the old mill at midnight.\n' >note.txt
 touch -d '2001-02-03 04:05:06' note.txt
-before=$(mtime_of note.txt)
-
-# ---- encrypt and decrypt back
-expect_code 0 "encrypt" with_pw ../pw.txt "$cli" encrypt --riddle "the raven" --passwords-fd 3 note.txt
-[ "$(size_of note.txt)" -eq $((37 + 10 + 135)) ] && pass || fail "encrypted size $(size_of note.txt)"
-[ "$(tail_hex note.txt)" = "8700" ] && pass || fail "record size word $(tail_hex note.txt)"
-grep -q "Meet me" note.txt && fail "plain text left in the encrypted file" || pass
-[ "$(mtime_of note.txt)" = "$before" ] && pass || fail "encrypted file's time stamp"
-expect_absent note.TEF
+before=$(stat -c %Y note.txt)
+expect_code 0 "encrypt" enc --riddle "the raven" note.txt
+ok "encrypted size" [ "$(size note.txt)" -eq $((37 + 10 + 135)) ]
+ok "plain text left" [ "$(grep -c Meet note.txt)" = 0 ]
 cp note.txt first.enc
-expect_code 0 "decrypt" with_pw ../pw.txt "$cli" decrypt --passwords-fd 3 note.txt
+expect_code 0 "decrypt" dec note.txt
 expect_file note.txt "Meet me at the old mill at midnight."
-[ "$(mtime_of note.txt)" = "$before" ] && pass || fail "decrypted file's time stamp"
-grep -qx "Riddle: the raven" out.txt && pass || fail "decrypt shows the Riddle: $(cat out.txt)"
-grep -qx "Version:4.0 l   Mode:3" out.txt && pass || fail "decrypt shows the version line"
-grep -qx "Status: OK !" out.txt && pass || fail "decrypt shows the status"
-expect_absent note.TEF
-# The same input gives the same file.
+ok "time stamp kept" [ "$(stat -c %Y note.txt)" = "$before" ]
+ok "shows the Riddle" said "Riddle: the raven"
+ok "shows the version" said "Version:4.0 l   Mode:3"
+ok "shows the status" said "Status: OK !"
 touch -d '2001-02-03 04:05:06' note.txt
-expect_code 0 "encrypt again" with_pw ../pw.txt "$cli" encrypt --riddle "the raven" --passwords-fd 3 note.txt
-cmp -s note.txt first.enc && pass || fail "encryption is not repeatable"
-rm -f first.enc
+expect_code 0 "encrypt again" enc --riddle "the raven" note.txt
+ok "the same input gives the same file" cmp -s note.txt first.enc
+expect_absent note.TEF
 
-# ---- compression, read-only, backup
 head -c 20000 /dev/zero | tr '\0' 'z' >ledger.txt
 for method in speed size; do
-  expect_code 0 "encrypt --compress=$method" with_pw ../pw.txt "$cli" encrypt --compress=$method --read-only --passwords-fd 3 ledger.txt
-  [ "$(size_of ledger.txt)" -lt 5000 ] && pass || fail "$method: compressed before encryption"
-  is_readonly ledger.txt && pass || fail "$method: --read-only"
-  expect_code 0 "decrypt $method" with_pw ../pw.txt "$cli" decrypt --make-backup --passwords-fd 3 ledger.txt
-  [ "$(size_of ledger.txt)" -eq 20000 ] && [ -z "$(tr -d z <ledger.txt)" ] && pass || fail "$method: expanded"
-  is_readonly ledger.txt && fail "$method: decrypted file is read-only" || pass
-  [ -f ledger.BED ] && pass || fail "$method: --make-backup keeps ledger.BED"
-  chmod u+w ledger.BED
+  expect_code 0 "encrypt --compress=$method" enc --compress=$method --read-only ledger.txt
+  ok "$method: compressed" [ "$(size ledger.txt)" -lt 5000 ]
+  ok "$method: --read-only" is_readonly ledger.txt
+  expect_code 0 "decrypt $method" dec --make-backup ledger.txt
+  ok "$method: expanded" [ "$(size ledger.txt)" -eq 20000 -a -z "$(tr -d z <ledger.txt)" ]
+  ok "$method: decrypted file writable" [ -n "$(find ledger.txt -perm /200)" ]
+  ok "$method: --make-backup" [ -f ledger.BED ]
   rm -f ledger.BED
 done
 
-# ---- the passwords' rules
 printf 'data\n' >p.txt
-check_pw() {  # passwords file content, wanted message
-  printf "$1" >../bad.txt
-  expect_code 2 "passwords $1" with_pw ../bad.txt "$cli" encrypt --passwords-fd 3 p.txt
-  expect_err "$2"
-  expect_file p.txt "data"
-}
-check_pw 'short6\nSHORT6\n' "the 1st password must have 7 to 20 characters (it has 6)"
-check_pw 'abcdefghijklmnopqrstu\nABCDEFGHIJKLMNOPQRSTU\n' "the 1st password must have 7 to 20 characters (it has 21)"
-check_pw 'Lockquill\nQuill\n' "the 2nd password must be as long as the 1st (9 characters; it has 5)"
-check_pw 'Lockquill\nLockquill\n' "the two passwords must differ"
-check_pw 'Lockquill\n' "two lines wanted"
+while IFS='|' read -r pws message; do
+  printf "$pws" >../bad.txt
+  PW=../bad.txt expect_code 2 "passwords $pws" enc p.txt
+  expect_err "$message"
+done <<'ROWS'
+short6\nSHORT6\n|the 1st password must have 7 to 20 characters (it has 6)
+abcdefghijklmnopqrstu\nABCDEFGHIJKLMNOPQRSTU\n|the 1st password must have 7 to 20 characters (it has 21)
+Lockquill\nQuill\n|the 2nd password must be as long as the 1st (9 characters; it has 5)
+Lockquill\nLockquill\n|the two passwords must differ
+Lockquill\n|two lines wanted
+Lockq\0uill\nQuillock77\n|a password must not hold a NUL byte
+ROWS
 expect_code 2 "no terminal, no descriptor" "$cli" encrypt p.txt
 expect_err "never taken from the command line"
 expect_code 2 "unknown compression" "$cli" encrypt --compress=fast p.txt
 expect_code 2 "encrypt without a file" "$cli" encrypt
-expect_absent p.TEF
-
-# ---- refusals and questions
-expect_code 1 "decrypt a plain file" with_pw ../pw.txt "$cli" decrypt --passwords-fd 3 p.txt
+expect_code 1 "decrypt a plain file" dec p.txt
 expect_err "Lockquill(TM) ERROR: iReadVeilStats :  The file $PWD/p.txt is either not supported in this version or not a Lockquill Encrypted file "
 expect_file p.txt "data"
-# A backup beside a file that is no finished result is an unfinished run's
-# original: refused whatever the answer, the backup named and kept.
+# An unfinished run's original beside its file: refused even with --yes.
 printf 'old backup' >p.TEF
-expect_code 2 "unfinished run's backup, --yes" with_pw ../pw.txt "$cli" encrypt --yes --passwords-fd 3 p.txt
+expect_code 2 "unfinished run's backup, --yes" enc --yes p.txt
 expect_err "its original is kept as $PWD/p.TEF."
 expect_file p.TEF "old backup"
-expect_file p.txt "data"
 rm p.TEF
-expect_code 0 "encrypt" with_pw ../pw.txt "$cli" encrypt --passwords-fd 3 p.txt
+expect_code 0 "encrypt" enc p.txt
 printf 'old backup' >p.TEF
-expect_code 1 "stale backup, no terminal" with_pw ../pw.txt "$cli" decrypt --passwords-fd 3 p.txt
+expect_code 1 "stale backup, no terminal" dec p.txt
 expect_err "There is alread an EnCrypted file $PWD/p.TEF backup"
 expect_file p.TEF "old backup"
 rm p.TEF
-# A data byte changed: the status line says so and the decryption asks.
 printf '\x01' | dd of=p.txt bs=1 seek=0 conv=notrunc 2>/dev/null
 cp p.txt damaged.enc
-expect_code 1 "bad checksum, no terminal" with_pw ../pw.txt "$cli" decrypt --passwords-fd 3 p.txt
-grep -qx "Status: BAD checksum" out.txt && pass || fail "bad checksum shown: $(cat out.txt)"
-cmp -s p.txt damaged.enc && pass || fail "declined decryption changed the file"
-expect_code 0 "bad checksum, --yes" with_pw ../pw.txt "$cli" decrypt --yes --passwords-fd 3 p.txt
-[ "$(size_of p.txt)" -eq 5 ] && pass || fail "decrypted anyway"
-rm -f damaged.enc
+expect_code 1 "bad checksum, no terminal" dec p.txt
+ok "bad checksum shown" said "Status: BAD checksum"
+ok "declined decryption changed the file" cmp -s p.txt damaged.enc
+expect_code 0 "bad checksum, --yes" dec --yes p.txt
+ok "decrypted anyway" [ "$(size p.txt)" -eq 5 ]
 
-# ---- hygiene: a NUL in a password, a hostile Riddle, decrypt asks twice
+# On a terminal decrypt asks each password twice; the Riddle's control bytes are shown escaped.
 printf 'Meet\n' >t.txt
-printf 'Lockq\0uill\nQuillock77\n' >../nul.txt
-expect_code 2 "NUL in a password" with_pw ../nul.txt "$cli" encrypt --passwords-fd 3 t.txt
-expect_err "a password must not hold a NUL byte"
-expect_file t.txt "Meet"
-expect_code 0 "encrypt, Riddle with control bytes" with_pw ../pw.txt "$cli" encrypt --riddle $'a\x1b[2Jb\tc' --passwords-fd 3 t.txt
-# tty_run ANSWER... -- COMMAND...: COMMAND on a pseudo-terminal; each answer is
-# typed when the next password prompt has appeared.
-tty_run() {
-  python3 - "$@" >out.txt 2>err.txt <<'PY'
+expect_code 0 "Riddle with control bytes" enc --riddle $'a\x1b[2Jb\tc' t.txt
+tty_run() {  # ANSWERS COMMAND...: each answer typed once the next password prompt is out
+  python3 -c '
 import os, pty, sys
-a = sys.argv[1:]; cut = a.index('--'); answers, cmd = a[:cut], a[cut + 1:]
+answers, out = sys.argv[1].split(), b""
+n = len(answers)
 pid, fd = pty.fork()
-if pid == 0:
-    os.execvp(cmd[0], cmd)
-out, sent = b'', 0
+if pid == 0: os.execvp(sys.argv[2], sys.argv[2:])
 while True:
-    try:
-        chunk = os.read(fd, 1024)
-    except OSError:
-        break
-    if not chunk:
-        break
+    try: chunk = os.read(fd, 1024)
+    except OSError: chunk = b""
+    if not chunk: break
     out += chunk
-    while sent < len(answers) and out.count(b'password') > sent:
-        os.write(fd, answers[sent].encode() + b'\n')
-        sent += 1
-sys.stdout.write(out.decode(errors='replace'))
-sys.exit(os.WEXITSTATUS(os.waitpid(pid, 0)[1]))
-PY
+    while answers and out.count(b"password") > n - len(answers):
+        os.write(fd, answers.pop(0).encode() + b"\n")
+sys.stdout.write(out.decode(errors="replace"))
+sys.exit(os.WEXITSTATUS(os.waitpid(pid, 0)[1]))' "$@" >out.txt 2>err.txt
 }
-tty_run Lockquill Lockquil1 Quillock7 Quillock7 -- "$cli" decrypt t.txt
-[ $? -eq 2 ] && grep -q "the 1st password and its confirmation differ" out.txt && pass || fail "decrypt confirms the 1st password: $(cat out.txt)"
-grep -qF 'Riddle: a\x1b[2Jb\x09c' out.txt && pass || fail "the Riddle's control bytes escaped: $(cat -v out.txt)"
-tty_run Lockquill Lockquill Quillock7 Quillock7 -- "$cli" decrypt t.txt && pass || fail "decrypt on a terminal: $(cat out.txt)"
+tty_run "Lockquill Lockquil1 Quillock7 Quillock7" "$cli" decrypt t.txt
+ok "exit 2" [ $? -eq 2 ]
+ok "confirms the 1st password" grep -q "the 1st password and its confirmation differ" out.txt
+ok "Riddle escaped" grep -qF 'Riddle: a\x1b[2Jb\x09c' out.txt
+ok "decrypt on a terminal" tty_run "Lockquill Lockquill Quillock7 Quillock7" "$cli" decrypt t.txt
 expect_file t.txt "Meet"
-# A UU file cut before its data ends is a failure.
 printf 'begin 666 s.bin\n#0V%%T\n' >s.uut
 expect_code 2 "uudecode of a 'Short' file" "$cli" uudecode s.uut
 expect_err "The file to decode is 'Short'"
 
-# ---- analyze
 head -c 1000 /dev/zero | tr '\0' 'A' >a.bin
 expect_code 0 "analyze" "$cli" analyze a.bin
-grep -qx "Most Common Byte Value: 65" out.txt && pass || fail "analyze value: $(cat out.txt)"
-grep -qx "Number of Most Common: 1000" out.txt && pass || fail "analyze count"
-grep -qx "Average occurance: 3" out.txt && pass || fail "analyze average"
-grep -qx "Total Bytes: 1000" out.txt && pass || fail "analyze total"
+for line in "Most Common Byte Value: 65" "Number of Most Common: 1000" "Average occurance: 3" "Total Bytes: 1000"; do
+  ok "analyze" said "$line"
+done
 # One full-height column, at value 65 (column 16 of 64).
-[ "$(grep -c '^  |                #                                               |$' out.txt)" -eq 8 ] && pass || fail "histogram: $(cat out.txt)"
+ok "histogram" [ "$(grep -c '^  |                #                                               |$' out.txt)" -eq 8 ]
 expect_code 1 "analyze --encrypted on a plain file" "$cli" analyze --encrypted a.bin
-expect_code 0 "encrypt for analysis" with_pw ../pw.txt "$cli" encrypt --passwords-fd 3 a.bin
+expect_code 0 "encrypt for analysis" enc a.bin
 expect_code 0 "analyze --encrypted" "$cli" analyze --encrypted a.bin
-grep -qx "Total Bytes: 1000" out.txt && pass || fail "only the data part is counted: $(cat out.txt)"
+ok "only the data part counted" said "Total Bytes: 1000"
 expect_code 0 "analyze the whole encrypted file" "$cli" analyze a.bin
-grep -qx "Total Bytes: 1136" out.txt && pass || fail "the whole file is counted"
+ok "the whole file counted" said "Total Bytes: 1136"
 expect_code 2 "analyze a missing file" "$cli" analyze missing.bin
-
 cd ..
 chmod -R u+w crypt
 rm -rf crypt pw.txt bad.txt

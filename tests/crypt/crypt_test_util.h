@@ -1,5 +1,5 @@
-// Builders for the encryption tests: older records field by field, and
-// encrypted files from their parts.
+// Shared by the encryption tests: the fixture, older records built field by
+// field, and encrypted files built from their parts.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +10,6 @@
 #include "crypt/veil_stats.h"
 #include "tests/support/lq_test.h"
 
-// Every test of the subsystem starts from the start-up state of its records.
 class CryptTest : public LqTest {
   protected:
     void SetUp() override {
@@ -24,18 +23,14 @@ class CryptTest : public LqTest {
 // its characters) at the layout's offset; a field the layout lacks is skipped.
 struct LegacyRecord {
     explicit LegacyRecord(int16_t size) : bytes(size_t(size), '\0') {
-        const bool big = size == 774 || size == 390;
-        const int c = big ? (size == 774 ? 653 : 269) : 267;  // checksum
-        at = big ? std::map<std::string, int>{{"recordtype", 0}, {"version", 2}, {"tag", 6},
-                                              {"mode", 8},       {"status", 10}, {"riddle", 12}}
-                 : std::map<std::string, int>{
-                       {"version", 0}, {"tag", 4}, {"mode", 6}, {"status", 8}, {"riddle", 10}};
-        at["checksum"] = c;
-        at["datalength"] = c + 4;
+        const bool big = size >= 390;
+        const int c = size == 774 ? 653 : big ? 269 : 267, o = big ? 2 : 0;  // checksum, shift
+        at = {{"version", o},     {"tag", o + 4},  {"mode", o + 6},      {"status", o + 8},
+              {"riddle", o + 10}, {"checksum", c}, {"datalength", c + 4}};
+        if (big) at["recordtype"] = 0, at["originalsize"] = c + 18, at["reserved"] = c + 22;
         const char* stamp[] = {"dosdate", "dostime", "dosattr", "readonly", "compression"};
         for (int i = 0; i < 5 && size != 277; ++i) at[stamp[i]] = c + 8 + 2 * i;
-        if (big) at["originalsize"] = c + 18, at["reserved"] = c + 22;
-        set16(size_t(size) - 2, uint16_t(size));
+        bytes[size_t(size) - 2] = char(size), bytes[size_t(size) - 1] = char(size >> 8);
     }
     LegacyRecord& set(const char* field, uint32_t v, int n = 2) {
         for (int i = 0; i < n && at.count(field); ++i)
@@ -52,22 +47,15 @@ struct LegacyRecord {
         return *this;
     }
     const uint8_t* data() const { return reinterpret_cast<const uint8_t*>(bytes.data()); }
-    void set16(size_t off, uint16_t v) {
-        bytes[off] = char(v);
-        bytes[off + 1] = char(v >> 8);
-    }
     std::string bytes;
     std::map<std::string, int> at;
 };
 
 // A record of this version with the given data description.
 inline VeilStats current_record(int32_t datalength, uint32_t checksum, int16_t riddlelength) {
-    VeilStats r;
-    std::memset(&r, 0, sizeof r);
+    VeilStats r{};
     iDefaultVeilStats(&r);
-    r.datalength = datalength;
-    r.checksum = checksum;
-    r.riddlelength = riddlelength;
+    r.datalength = datalength, r.checksum = checksum, r.riddlelength = riddlelength;
     return r;
 }
 
@@ -85,6 +73,6 @@ inline uint32_t byte_sum(const std::string& s) {
 
 // data + Riddle with its zero + record describing them.
 inline std::string encrypted_file(const std::string& data, const std::string& riddle) {
-    VeilStats r = current_record(int32_t(data.size()), byte_sum(data), int16_t(riddle.size() + 1));
-    return data + riddle + std::string(1, '\0') + packed(r);
+    return data + riddle + '\0' +
+           packed(current_record(int32_t(data.size()), byte_sum(data), int16_t(riddle.size() + 1)));
 }
