@@ -57,7 +57,7 @@ TEST(UuLine, EveryLengthMatchesTheReferenceBothWaysAndOddLinesDecode) {
     EXPECT_EQ(dec("_" + std::string(100, '!') + "\n").size(), 63u);
 }
 
-TEST(UuHeader, FieldsPartHeadersModeWordsAndNumbers) {
+TEST(UuHeader, FieldsPartHeadersModeWordsNumbersAndNames) {
     char f[4][UU_FIELD_SIZE];
     const std::pair<std::string, std::string> lines[] = {
         {"begin 666 REPORT.DOC\r\n", "666|REPORT.DOC"},
@@ -86,9 +86,7 @@ TEST(UuHeader, FieldsPartHeadersModeWordsAndNumbers) {
                                                        {"99999999999999999999", INT32_MAX},
                                                        {"-99999999999999999999", INT32_MIN}};
     for (const auto& n : numbers) EXPECT_EQ(uu_read_decimal(n.first), n.second) << n.first;
-}
-
-TEST(UuNames, OnlyPlainNamesThatStayInTheFolderAndPartSeries) {
+    // Only plain names that stay in the folder; the part series of a name.
     for (const char* ok : {"REPORT.DOC", "a", "name with blank", "x.y.z", "CONSOLE", "COM10",
                            "LPT0.txt", "nul_x", ".profile", "con-x.txt"})
         EXPECT_TRUE(uu_plain_name(ok)) << ok;
