@@ -55,10 +55,9 @@ struct UuTitle {
 };
 
 inline uint64_t uu_write_time(const std::string& p) {
-    FileInformation i = {};
-    PfFile f = pf_open(p.c_str(), PF_ACCESS_READ, PF_SHARE_READ | PF_SHARE_WRITE, PF_OPEN_EXISTING);
-    if (f != PF_INVALID_FILE) pf_get_file_information(f, &i), pf_close(f);
-    return (uint64_t(i.ftLastWriteTime.dwHighDateTime) << 32) | i.ftLastWriteTime.dwLowDateTime;
+    PfFindData fd = {};
+    pf_find_first(p.c_str(), &fd);
+    return (uint64_t(fd.ftLastWriteTime.dwHighDateTime) << 32) | fd.ftLastWriteTime.dwLowDateTime;
 }
 
 inline void uu_set_write_time(const std::string& p, uint64_t t) {
