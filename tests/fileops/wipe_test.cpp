@@ -123,23 +123,19 @@ TEST_F(WipeFile, EachFailureHasItsWordsAndLeavesItsFile) {
     EXPECT_EQ(read_file(path("\xFF")), "someone else's");
 }
 
-struct Event {
-    char kind;  // o(pen) p(aint) c(lose)
-    std::string percent;
-};
-std::vector<Event> events;
+std::vector<std::string> events;  // o(pen) p(aint) c(lose) and the percentage shown
 bool refuse_open;
 
 intptr_t fake_open() {
     if (refuse_open) return 0;
-    events.push_back({'o', szProgressPercent});
+    events.push_back(std::string("o") + szProgressPercent);
     return 42;
 }
 void fake_paint(intptr_t w) {
     EXPECT_EQ(w, 42);
-    events.push_back({'p', szProgressPercent});
+    events.push_back(std::string("p") + szProgressPercent);
 }
-void fake_close(intptr_t) { events.push_back({'c', szProgressPercent}); }
+void fake_close(intptr_t) { events.push_back(std::string("c") + szProgressPercent); }
 const LqProgressUi fake_ui = {fake_open, fake_paint, fake_close};
 
 class ShowProgress : public LqTest {
@@ -157,8 +153,7 @@ TEST_F(ShowProgress, OpenPaintCloseNestedCallsAndSteps) {
     EXPECT_EQ(iShowProgress(1), 0);
     EXPECT_EQ(hwndProgress, 42);
     ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[1].kind, 'p');
-    EXPECT_EQ(events[1].percent, " 12% completed ");  // a preset percentage stays
+    EXPECT_EQ(events[1], "p 12% completed ");  // a preset percentage stays
     fProgressFraction = 0.5f;
     EXPECT_EQ(iShowProgress(1), 0);  // nested open: nothing happens
     EXPECT_EQ(events.size(), 2u);
@@ -174,7 +169,7 @@ TEST_F(ShowProgress, OpenPaintCloseNestedCallsAndSteps) {
     EXPECT_EQ(dwProgressDone, 0u);
     refuse_open = false;
     lq_progress_begin(" Compressing ", "a.txt", 100);
-    EXPECT_EQ(events[4].percent, " 0% completed ");
+    EXPECT_EQ(events[4], "p 0% completed ");
     lq_progress_step(5);
     EXPECT_STREQ(szProgressPercent, "  5% completed ");
     lq_progress_step(32);
