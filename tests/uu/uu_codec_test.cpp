@@ -134,6 +134,12 @@ TEST_F(UuStreamTest, LinesInBothModesAcrossChunksAndInPieces) {
         for (const std::string& l : read_lines(true, 1024)) joined += l;
         EXPECT_EQ(joined, body + "\ny\n") << before;
     }
+    // A CR ending the file stays, whatever the buffer held past it.
+    std::string body(UU_STREAM_CHUNK, 'x'), joined;
+    body[100] = body[UU_STREAM_CHUNK - 1] = '\n';
+    write_file(path("t"), body + std::string(99, 'y') + "\r");
+    for (const std::string& l : read_lines(true, 1024)) joined += l;
+    EXPECT_TRUE(joined == body + std::string(99, 'y') + "\r");
     write_file(path("t"), std::string(1000, 'a') + "\nb\n");
     EXPECT_EQ(read_lines(false, 644),
               (Lines{std::string(644, 'a'), std::string(356, 'a') + "\n", "b\n"}));
