@@ -28,25 +28,21 @@ int scripted_box(const char*, const char*, unsigned style) {
     return yes ? LQ_IDYES : LQ_IDNO;
 }
 
+// A folder of this process's own, removed at exit: runs side by side (two
+// trees tested at once) must not remove each other's files.
 const fs::path& folder() {
-    static fs::path dir;
+    static fs::path base, dir;
     if (dir.empty()) {
-        // A folder of this process's own: runs side by side (two trees
-        // tested at once) must not remove each other's files.
-        fs::path base;
         do {
             base = fs::temp_directory_path() /
                    ("lq_uu_decode_fuzz_" + std::to_string(std::random_device()()));
         } while (fs::exists(base));
-        static fs::path made;
-        made = base;
         std::atexit([] {
             std::error_code ec;
             fs::current_path(fs::temp_directory_path(), ec);
-            fs::remove_all(made, ec);
+            fs::remove_all(base, ec);
         });
-        dir = base / "in";
-        fs::create_directories(dir);
+        fs::create_directories(dir = base / "in");
         fs::current_path(dir);
         lq_set_message_box(scripted_box);
     }
@@ -61,9 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     answer_bits = data[0];
     std::string uu = (dir / "f.uu").make_preferred().string();
     FILE* f = std::fopen(uu.c_str(), "wb");
-    if (!f) std::abort();
-    std::fwrite(data + 1, 1, size - 1, f);
-    std::fclose(f);
+    if (!f || std::fwrite(data + 1, 1, size - 1, f) != size - 1 || std::fclose(f)) std::abort();
     char title[LQ_FILE_TITLE_SIZE] = "f.uu";
     int r = iUUDecode(uu.c_str(), 1, title);
     if (r != 0 && r != 1 && r != -1 && r != -2 && r != -4) std::abort();

@@ -30,10 +30,8 @@ expect_err() {  # substring of standard error
 }
 
 # ---- general
-expect_code 0 "--help" "$cli" --help
-grep -q "wipe FILE" out.txt && pass || fail "--help lists wipe"
-expect_code 0 "--version" "$cli" --version
-grep -q "LQ32E40L" out.txt && pass || fail "--version names the build"
+expect_code 0 "--help" "$cli" --help && grep -q "wipe FILE" out.txt || fail "--help lists wipe"
+expect_code 0 "--version" "$cli" --version && grep -q "LQ32E40L" out.txt || fail "--version"
 expect_code 2 "unknown command" "$cli" frobnicate
 expect_code 2 "no command" "$cli"
 
@@ -42,15 +40,12 @@ printf 'secret' >a.txt
 printf 'more' >b.txt
 chmod a-w b.txt
 expect_code 0 "wipe two files, one read-only" "$cli" wipe a.txt b.txt
-expect_absent a.txt
-expect_absent b.txt
-expect_absent $'\xff'
+for f in a.txt b.txt $'\xff'; do expect_absent "$f"; done
 [ -z "$(ls -A)" ] || [ "$(ls -A)" = "$(printf 'err.txt\nout.txt')" ] && pass || fail "leftovers: $(ls -A)"
 mkdir sub
 printf 'x' >sub/in.txt
 expect_code 0 "wipe in another folder" "$cli" wipe sub/in.txt
-expect_absent sub/in.txt
-expect_absent sub/$'\xff'
+for f in sub/in.txt sub/$'\xff'; do expect_absent "$f"; done
 expect_code 2 "wipe a missing file" "$cli" wipe missing.txt
 expect_err "Lockquill(TM) ERROR: iWipeFile:  COULD NOT obtain and/or remove Read Only attributes of the file missing.txt to WIPE it!"
 expect_code 2 "wipe without a file" "$cli" wipe

@@ -1,11 +1,8 @@
 #include "tests/support/lq_test.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "fileops/progress.h"
 
@@ -23,8 +20,7 @@ int counter;
 
 int recording_box(const char* text, const char* caption, unsigned style) {
     boxes.push_back(RecordedBox{caption ? caption : "", text ? text : "", style});
-    unsigned buttons = style & 0x0F;
-    if (buttons == LQ_MB_OK) return LQ_IDOK;
+    if ((style & 0x0F) == LQ_MB_OK) return LQ_IDOK;
     if (answers.empty()) return lq_default_answer(style);
     int a = answers.front();
     answers.pop_front();
@@ -38,11 +34,10 @@ void lq_answer_next(int answer) { answers.push_back(answer); }
 void lq_register_reset(LqResetFn fn) { resets().push_back(fn); }
 
 std::string lq_boxes_dump() {
-    std::ostringstream os;
-    os << boxes.size() << " box(es):\n";
+    std::string s = std::to_string(boxes.size()) + " box(es):\n";
     for (auto& b : boxes)
-        os << "  [" << b.caption << "] [" << b.text << "] style " << b.style << "\n";
-    return os.str();
+        s += "  [" + b.caption + "] [" + b.text + "] style " + std::to_string(b.style) + "\n";
+    return s;
 }
 
 std::string lq_boxes_text(const std::string& folder) {
@@ -71,9 +66,8 @@ void LqTest::SetUp() {
     std::string name = std::string(info->test_suite_name()) + "_" + info->name();
     for (char& c : name)
         if (!isalnum((unsigned char)c)) c = '_';
-    fs::path base = fs::temp_directory_path() / "lqtest";
+    fs::path base = fs::temp_directory_path() / "lqtest", d;
     fs::create_directories(base);
-    fs::path d;
     do {
         d = base / (name + "_" + std::to_string(++counter) + "_" + std::to_string(rand()));
     } while (fs::exists(d));
@@ -97,13 +91,11 @@ void LqTest::TearDown() {
 // Plain concatenation: std::filesystem would re-encode names that are not
 // valid UTF-8 (such as the wipe's 0xFF) on Windows.
 std::string LqTest::path(const std::string& name) const {
-    char sep = dir_.find('\\') != std::string::npos ? '\\' : '/';
-    return dir_ + sep + name;
+    return dir_ + (dir_.find('\\') != std::string::npos ? '\\' : '/') + name;
 }
 
-// The file helpers go through the platform layer's ANSI calls (with the
-// fault injector bypassed), so names mean what they mean to the code under
-// test.
+// The file helpers go through the platform layer's ANSI calls (with the fault
+// injector bypassed), so names mean what they mean to the code under test.
 void LqTest::write_file(const std::string& p, const std::string& bytes) {
     PfFaultPause pause;
     PfFile f = pf_open(p.c_str(), PF_ACCESS_WRITE, PF_SHARE_READ, PF_CREATE_ALWAYS);
@@ -118,8 +110,7 @@ std::string LqTest::read_file(const std::string& p) {
     PfFile f = pf_open(p.c_str(), PF_ACCESS_READ, PF_SHARE_READ | PF_SHARE_WRITE, PF_OPEN_EXISTING);
     if (f == PF_INVALID_FILE) return out;
     char buf[65536];
-    int32_t n;
-    while ((n = pf_read(f, buf, sizeof buf)) > 0) out.append(buf, (size_t)n);
+    for (int32_t n; (n = pf_read(f, buf, sizeof buf)) > 0;) out.append(buf, (size_t)n);
     pf_close(f);
     return out;
 }
@@ -140,8 +131,7 @@ void LqTest::set_readonly(const std::string& p, bool on) {
     PfFaultPause pause;
     uint32_t a = pf_get_attributes(p.c_str());
     ASSERT_NE(a, PF_INVALID_ATTRIBUTES) << p;
-    ASSERT_TRUE(
-        pf_set_attributes(p.c_str(), on ? (a | PF_ATTR_READONLY) : (a & ~PF_ATTR_READONLY)));
+    ASSERT_TRUE(pf_set_attributes(p.c_str(), on ? a | PF_ATTR_READONLY : a & ~PF_ATTR_READONLY));
 }
 
 std::string lq_artifact_dir() {
@@ -153,17 +143,17 @@ std::string lq_artifact_dir() {
 
 std::string lq_source_dir() {
     const char* e = std::getenv("LQ_SOURCE_DIR");
-    return e ? std::string(e) : std::string(".");
+    return e ? e : ".";
 }
 
 std::string lq_random_bytes(size_t n, uint32_t seed) {
     std::string s(n, '\0');
     uint64_t x = 0x9E3779B97F4A7C15ull ^ seed;
-    for (size_t i = 0; i < n; ++i) {
+    for (char& c : s) {
         x ^= x << 13;
         x ^= x >> 7;
         x ^= x << 17;
-        s[i] = char(x >> 24);
+        c = char(x >> 24);
     }
     return s;
 }
@@ -171,29 +161,16 @@ std::string lq_random_bytes(size_t n, uint32_t seed) {
 std::string lq_hex(const std::string& bytes) {
     static const char* d = "0123456789abcdef";
     std::string s;
-    for (unsigned char c : bytes) {
-        if (!s.empty()) s += ' ';
-        s += d[c >> 4];
-        s += d[c & 15];
-    }
+    for (unsigned char c : bytes) s += (s.empty() ? "" : " ") + std::string{d[c >> 4], d[c & 15]};
     return s;
 }
 
+// Every other character than a hex digit is skipped.
 std::string lq_unhex(const std::string& hex) {
-    std::string out;
-    int hi = -1;
-    for (char c : hex) {
-        int v = isdigit((unsigned char)c) ? c - '0'
-                : (c >= 'a' && c <= 'f')  ? c - 'a' + 10
-                : (c >= 'A' && c <= 'F')  ? c - 'A' + 10
-                                          : -1;
-        if (v < 0) continue;
-        if (hi < 0) {
-            hi = v;
-        } else {
-            out += char(hi * 16 + v);
-            hi = -1;
-        }
-    }
+    std::string digits, out;
+    for (char c : hex)
+        if (isxdigit((unsigned char)c)) digits += c;
+    for (size_t i = 0; i + 1 < digits.size(); i += 2)
+        out += char(std::stoi(digits.substr(i, 2), nullptr, 16));
     return out;
 }

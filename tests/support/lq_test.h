@@ -20,24 +20,21 @@
 #include "platform/ui.h"
 
 struct RecordedBox {
-    std::string caption;
-    std::string text;
+    std::string caption, text;
     unsigned style;
 };
 
 // Every box shown since the fixture started (or since boxes_clear).
 std::vector<RecordedBox>& lq_boxes();
 void lq_boxes_clear();
-// Queues the answer to the next question box.
-void lq_answer_next(int answer);
-// The boxes as readable text, for failure messages.
-std::string lq_boxes_dump();
+void lq_answer_next(int answer);  // queues the answer to the next question box
+std::string lq_boxes_dump();      // the boxes as readable text, for failure messages
 // Every box since the last clear as "caption|text|style" lines, with folder
 // written as "@"; then clears them.
 std::string lq_boxes_text(const std::string& folder);
 
-// Resets in LqTest::SetUp: one function per subsystem may be registered to
-// reset its program-wide records.
+// One function per subsystem may be registered to reset its program-wide
+// records in LqTest::SetUp.
 typedef void (*LqResetFn)();
 void lq_register_reset(LqResetFn fn);
 
@@ -58,16 +55,12 @@ class LqTest : public ::testing::Test {
     static std::vector<std::string> list_dir(const std::string& d);
     static void set_readonly(const std::string& p, bool on);
 
-    std::string dir_;
-    std::string old_cwd_;
+    std::string dir_, old_cwd_;
 };
 
-// A folder for artifacts (screenshots, logs) under the build tree.
-std::string lq_artifact_dir();
-// The source tree (for golden files).
-std::string lq_source_dir();
-// Deterministic pseudo-random bytes.
-std::string lq_random_bytes(size_t n, uint32_t seed);
+std::string lq_artifact_dir();  // for screenshots and logs, under the build tree
+std::string lq_source_dir();    // the source tree (for golden files)
+std::string lq_random_bytes(size_t n, uint32_t seed);  // deterministic
 std::string lq_hex(const std::string& bytes);
 std::string lq_unhex(const std::string& hex);
 
