@@ -24,14 +24,12 @@ struct CzFiles : LqTest {
 inline void cz_reset_memory_streams() { std::memset(&MemoryStreams, 0, sizeof MemoryStreams); }
 
 // Every test starts in file mode with fresh records.
-inline const bool cz_reset_registered = (lq_register_reset([] {
-                                             cz_reset_memory_streams();
-                                             std::memset(&cs_data, 0, sizeof cs_data);
-                                             gPreCompressSize = 0;
-                                             cz_arith_memory_limit = 0;
-                                             cz_stop_when_larger = true;
-                                         }),
-                                         true);
+inline void cz_fresh_state() {
+    cz_reset_memory_streams();
+    std::memset(&cs_data, 0, sizeof cs_data);
+    gPreCompressSize = 0, cz_arith_memory_limit = 0, cz_stop_when_larger = true;
+}
+inline const bool cz_fresh_state_registered = (lq_register_reset(cz_fresh_state), true);
 
 // Memory mode: in_buffer = a copy of `in`, a fresh output block of `capacity`
 // bytes (-1: the input's length + 1); the destructor frees the block and puts
@@ -61,37 +59,28 @@ struct CzMemoryMode {
 };
 
 struct CoderRun {
-    int result = -100;   // the coder's result (-100: a stream did not open)
-    int close = 0;       // iCloseOutputBitFile's / the output stream's close result
+    int result = -100;   // the coder's result (-100: a file did not open)
     int io_error = 0;    // MemoryStreams.io_error afterwards
     int32_t in_pos = 0;  // MemoryStreams.in_pos afterwards (expansion: bytes taken)
     std::string bytes;   // what came out
 };
 
-// One coder, compressing or expanding, from in_path to out_path through the
-// platform layer, or (null paths) on `memory` set up by the caller.
+// One coder, compressing or expanding: from in_path to out_path through the
+// platform layer, or (no paths) in the memory mode set up by the caller.
 inline CoderRun cz_code(Coder coder, bool compress, const char* in_path, const char* out_path) {
     CoderRun run;
-    bool lzss = coder == Coder::lzss;
+    bool lzss = coder == Coder::lzss, files = in_path != nullptr;
     BitFile* bf = compress ? OpenOutputBitFile(out_path) : OpenInputBitFile(in_path);
-    CzStream* s = !in_path && !out_path
-                      ? nullptr
-                      : cz_stream_open(compress ? in_path : out_path, compress ? "rb" : "wb");
-    if (bf && (s || (!in_path && !out_path))) {
-        MemoryStreams.in_pos = MemoryStreams.out_pos = 0;
-        run.result = compress ? lzss ? iLzssCompress(s, bf) : iArithCompress(s, bf, 3)
-                     : lzss ? iLzssExpand(bf, s)
-                              : iArithExpand(bf, s, 3);
-    }
+    CzStream* s =
+        files ? cz_stream_open(compress ? in_path : out_path, compress ? "rb" : "wb") : nullptr;
+    if (bf && (s || !files))
+        run.result = compress ? (lzss ? iLzssCompress(s, bf) : iArithCompress(s, bf, 3))
+                              : (lzss ? iLzssExpand(bf, s) : iArithExpand(bf, s, 3));
     run.in_pos = MemoryStreams.in_pos;
-    if (compress && bf) run.close = iCloseOutputBitFile(bf);
-    if (!compress && bf) CloseInputBitFile(bf);
-    if (s) {
-        int closed = cz_stream_close(s);
-        if (!compress) run.close = closed;
-    }
+    if (bf) compress ? (void)iCloseOutputBitFile(bf) : CloseInputBitFile(bf);
+    if (s) cz_stream_close(s);
     run.io_error = MemoryStreams.io_error;
-    if (out_path) run.bytes = CzFiles::read_file(out_path);
+    if (files) run.bytes = CzFiles::read_file(out_path);
     return run;
 }
 inline CoderRun cz_memory(Coder coder, bool compress, const std::string& input, int capacity = -1) {
@@ -105,20 +94,10 @@ inline CoderRun cz_file(Coder coder, bool compress, const std::string& in, const
     return cz_code(coder, compress, in.c_str(), out.c_str());
 }
 
-// A file of tests/golden/compress, and the names of the sample inputs in its
-// reference/ folder (the files without an extension).
+// A file of tests/golden/compress.
 inline std::string cz_golden(const std::string& name) {
     return CzFiles::read_file(lq_source_dir() + "/tests/golden/compress/" + name);
 }
-inline std::vector<std::string> cz_reference_samples() {
-    std::vector<std::string> names;
-    for (auto& e :
-         std::filesystem::directory_iterator(lq_source_dir() + "/tests/golden/compress/reference"))
-        if (!e.path().has_extension()) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // The literals and match lengths of an LZSS stream up to its end code, one
 // "l<byte>" or "m<length>" each; `bits` receives the bits used, end code
 // included, or -1 when the stream is cut before it.

@@ -1,9 +1,6 @@
 // The two coders: stream vectors, the literal reference coders' output on the
 // golden samples, golden compressed files, round trips in memory and on
 // files, cut and failing streams.
-#include <cstdlib>
-#include <fstream>
-
 #include "tests/compress/coder_harness.h"
 
 namespace {
@@ -33,9 +30,12 @@ TEST_F(CoderTest, StreamVectors) {
 // Every sample: the arithmetic coder writes the reference's bytes, LZSS its
 // parse; ours and the reference's streams expand back.
 TEST_F(CoderTest, SamplesCodeAsTheReferenceAndRoundTrip) {
-    std::vector<std::string> names = cz_reference_samples();
-    ASSERT_GE(names.size(), 20u);
-    for (const std::string& name : names) {
+    int samples = 0;
+    for (auto& e : std::filesystem::directory_iterator(lq_source_dir() +
+                                                       "/tests/golden/compress/reference")) {
+        std::string name = e.path().filename().string();
+        if (e.path().has_extension()) continue;
+        ++samples;
         std::string input = cz_golden("reference/" + name);
         for (Coder coder : {Coder::lzss, Coder::arith}) {
             std::string what = name + (coder == Coder::arith ? ".max" : ".fast");
@@ -49,14 +49,13 @@ TEST_F(CoderTest, SamplesCodeAsTheReferenceAndRoundTrip) {
             }
         }
     }
+    EXPECT_GE(samples, 20);
 }
 
 // Golden compressed files (tests/golden/compress, see the README there), made
 // in memory mode as the encrypted editor text uses it: every build reads them
 // back in place and writes them again, in memory and in place.
-// LQ_REGENERATE_GOLDEN=1 rewrites them.
 TEST_F(CoderTest, GoldenFilesAreWrittenAndReadAgain) {
-    bool regenerate = std::getenv("LQ_REGENERATE_GOLDEN") != nullptr;
     for (const char* name : {"sample.txt", "sample.bin"}) {
         std::string input = cz_golden(name), made;
         ASSERT_GT(input.size(), 4096u) << name;
@@ -69,12 +68,6 @@ TEST_F(CoderTest, GoldenFilesAreWrittenAndReadAgain) {
                 made = memory.output();
             }
             std::string golden = cz_golden(golden_name);
-            if (regenerate) {
-                std::ofstream(lq_source_dir() + "/tests/golden/compress/" + golden_name,
-                              std::ios::binary)
-                    << made;
-                continue;
-            }
             cz_expect_same_coding(coder, made, golden, golden_name);
             for (const std::string* packed : {&made, &golden}) {
                 write_file(path(name), *packed);
