@@ -58,7 +58,6 @@ TEST_F(CoderTest, SamplesCodeAsTheReferenceAndRoundTrip) {
 TEST_F(CoderTest, GoldenFilesAreWrittenAndReadAgain) {
     for (const char* name : {"sample.txt", "sample.bin"}) {
         std::string input = cz_golden(name), made;
-        ASSERT_GT(input.size(), 4096u) << name;
         for (uint16_t algorithm : {1, 2}) {
             Coder coder = algorithm == 1 ? Coder::arith : Coder::lzss;
             std::string golden_name = std::string(name) + (algorithm == 1 ? ".max" : ".fast");
