@@ -65,7 +65,11 @@ class CompressFileTest : public LqTest {
 
     // A file stamped 2001-02-03 04:05:06, alone in the folder.
     void make(const std::string& file, const std::string& bytes, bool read_only = false) {
-        for (auto& f : files()) set_readonly(path(f), false), std::filesystem::remove(path(f));
+        namespace fs = std::filesystem;
+        std::error_code ec;  // what a failed wipe leaves may be read-only, oddly named
+        for (auto& e : fs::directory_iterator(dir(), ec))
+            fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add, ec),
+                fs::remove(e.path(), ec);
         name_ = path(file);
         write_file(name_, bytes);
         PfFaultPause pause;
