@@ -91,6 +91,27 @@ inline int run_memory(Coder coder, bool compress, const uint8_t* data, size_t si
     return result;
 }
 
+// The literals and match lengths of an LZSS stream up to its end code (not
+// the match positions: a finder may name another of equally long
+// occurrences); *bits receives the bits used, end code included, or -1 when
+// the stream is cut before it.
+inline std::string lzss_parse(const std::string& stream, long* bits) {
+    std::string parse;
+    size_t bit = 0;
+    auto take = [&](int n) {
+        uint32_t v = 0;
+        for (int k = 0; k < n; ++k, ++bit)
+            v = (v << 1) | (((uint8_t)stream[bit / 8] >> (7 - bit % 8)) & 1);
+        return v;
+    };
+    for (*bits = -1; bit + 13 <= stream.size() * 8;) {
+        bool literal = take(1);
+        if (!literal && take(12) == 0) return *bits = (long)bit, parse;
+        parse += std::string(literal ? " l" : " m") + std::to_string(take(literal ? 8 : 4));
+    }
+    return parse;
+}
+
 // Any input: the expander ends (memory and file mode agree; file mode, the
 // slower, for one input in four); what it accepts compresses and expands
 // back to itself.

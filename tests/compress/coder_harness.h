@@ -12,6 +12,7 @@
 #include "compress/bit_file.h"
 #include "compress/compress_file.h"
 #include "compress/lzss.h"
+#include "fuzz/coder_fuzz_common.h"
 #include "platform/platform.h"
 #include "tests/support/lq_test.h"
 
@@ -98,26 +99,6 @@ inline CoderRun cz_file(Coder coder, bool compress, const std::string& in, const
 inline std::string cz_golden(const std::string& name) {
     return CzFiles::read_file(lq_source_dir() + "/tests/golden/compress/" + name);
 }
-// The literals and match lengths of an LZSS stream up to its end code, one
-// "l<byte>" or "m<length>" each; `bits` receives the bits used, end code
-// included, or -1 when the stream is cut before it.
-inline std::string cz_lzss_parse(const std::string& stream, long* bits) {
-    std::string parse;
-    size_t bit = 0;
-    auto take = [&](int n) {
-        uint32_t v = 0;
-        for (int k = 0; k < n; ++k, ++bit)
-            v = (v << 1) | (((uint8_t)stream[bit / 8] >> (7 - bit % 8)) & 1);
-        return v;
-    };
-    for (*bits = -1; bit + 13 <= stream.size() * 8;) {
-        bool literal = take(1);
-        if (!literal && take(12) == 0) return *bits = (long)bit, parse;
-        parse += std::string(literal ? " l" : " m") + std::to_string(take(literal ? 8 : 4));
-    }
-    return parse;
-}
-
 // Arithmetic streams must equal `golden` byte for byte; LZSS streams (whose
 // match finder may name another of equally long occurrences) must have its
 // size, its literals and match lengths step by step, and the same bytes
@@ -130,7 +111,8 @@ inline void cz_expect_same_coding(Coder coder, const std::string& made, const st
     }
     ASSERT_EQ(made.size(), golden.size()) << what;
     long made_bits = 0, golden_bits = 0;
-    std::string a = cz_lzss_parse(made, &made_bits), b = cz_lzss_parse(golden, &golden_bits);
+    std::string a = cz_fuzz::lzss_parse(made, &made_bits),
+                b = cz_fuzz::lzss_parse(golden, &golden_bits);
     ASSERT_GT(golden_bits, 0) << what;
     EXPECT_EQ(made_bits, golden_bits) << what;
     EXPECT_TRUE(a == b) << what << ": another parse";
