@@ -1,21 +1,17 @@
 # compress / expand (sourced by cli_test.sh)
-sample_text() {
-  local i
-  for i in $(seq 1 400); do printf 'Line %d of a letter that stays private, word after word.\n' "$i"; done
-}
-sample_text >letter.txt
+for i in $(seq 1 400); do printf 'Line %d of a letter that stays private, word after word.\n' "$i"; done >letter.txt
 cp letter.txt letter.orig
 touch -d '2001-02-03 04:05:06' letter.txt
+time_kept() { [ "$(stat -c %Y letter.txt)" = "$(date -d '2001-02-03 04:05:06' +%s)" ] && pass || fail "$1: time kept"; }
 for mode in --fast --max; do
   expect_code 0 "compress $mode" "$cli" compress $mode letter.txt
   expect_err "Lockquill(TM) Message: iCompressFile :  The compressed file $PWD/letter.txt is "
   expect_err "percent of it's original size."
   [ "$(tail -c 2 letter.txt | od -An -tx1 | tr -d ' ')" = "fe00" ] && pass || fail "$mode: record at the end"
-  [ "$(stat -c %Y letter.txt)" = "$(date -d '2001-02-03 04:05:06' +%s)" ] && pass || fail "$mode: time kept"
-  expect_absent letter.TCF
+  time_kept "compress $mode"
   expect_code 0 "expand after $mode" "$cli" expand letter.txt
   cmp -s letter.txt letter.orig && pass || fail "expand after $mode: content"
-  [ "$(stat -c %Y letter.txt)" = "$(date -d '2001-02-03 04:05:06' +%s)" ] && pass || fail "$mode: time back"
+  time_kept "expand after $mode"
   expect_absent letter.TCF
 done
 
@@ -42,7 +38,7 @@ expect_absent letter.TCF
 
 expect_code 2 "expand a plain file" "$cli" expand letter.orig
 expect_err "is either not supported in this version or not a Lockquill Compressed file"
-expect_code 2 "compress without a method" "$cli" compress letter.txt
-expect_code 2 "expand without a file" "$cli" expand
-expect_code 2 "compress with an unknown option" "$cli" compress --fast --best letter.txt
+for args in "compress letter.txt" "expand" "compress --fast --best letter.txt"; do
+  expect_code 2 "bad arguments: $args" "$cli" $args
+done
 rm -f letter.txt letter.orig tiny.txt
