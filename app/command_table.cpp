@@ -3,8 +3,7 @@
 
 #include "app/app.h"
 
-// Rows follow the menu bar.  nullptr: the command's handler does not exist yet
-// and choosing it does nothing.
+// Rows follow the menu bar; every row has its handler.
 const LqCommand lq_command_table[] = {
     // File
     {IDM_FILE_NEW, lq_cmd_file_new},

@@ -36,16 +36,6 @@ void file_mode() {
     ms.out_pos = 0;
 }
 
-bool write_all(PfFile f, const uint8_t* data, uint32_t n) {
-    while (n > 0) {
-        int32_t put = pf_write(f, data, n);
-        if (put <= 0) return false;
-        data += put;
-        n -= uint32_t(put);
-    }
-    return true;
-}
-
 // What the replace step's writer puts into the new file.
 struct Image {
     const char* path;
@@ -58,18 +48,18 @@ struct Image {
 
 int write_image(PfFile f, void* context) {
     const Image& m = *static_cast<const Image*>(context);
-    if (!write_all(f, m.data, m.data_length)) {
+    if (!lq_write_all(f, m.data, m.data_length)) {
         lq_message_format(m.compressed
                               ? " Writing to the encrypted compressed output file\r\n %s failed."
                               : " Writing to the encrypted output file\r\n %s failed.",
                           m.path);
         return -1;
     }
-    if (!write_all(f, reinterpret_cast<const uint8_t*>(gRiddle), m.riddle_length)) {
+    if (!lq_write_all(f, gRiddle, m.riddle_length)) {
         lq_message_format(" Writing the Riddle to the encrypted output file\r\n %s failed", m.path);
         return -1;
     }
-    if (!write_all(f, m.record, VEIL_STATS_SIZE)) {
+    if (!lq_write_all(f, m.record, VEIL_STATS_SIZE)) {
         lq_message_format(" Writing the Header to the encrypted output file\r\n %s failed", m.path);
         return -1;
     }

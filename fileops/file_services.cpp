@@ -245,3 +245,14 @@ int iByHandleFileInformationToDateTimeAttribute(uint16_t* date, uint16_t* time,
         if (info->dwFileAttributes & bit) *attributes |= (uint16_t)bit;
     return 0;
 }
+
+bool lq_write_all(PfFile f, const void* data, uint32_t n) {
+    const char* p = static_cast<const char*>(data);
+    while (n > 0) {
+        int32_t put = pf_write(f, p, n);
+        if (put <= 0) return false;
+        p += put;
+        n -= uint32_t(put);
+    }
+    return true;
+}

@@ -32,6 +32,10 @@ void lq_message_append(const char* fmt, ...);
 // Shows szMessageBuffer under caption; returns the answer.
 int lq_message_show(const char* caption, unsigned style);
 
+// Writes all n bytes, looping over short writes.  False when a write fails
+// or makes no progress.
+bool lq_write_all(PfFile f, const void* data, uint32_t n);
+
 // Target = source with its last extension replaced by ext (ext kept in its own
 // case).  Returns 0; -1 (message, target empty) when the source already has
 // that extension, compared ignoring case, or when the name would not fit

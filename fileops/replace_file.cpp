@@ -26,16 +26,6 @@ bool spare_name(const char* target, char* out, size_t size) {
     return false;
 }
 
-bool write_all(PfFile f, const char* data, uint32_t n) {
-    while (n > 0) {
-        int32_t put = pf_write(f, data, n);
-        if (put <= 0) return false;
-        data += put;
-        n -= uint32_t(put);
-    }
-    return true;
-}
-
 // Wipes a temporary or old copy.  One that stays is named in a box of its
 // own: it may hold text the user meant to keep private.  (A wipe that failed
 // after its rename leaves the emptied file under its last name.)  The
@@ -69,7 +59,7 @@ int copy_from(PfFile f, void* context) {
     bool ok = from != PF_INVALID_FILE;
     char chunk[16384];
     for (int32_t r; ok && (r = pf_read(from, chunk, sizeof chunk)) != 0;)
-        ok = r > 0 && write_all(f, chunk, uint32_t(r));
+        ok = r > 0 && lq_write_all(f, chunk, uint32_t(r));
     if (from != PF_INVALID_FILE) pf_close(from);
     if (!ok) lq_message_format(write_failed, temp);
     return ok ? 0 : -1;
@@ -135,7 +125,7 @@ int write_in_place(const char* target, LqReplaceWriter writer, void* context) {
     } else if (pf_seek(f, 0, PF_SEEK_SET) != 0 || !pf_truncate(f) || writer(f, context) != 0 ||
                !pf_truncate(f) || !pf_flush(f)) {
         if (!szMessageBuffer[0]) lq_message_format(write_failed, target);
-        bool restored = pf_seek(f, 0, PF_SEEK_SET) == 0 && write_all(f, old, size) &&
+        bool restored = pf_seek(f, 0, PF_SEEK_SET) == 0 && lq_write_all(f, old, size) &&
                         pf_truncate(f) && pf_flush(f);
         pf_set_file_time(f, &info.ftCreationTime, &info.ftLastAccessTime, &info.ftLastWriteTime);
         if (!restored)
