@@ -88,3 +88,14 @@ extern LqWinHelpFn lq_win_help;
 // give a path that does not fit.
 typedef DWORD (*LqModuleFileNameFn)(char* buf, DWORD size);
 extern LqModuleFileNameFn lq_module_file_name;
+
+// A platform global block holding a whole text, locked while p is set; the
+// destructor unlocks and frees it on every way out.
+struct LqGlobalText {
+    PfGlobal handle = nullptr;
+    char* p = nullptr;
+    ~LqGlobalText() {
+        if (p) pf_global_unlock(handle);
+        if (handle) pf_global_free(handle);
+    }
+};

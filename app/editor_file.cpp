@@ -18,17 +18,6 @@ const unsigned error_style = LQ_MB_OK | LQ_MB_ICONSTOP;
 
 HWND edit_of(HWND window) { return HWND(GetWindowLongPtrA(window, GWL_EDIT)); }
 
-// A zero-filled global block of size bytes, locked; the messages name the
-// purpose ("load file", "save file").
-struct Block {
-    PfGlobal handle = nullptr;
-    char* p = nullptr;
-    ~Block() {
-        if (p) pf_global_unlock(handle);
-        if (handle) pf_global_free(handle);
-    }
-};
-
 struct PlainText {
     const char* data;
     uint32_t size;
@@ -58,7 +47,7 @@ int save_plain(HWND window, const char* path) {
     szMessageBuffer[0] = 0;
     HWND edit = edit_of(window);
     int n = GetWindowTextLengthA(edit);
-    Block text;
+    LqGlobalText text;
     if (!(text.handle = pf_global_alloc(uint32_t(n) + 1)))
         lq_message_format(" Global save file memory buffer allocation failed.");
     else if (!(text.p = static_cast<char*>(pf_global_lock(text.handle))))
@@ -105,7 +94,7 @@ int iLoadFile(HWND window, const char* path) {
     SetWindowWord(window, GWW_ENCRYPTED, 0);
 
     szMessageBuffer[0] = 0;
-    Block text;
+    LqGlobalText text;
     PfFile f = PF_INVALID_FILE;
     if (!(text.handle = pf_global_alloc(uint32_t(size) + 1))) {
         lq_message_format(" Global load file memory buffer allocation failed.");

@@ -23,15 +23,6 @@ bool draw_tabbed(void* ctx, int32_t x, int32_t y, const char* s, int32_t count, 
 }
 
 int new_frame(void* ctx) { return Escape(HDC(ctx), NEWFRAME, 0, nullptr, nullptr); }
-
-struct GlobalText {
-    PfGlobal handle = nullptr;
-    char* p = nullptr;
-    ~GlobalText() {
-        if (p) pf_global_unlock(handle);
-        if (handle) pf_global_free(handle);
-    }
-};
 }  // namespace
 
 int iPrintFile(HWND window) {
@@ -44,7 +35,7 @@ int iPrintFile(HWND window) {
     HWND edit = HWND(GetWindowLongPtrA(window, GWL_EDIT));
     int32_t n = int32_t(SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0));
     szMessageBuffer[0] = 0;
-    GlobalText text;
+    LqGlobalText text;
     if (!(text.handle = pf_global_alloc(uint32_t(n) + 1)))
         lq_message_format(" Global print memory buffer allocation failed");
     else if (!(text.p = static_cast<char*>(pf_global_lock(text.handle))))
