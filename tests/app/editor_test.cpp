@@ -4,17 +4,16 @@
 
 #include <cstring>
 #include <deque>
-#include <functional>
 
 #include "app/find.h"
-#include "tests/app/editor_support.h"
+#include "tests/app/gui_harness.h"
 
 namespace {
 using EditorTest = LqGuiTest;
 const char question[] = "Lockquill(TM) WARNING: bQueryCloseChild ";
-const char save_error[] = "Lockquill(TM) ERROR: iSaveFile ";
 const char security[] = "Lockquill(TM) WARNING: Potential Security Loss";
 const char find_caption[] = "Lockquill(TM) ERROR: bMyFindText";
+const char name_title[] = "Name the text File as...";
 
 std::string changed(const std::string& title) {
     return " " + title.substr(0, 63) + " has been changed.  Save file before closing? ";
@@ -24,9 +23,14 @@ HWND new_window(const std::string& text) {
     type_text(hwndActiveChild, text);
     return hwndActiveChild;
 }
-bool grayed(int id) { return GetMenuState(GetMenu(hwndFrame), UINT(id), MF_BYCOMMAND) & MF_GRAYED; }
+// '1' for each grayed entry, '0' for each enabled one, as the menu opens.
+std::string grays(std::initializer_list<int> ids) {
+    SendMessageA(hwndFrame, WM_INITMENU, WPARAM(GetMenu(hwndFrame)), 0);
+    std::string s;
+    for (int id : ids) s += GetMenuState(GetMenu(hwndFrame), UINT(id), 0) & MF_GRAYED ? '1' : '0';
+    return s;
+}
 bool checked(int id) { return GetMenuState(GetMenu(hwndFrame), UINT(id), 0) & MF_CHECKED; }
-void init_menu() { SendMessageA(hwndFrame, WM_INITMENU, WPARAM(GetMenu(hwndFrame)), 0); }
 std::pair<DWORD, DWORD> selection() {
     DWORD s = 0, e = 0;
     SendMessageA(hwndActiveEdit, EM_GETSEL, WPARAM(&s), LPARAM(&e));
@@ -44,15 +48,14 @@ TEST_F(EditorTest, OpenEditSaveAndClose) {
     lq_gui_choose_file(path("Notes.txt"), "Select the Text file to edit...");
     command(IDM_FILE_OPEN);
     HWND w = hwndActiveChild;
-    ASSERT_TRUE(w);
+    ASSERT_TRUE(w && hwndActiveEdit == edit_of(w));
     EXPECT_EQ(lq_gui_text(w) + edit_text(w), path("Notes.txt") + text);
-    EXPECT_EQ(hwndActiveEdit, edit_of(w));
-    for (int wd : {GWW_MODIFIED, GWW_UNNAMED, GWW_ENCRYPTED}) EXPECT_EQ(word(w, wd), 0);
+    EXPECT_EQ(word(w, GWW_MODIFIED) | word(w, GWW_UNNAMED) | word(w, GWW_ENCRYPTED), 0);
     // Another name that starts alike is another file; a relative name or
     // another case of the same one is this window, with the notice.
     HWND bak = open_file(path("Notes.txt.bak"));
     EXPECT_NE(bak, w);
-    EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
+    EXPECT_EQ(lq_gui_captions(), "");
     EXPECT_EQ(hAddEditWindow("NOTES.TXT", FALSE), w);
     EXPECT_EQ(hwndActiveChild, w);
     EXPECT_BOX(0, "Lockquill(TM) Notice: File being edited... ",
@@ -65,8 +68,7 @@ TEST_F(EditorTest, OpenEditSaveAndClose) {
     EXPECT_EQ(read_file(path("Notes.txt")), "new " + text);
     EXPECT_EQ(word(w, GWW_MODIFIED), 0);
     EXPECT_EQ(list_dir(dir()), (std::vector<std::string>{"Notes.txt", "Notes.txt.bak"}));
-
-    lq_gui_choose_file(path("b.txt"), "Name the text File as...");
+    lq_gui_choose_file(path("b.txt"), name_title);
     command(IDM_FILE_SAVEAS);
     EXPECT_EQ(lq_gui_text(w), path("b.txt"));
     EXPECT_EQ(read_file(path("b.txt")), "new " + text);
@@ -84,95 +86,80 @@ TEST_F(EditorTest, OpenEditSaveAndClose) {
     command(IDM_FILE_CLOSE);
     EXPECT_FALSE(IsWindow(bak));
     EXPECT_EQ(read_file(path("Notes.txt.bak")), "saved bak");
-    EXPECT_EQ(hwndActiveChild, nullptr);
-    EXPECT_EQ(hwndActiveEdit, nullptr);
+    EXPECT_FALSE(hwndActiveChild || hwndActiveEdit);
 }
 
-// What a file gives a new window: its text, a warning, or no window.
+// What a file gives a new window: its text (unmodified), a box, or no window.
 TEST_F(EditorTest, LoadCases) {
     std::string d = dir() + "\\";
-    const std::string load = "Lockquill(TM) ERROR: iLoadFile ",
-                      refused = "Lockquill(TM) ERROR: hAddEditWindow ";
-    struct Case {
-        std::string name, content, text, caption;  // content "-": no file
+    const std::string load = "Lockquill(TM) ERROR: iLoadFile /16\n",
+                      refused = "Lockquill(TM) ERROR: hAddEditWindow /16\n";
+    const struct {
+        std::string name, content, text, boxes;  // content "-": no file; text "-": no window
     } cases[] = {
-        {"zero.txt", std::string("abc\0def", 7), "abc", "Lockquill(TM) WARNING: iLoadFile "},
+        {"zero.txt", std::string("abc\0def", 7), "abc", "Lockquill(TM) WARNING: iLoadFile /48\n"},
         {"empty.txt", "", "", ""},
         {"one.txt", "x", "x", ""},
-        {"gone.txt", "-", "", "Lockquill(TM) ERROR: lGetFileSize"},
-        {"unreadable.txt", "ab", "", load},
+        {"gone.txt", "-", "-", "Lockquill(TM) ERROR: lGetFileSize/16\n"},
+        {"unreadable.txt", "ab", "-", load},
         {std::string(255 - d.size() - 4, 'n') + ".txt", "fits", "fits", ""},
-        {std::string(256 - d.size() - 4, 'n') + ".txt", "long", "", refused},
-        {std::string(258 - d.size() - 4, 'n') + ".txt", "long", "", refused},
+        {std::string(256 - d.size() - 4, 'n') + ".txt", "long", "-", refused},
+        {std::string(258 - d.size() - 4, 'n') + ".txt", "long", "-", refused},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
-        lq_boxes_clear();
         if (c.content != "-") write_file(path(c.name), c.content);
         if (c.name == "unreadable.txt") pf_fault_arm(PF_FAULT_READ, 1, PF_ERROR_READ_FAULT, true);
         HWND w = open_file(path(c.name));
         pf_fault_reset();
-        EXPECT_EQ(w != nullptr, c.text != "" || c.content == "") << lq_boxes_dump();
-        if (w) {
-            EXPECT_EQ(edit_text(w), c.text);
-            EXPECT_EQ(word(w, GWW_MODIFIED), 0);
-            SendMessageA(hwndMDIClient, WM_MDIDESTROY, WPARAM(w), 0);
-        }
-        ASSERT_EQ(lq_boxes().size(), c.caption.empty() ? 0u : 1u) << lq_boxes_dump();
-        if (!c.caption.empty()) {
-            EXPECT_EQ(lq_boxes()[0].caption, c.caption);
-            EXPECT_EQ(lq_boxes()[0].style, c.caption.find("WARN") == std::string::npos ? 16u : 48u);
-        }
+        EXPECT_EQ(w ? edit_text(w) : "-", c.text);
+        if (w) EXPECT_EQ(word(w, GWW_MODIFIED), 0);
+        if (w) SendMessageA(hwndMDIClient, WM_MDIDESTROY, WPARAM(w), 0);
+        if (&c == &cases[7])
+            EXPECT_EQ(lq_boxes().at(0).text, " The name of the file\r\n " + path(c.name) +
+                                                 "\r\n is too long: a full path may have at most "
+                                                 "255 characters.");
+        EXPECT_EQ(lq_gui_captions(), c.boxes);
         EXPECT_TRUE(editor_windows().empty());
     }
-    EXPECT_EQ(lq_boxes()[0].text, " The name of the file\r\n " + path(cases[7].name) +
-                                      "\r\n is too long: a full path may have at most 255 "
-                                      "characters.");
 }
 
-// A save that fails keeps the window, its text and its modified word, and
-// stops Close, Close All, Exit and log-off; so does a cancelled name dialog.
+// A save that fails (at the write, the flush or the replace; a cancelled name
+// dialog) keeps the window, its text and its modified word, and stops Close,
+// Close All, Exit and log-off; the file stays, nothing is left beside it.
 TEST_F(EditorTest, AWindowStaysWhenItsSaveFails) {
-    std::pair<const char*, std::function<void()>> closers[] = {
-        {"Close", [] { SendMessageA(hwndFrame, WM_COMMAND, IDM_FILE_CLOSE, 0); }},
-        {"Close All", [] { SendMessageA(hwndFrame, WM_COMMAND, IDM_WINDOW_CLOSEALL, 0); }},
-        {"Exit", [] { SendMessageA(hwndFrame, WM_COMMAND, IDM_FILE_EXIT, 0); }},
-        {"log-off", [] { EXPECT_EQ(SendMessageA(hwndFrame, WM_QUERYENDSESSION, 0, 0), 0); }},
-    };
     write_file(path("keep.txt"), "old");
-    HWND w = open_file(path("keep.txt"));
-    HWND untitled = new_window("draft");
-    for (auto& [name, close] : closers) {
+    HWND w = open_file(path("keep.txt")), untitled = new_window("draft");
+    for (int closer : {IDM_FILE_CLOSE, IDM_WINDOW_CLOSEALL, IDM_FILE_EXIT, 0}) {
         for (PfFaultOp fault :
              {PF_FAULT_WRITE, PF_FAULT_FLUSH, PF_FAULT_REPLACE, PF_FAULT_COUNT_}) {
-            SCOPED_TRACE(std::string(name) + " fault " + std::to_string(fault));
-            lq_boxes_clear();
+            SCOPED_TRACE(std::to_string(closer) + " fault " + std::to_string(fault));
             HWND target = fault == PF_FAULT_COUNT_ ? untitled : w;
             SendMessageA(hwndMDIClient, WM_MDIACTIVATE, WPARAM(target), 0);
             BringWindowToTop(target);  // the first window Close All and Exit ask
             if (target == w) type_text(w, "x");
             lq_answer_next(LQ_IDYES);
-            if (target == untitled) lq_gui_cancel_file_dialog("Name the text File as...");
+            if (target == untitled) lq_gui_cancel_file_dialog(name_title);
             if (fault != PF_FAULT_COUNT_) pf_fault_arm(fault, 1);
-            close();
+            if (closer) command(closer);
+            if (!closer) EXPECT_EQ(SendMessageA(hwndFrame, WM_QUERYENDSESSION, 0, 0), 0);
             pf_fault_reset();
-            ASSERT_TRUE(IsWindow(target));
-            EXPECT_TRUE(IsWindowVisible(hwndMDIClient));
+            ASSERT_TRUE(IsWindow(target) && IsWindowVisible(hwndMDIClient));
             EXPECT_EQ(word(target, GWW_MODIFIED), 1);
-            EXPECT_EQ(lq_boxes().size(), target == w ? 2u : 1u) << lq_boxes_dump();
-            EXPECT_EQ(lq_boxes()[0].caption, question);
-            if (target == w) {
-                EXPECT_EQ(lq_boxes()[1].caption, save_error);
-            }
+            EXPECT_EQ(lq_gui_captions(),
+                      std::string(question) + "/35\n" +
+                          (target == w ? "Lockquill(TM) ERROR: iSaveFile /16\n" : ""));
         }
     }
-    EXPECT_EQ(read_file(path("keep.txt")), "old");
-    EXPECT_EQ(edit_text(w), "xxxxxxxxxxxxold");
-    EXPECT_EQ(edit_text(untitled), "draft");
+    EXPECT_EQ(read_file(path("keep.txt")) + edit_text(w) + edit_text(untitled),
+              "old"
+              "xxxxxxxxxxxxold"
+              "draft");
     EXPECT_EQ(list_dir(dir()), std::vector<std::string>{"keep.txt"});
 }
 
-// Saves that keep what the file is: its stamp whatever the year, its links.
+// Saves that keep what the file is: its stamp whatever the year, its links;
+// a read-only file is saved and loses the flag.
 TEST_F(EditorTest, SaveKeepsTheFilesIdentity) {
     const std::pair<const char*, WORD> cases[] = {
         {"1975.txt", 1975}, {"2110.txt", 2110}, {"ro.txt", 2000}, {"linked.txt", 2000}};
@@ -186,29 +173,27 @@ TEST_F(EditorTest, SaveKeepsTheFilesIdentity) {
         SetFileTime(h, &ft, &ft, &ft);
         CloseHandle(h);
         if (name[0] == 'r') set_readonly(path(name), true);
-        if (name[0] == 'l') {
-            ASSERT_TRUE(CreateHardLinkA(path("other").c_str(), path(name).c_str(), 0));
-        }
-        HWND w = open_file(path(name));
-        type_text(w, "new ");
+        if (name[0] == 'l')
+            EXPECT_TRUE(CreateHardLinkA(path("other").c_str(), path(name).c_str(), 0));
+        type_text(open_file(path(name)), "new ");
         command(IDM_FILE_SAVE);
-        EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
+        EXPECT_EQ(lq_gui_captions(), "");
         EXPECT_EQ(pf_get_attributes(path(name).c_str()) & PF_ATTR_READONLY, 0u);
         for (const char* f : {name, name[0] == 'l' ? "other" : name})
             EXPECT_EQ(read_file(path(f)), "new old");  // a hard link stays one
-        SendMessageA(hwndFrame, WM_COMMAND, IDM_FILE_CLOSE, 0);
+        command(IDM_FILE_CLOSE);
     }
     EXPECT_EQ(list_dir(dir()).size(), 5u);
 }
 
 TEST_F(EditorTest, UntitledAndDecryptedWindowsAskFirst) {
     HWND w = new_window("draft");
-    lq_gui_cancel_file_dialog("Name the text File as...");
+    lq_gui_cancel_file_dialog(name_title);
     EXPECT_EQ(iSaveFile(w), 1);
     EXPECT_EQ(word(w, GWW_MODIFIED), 1);
     lq_gui_on_dialog([](HWND dlg) {
-        EXPECT_EQ(lq_gui_text(dlg), "Name the text File as...");
-        EXPECT_EQ(GetWindow(dlg, GW_OWNER), hwndFrame);
+        EXPECT_EQ(lq_gui_text(dlg) + (GetWindow(dlg, GW_OWNER) == hwndFrame ? "" : " not owned"),
+                  name_title);
         lq_gui_screenshot(dlg, "save_as_dialog");
         SetWindowTextA(GetDlgItem(dlg, 0x47C), "draft.txt");
         PostMessageA(dlg, WM_COMMAND, IDOK, 0);
@@ -220,17 +205,17 @@ TEST_F(EditorTest, UntitledAndDecryptedWindowsAskFirst) {
     EXPECT_EQ(ofnShared.Flags, 0x8806u);
 
     // A decrypted window: No keeps it encrypted, Yes saves it plain.
-    const std::string save_q =
-        "The file you want to save was previously EnCrypted...\r Do you really want to save this "
-        "file Without EnCryption ?";
     SetWindowWord(w, GWW_ENCRYPTED, 1);
     SendMessageA(edit_of(w), EM_SETSEL, 0, 0);
     type_text(w, "more ");
     lq_answer_next(LQ_IDNO);
     command(IDM_FILE_SAVE);
-    EXPECT_BOX(0, security, save_q, 0x1013);
+    EXPECT_BOX(0, security,
+               "The file you want to save was previously EnCrypted...\r Do you really want to save "
+               "this file Without EnCryption ?",
+               0x1013);
     lq_answer_next(LQ_IDYES);
-    lq_gui_cancel_file_dialog("Name the text File as...");
+    lq_gui_cancel_file_dialog(name_title);
     command(IDM_FILE_SAVEAS);
     EXPECT_EQ(word(w, GWW_ENCRYPTED), 0);  // Yes clears it at once
     EXPECT_EQ(read_file(path("draft.txt")), "draft");
@@ -257,15 +242,39 @@ TEST_F(EditorTest, UntitledAndDecryptedWindowsAskFirst) {
     EXPECT_EQ(SendMessageA(hwndFrame, WM_QUERYENDSESSION, 0, 0), 1);
 }
 
-TEST_F(EditorTest, WordWrapKeepsTextStateAndTheMaximizedWindow) {
+// The Edit menu's state and commands; wrap swaps the edit control of a
+// maximized window, keeping text, state, frame title and menu (or, short of
+// memory, the old control).
+TEST_F(EditorTest, EditCommandsMenuStateAndWrap) {
+    const auto ids = {2001, 2002, 2003, 2004, 2005, 2006, 139,  2008, 3001, 3002, 3003,
+                      1003, 1010, 113,  1004, 1022, 1024, 1027, 4001, 4003, 1005};
+    EXPECT_EQ(grays(ids), "111111111111111111111");
+    HWND w = new_window("alpha beta");
+    if (OpenClipboard(hwndFrame)) EmptyClipboard(), CloseClipboard();
+    EXPECT_EQ(grays(ids), "011110000110000000000");
+    SendMessageA(hwndActiveEdit, EM_SETSEL, 0, 5);
+    EXPECT_EQ(grays(ids), "000100000110000000000");
+    command(IDM_EDIT_CUT);
+    EXPECT_EQ(grays(ids), "011010000110000000000");
+    SendMessageA(hwndActiveEdit, EM_SETSEL, 5, 5);
+    command(IDM_EDIT_PASTE);
+    SendMessageA(hwndActiveEdit, EM_SETSEL, 0, 1);
+    command(IDM_EDIT_DELETE);
+    command(IDM_EDIT_UNDO);  // a deletion cannot be undone
+    EXPECT_EQ(edit_text(w), "betaalpha");
+    std::strcpy(szFindText, "beta");
+    EXPECT_EQ(grays(ids).substr(9, 2), "00");
+
     std::string text;
     while (text.size() < 70000) text += "The quick brown fox jumps over the lazy dog.\r\n";
-    HWND w = new_window(text);
+    SetWindowTextA(hwndActiveEdit, text.c_str());
+    command(IDM_EDIT_SELECTALL);
+    EXPECT_EQ(selection(), std::make_pair(DWORD(0), DWORD(text.size())));
     SendMessageA(hwndMDIClient, WM_MDIMAXIMIZE, WPARAM(w), 0);
     std::string title = lq_gui_text(hwndFrame);
     int entries = GetMenuItemCount(GetMenu(hwndFrame));
     for (int id : {IDM_EDIT_WORDWRAP, IDM_WINDOW_WORDWRAP}) {
-        init_menu();
+        grays({});
         EXPECT_EQ(checked(139) && checked(2008), id == IDM_EDIT_WORDWRAP);
         HWND old = edit_of(w);
         command(id);
@@ -274,8 +283,7 @@ TEST_F(EditorTest, WordWrapKeepsTextStateAndTheMaximizedWindow) {
         LONG style = GetWindowLongA(edit_of(w), GWL_STYLE);
         EXPECT_EQ((style & (WS_HSCROLL | ES_AUTOHSCROLL)) != 0, id == IDM_EDIT_WORDWRAP);
         EXPECT_EQ(edit_text(w), text);
-        EXPECT_EQ(word(w, GWW_MODIFIED), 1);
-        EXPECT_TRUE(IsZoomed(w));
+        EXPECT_TRUE(word(w, GWW_MODIFIED) && IsZoomed(w));
         EXPECT_EQ(lq_gui_text(hwndFrame), title);
         EXPECT_EQ(GetMenuItemCount(GetMenu(hwndFrame)), entries);
     }
@@ -284,41 +292,9 @@ TEST_F(EditorTest, WordWrapKeepsTextStateAndTheMaximizedWindow) {
     command(IDM_EDIT_WORDWRAP);
     EXPECT_EQ(edit_of(w), old);
     EXPECT_EQ(word(w, GWW_WRAP), 1);
-    ASSERT_EQ(lq_boxes().size(), 1u) << lq_boxes_dump();
-    EXPECT_BOX(0, "Lockquill(TM) ERROR: bSetWrap ", " Global wrap memory buffer allocation failed.",
-               16);
-}
-
-TEST_F(EditorTest, EditCommandsAndTheirMenuState) {
-    init_menu();
-    for (int id : {2001, 2005, 2008, 139, 3001, 3002, 1003, 1010, 4003, 1005})
-        EXPECT_TRUE(grayed(id)) << id;
-    HWND w = new_window("alpha beta");
-    init_menu();
-    EXPECT_FALSE(grayed(IDM_EDIT_UNDO));
-    EXPECT_TRUE(grayed(IDM_EDIT_CUT) && grayed(IDM_EDIT_COPY) && grayed(IDM_EDIT_DELETE));
-    EXPECT_TRUE(grayed(IDM_EDIT_FINDNEXT) && grayed(IDM_EDIT_FINDPREV));
-    for (int id : {2006, 3001, 1003, 1010, 113, 1004, 1022, 1027, 1024, 4001, 4003, 1005})
-        EXPECT_FALSE(grayed(id)) << id;
-    SendMessageA(hwndActiveEdit, EM_SETSEL, 0, 5);
-    init_menu();
-    EXPECT_FALSE(grayed(IDM_EDIT_CUT) || grayed(IDM_EDIT_COPY) || grayed(IDM_EDIT_DELETE));
-    command(IDM_EDIT_CUT);
-    init_menu();
-    EXPECT_FALSE(grayed(IDM_EDIT_PASTE));
-    SendMessageA(hwndActiveEdit, EM_SETSEL, 5, 5);
-    command(IDM_EDIT_PASTE);
-    SendMessageA(hwndActiveEdit, EM_SETSEL, 0, 1);
-    command(IDM_EDIT_DELETE);
-    command(IDM_EDIT_UNDO);  // a deletion cannot be undone
-    EXPECT_EQ(edit_text(w), "betaalpha");
-    std::string longer(70000, 'a');
-    SetWindowTextA(hwndActiveEdit, longer.c_str());
-    command(IDM_EDIT_SELECTALL);
-    EXPECT_EQ(selection(), std::make_pair(DWORD(0), DWORD(70000)));
-    std::strcpy(szFindText, "beta");
-    init_menu();
-    EXPECT_FALSE(grayed(IDM_EDIT_FINDNEXT) || grayed(IDM_EDIT_FINDPREV));
+    EXPECT_EQ(lq_boxes_text(""),
+              "Lockquill(TM) ERROR: bSetWrap | Global wrap memory buffer "
+              "allocation failed.|16\n");
 }
 
 TEST_F(EditorTest, DroppedCommandLineAndArrangedWindows) {
@@ -352,46 +328,45 @@ TEST_F(EditorTest, DroppedCommandLineAndArrangedWindows) {
     EXPECT_TRUE(lq_gui_screenshot(hwndFrame, "frame_two_editors"));
 }
 
-// Find: one row per search, from a caret, forward (+1) or backward (-1).
-TEST_F(EditorTest, FindCases) {
+// Find: one row per search, from a caret, forward (+1) or backward (-1);
+// then the Find dialog.
+TEST_F(EditorTest, FindCasesAndDialog) {
     static const std::string big = std::string(90000, '.') + "needle";
-    struct Case {
+    const struct {
         const char* text;
         DWORD caret;
-        const char* what;
+        const char *what, *stored;
         BOOL exact;
         int direction, from;  // from -1: not found
-        const char* stored;
     } cases[] = {
-        {"abcabc", 0, "abc", FALSE, 1, 3, "abc"},
-        {"abcabc", 3, "abc", FALSE, 1, -1, "abc"},  // its only candidate is 4
-        {"abcabc", 6, "abc", TRUE, -1, 3, "abc"},
-        {"abcabc", 3, "abc", TRUE, -1, 0, "abc"},
-        {"xx abc AbC", 3, "ABC", FALSE, 1, 7, "abc"},
-        {"Caf\xC9 caf\xE9", 0, "CAF\xC9", FALSE, 1, 5, "caf\xE9"},
-        {"abc ABC", 0, "ABC", TRUE, 1, 4, "ABC"},
-        {"abc", 0, "Abc", TRUE, 1, -1, "Abc"},
-        {"ab", 0, "ABCDEF", FALSE, 1, -1, "ABCDEF"},  // no candidate: not lowered
-        {"ab", 0, "AB", FALSE, -1, -1, "AB"},
-        {big.c_str(), 0, "Needle", FALSE, 1, 90000, "needle"},  // beyond 16-bit positions
+        {"abcabc", 0, "abc", "abc", FALSE, 1, 3},
+        {"abcabc", 3, "abc", "abc", FALSE, 1, -1},  // its only candidate is 4
+        {"abcabc", 6, "abc", "abc", TRUE, -1, 3},
+        {"abcabc", 3, "abc", "abc", TRUE, -1, 0},
+        {"xx abc AbC", 3, "ABC", "abc", FALSE, 1, 7},
+        {"Caf\xC9 caf\xE9", 0, "CAF\xC9", "caf\xE9", FALSE, 1, 5},
+        {"abc ABC", 0, "ABC", "ABC", TRUE, 1, 4},
+        {"abc", 0, "Abc", "Abc", TRUE, 1, -1},
+        {"ab", 0, "ABCDEF", "ABCDEF", FALSE, 1, -1},  // no candidate: not lowered
+        {"ab", 0, "AB", "AB", FALSE, -1, -1},
+        {big.c_str(), 0, "Needle", "needle", FALSE, 1, 90000},  // beyond 16-bit positions
     };
-    new_window("");
+    HWND w = new_window("");
     for (auto& c : cases) {
         SCOPED_TRACE(std::string(c.text) + " / " + c.what);
-        lq_boxes_clear();
         SetWindowTextA(hwndActiveEdit, c.text);
         SendMessageA(hwndActiveEdit, EM_SETSEL, c.caret, c.caret);
         std::strcpy(szFindText, c.what);
         bFindCaseSensitive = c.exact;
         EXPECT_EQ(c.direction > 0 ? bFindNext() : bFindPrevious(), c.from >= 0);
         EXPECT_STREQ(szFindText, c.stored);
-        if (c.from >= 0) {
-            DWORD end = c.from + DWORD(std::strlen(c.what));
-            EXPECT_EQ(selection(), std::make_pair(DWORD(c.from), end));
-        } else {
-            EXPECT_EQ(selection(), std::make_pair(c.caret, c.caret));
-            EXPECT_BOX(0, find_caption, " Could Not find \"" + std::string(c.stored) + "\" ", 16);
-        }
+        DWORD s = c.from >= 0 ? DWORD(c.from) : c.caret,
+              e = s + (c.from >= 0 ? std::strlen(c.what) : 0);
+        EXPECT_EQ(selection(), std::make_pair(s, e));
+        EXPECT_EQ(lq_boxes_text(""),
+                  c.from >= 0
+                      ? ""
+                      : std::string(find_caption) + "| Could Not find \"" + c.stored + "\" |16\n");
     }
     szFindText[0] = 0;
     EXPECT_FALSE(bFindNext() || bFindPrevious());
@@ -399,16 +374,18 @@ TEST_F(EditorTest, FindCases) {
     pf_fault_arm(PF_FAULT_ALLOC, 1, PF_ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_FALSE(bFindNext());
     EXPECT_BOX(0, find_caption, " Global search memory buffer allocation failed.", 16);
-}
 
-TEST_F(EditorTest, FindDialog) {
-    HWND w = new_window("one Two three two");
+    // The dialog: both buttons enabled by typing; a search without regard to
+    // case stores its string lowered; it comes back with the box turned on for
+    // a search back; Cancel keeps both, whatever was typed.
+    SetWindowTextA(hwndActiveEdit, "one Two three two");
     SendMessageA(edit_of(w), EM_SETSEL, 0, 0);
+    szFindText[0] = 0;
+    bFindCaseSensitive = FALSE;
     lq_gui_on_dialog([](HWND dlg) {
         EXPECT_EQ(GetWindow(dlg, GW_OWNER), hwndFrame);
-        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, IDOK)) ||
-                     IsWindowEnabled(GetDlgItem(dlg, 402)));
-        SetDlgItemTextA(dlg, 401, "TWO");  // EN_CHANGE enables both
+        EXPECT_FALSE(lq_gui_enabled(dlg, IDOK) || lq_gui_enabled(dlg, IDC_FIND_PREVIOUS));
+        SetDlgItemTextA(dlg, IDC_FIND_TEXT, "TWO");  // EN_CHANGE enables both
         lq_gui_again(dlg, [](HWND dlg) {
             lq_gui_screenshot(dlg, "find_dialog");
             lq_gui_click(dlg, IDOK);
@@ -417,24 +394,21 @@ TEST_F(EditorTest, FindDialog) {
     command(IDM_EDIT_FIND);
     EXPECT_EQ(selection(), std::make_pair(DWORD(4), DWORD(7)));
     EXPECT_STREQ(szFindText, "two");
-    // The stored string comes back; the box is turned on, the search goes back.
     SendMessageA(edit_of(w), EM_SETSEL, 17, 17);
     lq_gui_on_dialog([](HWND dlg) {
-        EXPECT_EQ(lq_gui_item_text(dlg, 401), "two");
-        EXPECT_EQ(IsDlgButtonChecked(dlg, 403), UINT(BST_UNCHECKED));
-        lq_gui_click(dlg, 403);
+        EXPECT_EQ(lq_gui_item_text(dlg, IDC_FIND_TEXT), "two");
+        EXPECT_EQ(IsDlgButtonChecked(dlg, IDC_FIND_CASE), UINT(BST_UNCHECKED));
+        lq_gui_click(dlg, IDC_FIND_CASE);
         lq_gui_again(dlg, [](HWND dlg) {
-            SetDlgItemTextA(dlg, 401, "Two");
-            lq_gui_click(dlg, 402);
+            SetDlgItemTextA(dlg, IDC_FIND_TEXT, "Two");
+            lq_gui_click(dlg, IDC_FIND_PREVIOUS);
         });
     });
     command(IDM_EDIT_FIND);
     EXPECT_EQ(selection(), std::make_pair(DWORD(4), DWORD(7)));
-    EXPECT_TRUE(bFindCaseSensitive);
-    // Cancel keeps both, whatever was typed.
     lq_gui_on_dialog([](HWND dlg) {
-        SetDlgItemTextA(dlg, 401, "typed");
-        lq_gui_click(dlg, 403);
+        SetDlgItemTextA(dlg, IDC_FIND_TEXT, "typed");
+        lq_gui_click(dlg, IDC_FIND_CASE);
         lq_gui_again(dlg, [](HWND dlg) { lq_gui_click(dlg, IDCANCEL); });
     });
     command(IDM_EDIT_FIND);
@@ -455,9 +429,9 @@ LRESULT CALLBACK step_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     PostMessageA(step_window, WM_APP, 0, 0);
     return 0;
 }
-void keys(std::initializer_list<UINT> held, UINT vk) {
+void keys(UINT held, UINT vk) {
     BYTE state[256] = {};
-    for (UINT k : held) state[k] = 0x80;
+    state[held] = 0x80;
     SetKeyboardState(state);
     PostMessageA(hwndActiveEdit, WM_KEYDOWN, vk, 1);
 }
@@ -465,33 +439,32 @@ void keys(std::initializer_list<UINT> held, UINT vk) {
 
 TEST_F(EditorTest, KeysThroughTheMessageLoop) {
     write_file(path("a.txt"), "a");
-    HWND a = open_file(path("a.txt"));
-    HWND b = new_window("x one y one");
+    HWND a = open_file(path("a.txt")), b = new_window("x one y one");
     SendMessageA(edit_of(b), EM_SETSEL, 0, 0);
     std::strcpy(szFindText, "one");
     step_window = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, hInst, nullptr);
     SetWindowLongPtrA(step_window, GWLP_WNDPROC, LONG_PTR(step_proc));
     steps = {
-        [] { keys({}, VK_F3); },
-        [b] {
+        [] { keys(0, VK_F3); },
+        [] {
             EXPECT_EQ(selection(), std::make_pair(DWORD(2), DWORD(5)));
-            keys({VK_CONTROL}, VK_INSERT);  // Copy
+            keys(VK_CONTROL, VK_INSERT);  // Copy
         },
-        [] { keys({VK_CONTROL}, VK_F6); },
+        [] { keys(VK_CONTROL, VK_F6); },
         [a] {
             EXPECT_EQ(hwndActiveChild, a);
-            keys({VK_CONTROL}, VK_F4);
+            keys(VK_CONTROL, VK_F4);
         },
         [a, b] {
             EXPECT_FALSE(IsWindow(a));
             EXPECT_EQ(hwndActiveChild, b);
             SendMessageA(hwndActiveEdit, EM_SETSEL, 0, 0);
-            keys({VK_SHIFT}, VK_INSERT);  // Paste
+            keys(VK_SHIFT, VK_INSERT);  // Paste
         },
         [b] {
             EXPECT_EQ(edit_text(b), "onex one y one");
             SendMessageA(hwndActiveEdit, EM_SETSEL, 0, 0);
-            keys({}, VK_F4);  // Previous: nothing before the caret
+            keys(0, VK_F4);  // Previous: nothing before the caret
             lq_answer_next(LQ_IDNO);
             PostMessageA(hwndFrame, WM_COMMAND, IDM_FILE_EXIT, 0);
         },
@@ -500,9 +473,6 @@ TEST_F(EditorTest, KeysThroughTheMessageLoop) {
     EXPECT_EQ(lq_app_message_loop(), 0);
     SetKeyboardState(std::vector<BYTE>(256, 0).data());
     DestroyWindow(step_window);
-    EXPECT_TRUE(steps.empty());
-    EXPECT_FALSE(IsWindow(b));
-    ASSERT_EQ(lq_boxes().size(), 2u) << lq_boxes_dump();
-    EXPECT_EQ(lq_boxes()[0].caption, find_caption);
-    EXPECT_BOX(1, question, changed("Untitled"), 35);
+    EXPECT_TRUE(steps.empty() && !IsWindow(b));
+    EXPECT_EQ(lq_gui_captions(), std::string(find_caption) + "/16\n" + question + "/35\n");
 }

@@ -1,17 +1,15 @@
-// The frame as a user meets it: start, help, About, the text prompt, the
-// progress window, Erase, and the end of the program.
-#include <windows.h>
-
+// The frame as a user meets it: start, About, help, Erase, the text prompt,
+// the progress window, and the end of the program (in its own process too).
+#include <algorithm>
 #include <cstring>
 
 #include "app/alpha_entry.h"
-#include "app/app.h"
 #include "fileops/progress.h"
 #include "tests/app/gui_harness.h"
 
 using FrameTest = LqGuiTest;
 
-TEST_F(FrameTest, StartHelpAndExit) {
+TEST_F(FrameTest, StartAboutHelpEraseAndExit) {
     EXPECT_EQ(lq_gui_text(hwndFrame), "Lockquill(TM) v:LQ32E40L");
     EXPECT_TRUE(IsWindowVisible(hwndFrame) && IsWindowVisible(hwndMDIClient));
     EXPECT_EQ(GetWindow(hwndMDIClient, GW_CHILD), nullptr);
@@ -20,40 +18,50 @@ TEST_F(FrameTest, StartHelpAndExit) {
     for (int id :
          {1010, 113, 1003, 1004, 2001, 2002, 2003, 2004, 2005, 2006, 139, 4003, 4100, 9999})
         command(id);
-    EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
-
+    // About closes by OK, Enter, Esc and its close box.
+    for (int how = 0; how < 4; ++how) {
+        lq_gui_on_dialog([how](HWND dlg) {
+            EXPECT_EQ(GetWindow(dlg, GW_OWNER), hwndFrame);
+            EXPECT_EQ(lq_gui_item_text(dlg, IDC_ABOUT_VERSION), "Version: LQ32E40L  Dated: 6may95");
+            if (how == 0) lq_gui_click(dlg, IDOK);
+            if (how == 1 || how == 2) lq_gui_key(how == 1 ? VK_RETURN : VK_ESCAPE);
+            if (how == 3) lq_gui_screenshot(dlg, "about");
+            if (how == 3) PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+        });
+        command(IDM_HELP_ABOUT);
+    }
+    // Erase wipes the chosen file, read-only too; Cancel wipes nothing.
+    write_file(path("old letter.txt"), std::string(100000, 'x'));
+    write_file(path("ro.txt"), "secret");
+    set_readonly(path("ro.txt"), true);
+    write_file(path("keep.txt"), "keep");
+    lq_gui_cancel_file_dialog("Select the file to Wipe...");
+    command(IDM_ERASE_WIPE);
+    for (const char* name : {"old letter.txt", "ro.txt"}) {
+        lq_gui_choose_file(path(name), "Select the file to Wipe...");
+        command(IDM_ERASE_WIPE);
+        EXPECT_STREQ(szFileTitle, name);
+    }
+    EXPECT_EQ(list_dir(dir()), std::vector<std::string>{"keep.txt"});
+    EXPECT_EQ(lq_gui_captions(), "");
+    // Contents, Search, Customer Support, Keyboard, Passwords, Using Help; the
+    // help file is the program's own path ending in "hlp".
     char module[MAX_PATH];
     GetModuleFileNameA(nullptr, module, sizeof module);
-    std::string hlp = std::string(module).substr(0, std::strlen(module) - 3) + "hlp";
-    EXPECT_EQ(std::string(szHelpFile), hlp);
-    // Contents, Search, Customer Support, Keyboard, Passwords, Using Help.
-    const std::pair<int, const char*> help[] = {{116, nullptr},
-                                                {134, ""},
-                                                {136, "Customer Support"},
-                                                {117, "Selecting text and moving about a document"},
-                                                {133, "Passwords"},
-                                                {118, nullptr}};
-    for (auto [id, key] : help) {
-        lq_gui_help_calls().clear();
-        command(id);
-        ASSERT_EQ(lq_gui_help_calls().size(), 1u) << id;
-        EXPECT_EQ(lq_gui_help_calls()[0].file, id == 118 ? "WINHELP.HLP" : hlp);
-        EXPECT_EQ(lq_gui_help_calls()[0].command, UINT(key ? HELP_PARTIALKEY : HELP_CONTENTS));
-        EXPECT_EQ(lq_gui_help_calls()[0].key, key ? key : "");
-    }
-
+    const std::string h = std::string(module).substr(0, std::strlen(module) - 3) + "hlp";
+    for (int id : {116, 134, 136, 117, 133, 118}) command(id);
     EXPECT_EQ(SendMessageA(hwndFrame, WM_QUERYENDSESSION, 0, 0), 1);
-    lq_gui_help_calls().clear();
     HWND frame = hwndFrame;
     command(IDM_FILE_EXIT);
     EXPECT_FALSE(IsWindow(frame));
-    ASSERT_EQ(lq_gui_help_calls().size(), 1u);
-    EXPECT_EQ(lq_gui_help_calls()[0].command, UINT(HELP_QUIT));
+    EXPECT_EQ(lq_gui_help_calls(),
+              (std::vector<std::string>{h + "|3|", h + "|261|", h + "|261|Customer Support",
+                                        h + "|261|Selecting text and moving about a document",
+                                        h + "|261|Passwords", "WINHELP.HLP|3|", h + "|2|"}));
     MSG msg = {};
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message != WM_QUIT) {
     }
     EXPECT_EQ(msg.message, UINT(WM_QUIT));
-
     // A module path cut to its buffer names no help file.
     LqModuleFileNameFn real = lq_module_file_name;
     lq_module_file_name = [](char* buf, DWORD size) -> DWORD {  // as the system cuts it
@@ -67,90 +75,53 @@ TEST_F(FrameTest, StartHelpAndExit) {
 
 // The real program in its own process ends with 0 when its frame closes.
 TEST_F(FrameTest, ProgramStartsAndEnds) {
-    std::string exe = LQ_EXE_PATH;
-    if (exe[0] == '/') exe = "Z:" + exe;
-    for (char& c : exe)
-        if (c == '/') c = '\\';
-    std::string line = "\"" + exe + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &si, &pi));
+    std::string exe = "Z:" LQ_EXE_PATH;
+    std::replace(exe.begin(), exe.end(), '/', '\\');
+    HANDLE process = lq_gui_start("\"" + exe + "\"");
+    ASSERT_TRUE(process);
     HWND frame = nullptr;
-    for (int i = 0; i < 500 && !frame; ++i) {
-        Sleep(20);
-        for (HWND w = FindWindowA("lqdwframe", nullptr); w && !frame;
-             w = FindWindowExA(nullptr, w, "lqdwframe", nullptr)) {
+    for (int i = 0; i < 500 && !frame; ++i, Sleep(20))
+        for (HWND w = nullptr; !frame && (w = FindWindowExA(nullptr, w, "lqdwframe", nullptr));) {
             DWORD pid = 0;
             GetWindowThreadProcessId(w, &pid);
-            if (pid == pi.dwProcessId) frame = w;
+            if (pid == GetProcessId(process)) frame = w;
         }
-    }
     ASSERT_TRUE(frame) << "no frame window appeared";
     PostMessageA(frame, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 20000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(process, 20000), WAIT_OBJECT_0);
     DWORD code = 99;
-    GetExitCodeProcess(pi.hProcess, &code);
+    GetExitCodeProcess(process, &code);
     EXPECT_EQ(code, 0u);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-}
-
-// About closes by OK, Enter, Esc and its close box.
-TEST_F(FrameTest, AboutBox) {
-    for (int how = 0; how < 4; ++how) {
-        bool seen = false;
-        lq_gui_on_dialog([how, &seen](HWND dlg) {
-            seen = true;
-            EXPECT_EQ(GetWindow(dlg, GW_OWNER), hwndFrame);
-            EXPECT_EQ(lq_gui_item_text(dlg, 301), "Version: LQ32E40L  Dated: 6may95");
-            int icons = 0;
-            for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-                icons += (GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
-                         SendMessageA(c, STM_GETICON, 0, 0);
-            EXPECT_EQ(icons, 2);
-            if (how == 0) lq_gui_click(dlg, IDOK);
-            if (how == 1) lq_gui_key(VK_RETURN);
-            if (how == 2) lq_gui_key(VK_ESCAPE);
-            if (how == 3) lq_gui_screenshot(dlg, "about"), lq_gui_close_box(dlg);
-        });
-        command(IDM_HELP_ABOUT);
-        EXPECT_TRUE(seen) << how;
-    }
+    CloseHandle(process);
 }
 
 // The text prompt: what each way of leaving it gives back.
 TEST_F(FrameTest, TextPrompt) {
-    struct {
+    const struct {
         const char* typed;
         int how, size;  // how 0: OK, 1: Enter, 2: Cancel, 3: Esc (ignored), then Cancel
-        BOOL result;
         const char* buffer;
-    } cases[] = {{"2048", 0, 40, TRUE, "2048"},      {"Heading", 1, 40, TRUE, "Heading"},
-                 {"999", 2, 40, FALSE, "5120"},      {"abc", 3, 40, FALSE, "5120"},
-                 {"0123456789", 0, 5, TRUE, "0123"}, {"", 0, 40, TRUE, ""}};
+    } cases[] = {{"2048", 0, 40, "2048"}, {"Heading", 1, 40, "Heading"}, {"999", 2, 40, "5120"},
+                 {"abc", 3, 40, "5120"},  {"0123456789", 0, 5, "0123"},  {"", 0, 40, ""}};
     for (auto& c : cases) {
         SCOPED_TRACE(c.typed);
         char buffer[40] = "5120";
         bool still_open = false;
         lq_gui_on_dialog([&c, &still_open](HWND dlg) {
-            EXPECT_EQ(lq_gui_text(dlg), "Enter the maximum size ?");
-            EXPECT_EQ(lq_gui_item_text(dlg, 1108), "5120");
-            EXPECT_EQ(GetFocus(), GetDlgItem(dlg, 1108));
+            EXPECT_EQ(lq_gui_text(dlg) + "|" + lq_gui_item_text(dlg, IDC_ALPHA_TEXT),
+                      "Enter the maximum size ?|5120");
+            EXPECT_EQ(GetFocus(), GetDlgItem(dlg, IDC_ALPHA_TEXT));
             if (c.how == 0) lq_gui_screenshot(dlg, "text_prompt");
-            SetDlgItemTextA(dlg, 1108, c.typed);
-            if (c.how == 0) lq_gui_click(dlg, 1106);
-            if (c.how == 1) lq_gui_key(VK_RETURN);
-            if (c.how == 2) lq_gui_click(dlg, 1107);
-            if (c.how != 3) return;
+            SetDlgItemTextA(dlg, IDC_ALPHA_TEXT, c.typed);
+            if (c.how == 1) return lq_gui_key(VK_RETURN);
+            if (c.how != 3) return lq_gui_click(dlg, c.how ? IDC_ALPHA_CANCEL : IDC_ALPHA_OK);
             lq_gui_key(VK_ESCAPE);
             lq_gui_again(dlg, [&still_open](HWND dlg) {
                 still_open = IsWindowVisible(dlg) != 0;
-                lq_gui_click(dlg, 1107);
+                lq_gui_click(dlg, IDC_ALPHA_CANCEL);
             });
         });
-        EXPECT_EQ(bAskAlphaEntry("Enter the maximum size ?", buffer, c.size), c.result);
+        EXPECT_EQ(bAskAlphaEntry("Enter the maximum size ?", buffer, c.size), c.how < 2);
         EXPECT_STREQ(buffer, c.buffer);
         EXPECT_EQ(still_open, c.how == 3);
     }
@@ -160,10 +131,9 @@ TEST_F(FrameTest, TextPrompt) {
 // by the platform, and a nested open that one close ends.
 TEST_F(FrameTest, ProgressWindow) {
     lq_progress_begin(" UU EnCoding (text mode) of ", "C:\\data\\annual report.txt", 200);
-    HWND p = HWND(hwndProgress);
+    HWND p = HWND(hwndProgress), bar = GetDlgItem(p, IDC_PROGRESS_BAR);
     ASSERT_TRUE(IsWindow(p));
     EXPECT_EQ(GetWindow(p, GW_OWNER), hwndFrame);
-    HWND bar = GetDlgItem(p, 1103);
     RECT r;
     GetClientRect(bar, &r);
     auto at = [bar, &r](int x) { return lq_gui_pixel(bar, x, r.bottom / 2); };
@@ -195,20 +165,4 @@ TEST_F(FrameTest, ProgressWindow) {
     EXPECT_STREQ(szProgressFileName, "");
     lq_progress_step(10);
     EXPECT_EQ(iShowProgress(-1), 0);
-}
-
-TEST_F(FrameTest, EraseWipesTheChosenFile) {
-    write_file(path("old letter.txt"), std::string(100000, 'x'));
-    write_file(path("ro.txt"), "secret");
-    set_readonly(path("ro.txt"), true);
-    write_file(path("keep.txt"), "keep");
-    lq_gui_cancel_file_dialog("Select the file to Wipe...");
-    command(IDM_ERASE_WIPE);
-    for (const char* name : {"old letter.txt", "ro.txt"}) {
-        lq_gui_choose_file(path(name), "Select the file to Wipe...");
-        command(IDM_ERASE_WIPE);
-        EXPECT_STREQ(szFileTitle, name);
-    }
-    EXPECT_EQ(list_dir(dir()), std::vector<std::string>{"keep.txt"});
-    EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
 }

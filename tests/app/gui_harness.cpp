@@ -6,8 +6,8 @@
 #include <fstream>
 #include <set>
 
-#include "app/app.h"
 #include "app/find.h"
+#include "crypt/veilmix.h"
 #include "fileops/progress.h"
 #include "platform/ui.h"
 
@@ -19,23 +19,18 @@ struct Pending {
 std::deque<Pending> actions;
 std::set<HWND> handled;  // dialogs an action has already run on
 UINT_PTR timer_id;
-std::vector<LqHelpCall> help_calls;
+std::vector<std::string> help_calls;
 
 BOOL WINAPI recording_help(HWND, LPCSTR file, UINT cmd, ULONG_PTR data) {
-    LqHelpCall c{file ? file : "", cmd, ""};
-    if (cmd == HELP_PARTIALKEY && data) c.key = reinterpret_cast<const char*>(data);
-    help_calls.push_back(c);
+    const char* key = cmd == HELP_PARTIALKEY && data ? reinterpret_cast<const char*>(data) : "";
+    help_calls.push_back(std::string(file ? file : "") + "|" + std::to_string(cmd) + "|" + key);
     return TRUE;
 }
 
-std::string lq_gui_class(HWND w) {
-    char buf[64] = "";
-    GetClassNameA(w, buf, sizeof buf);
-    return buf;
-}
-
 BOOL CALLBACK collect_dialog(HWND w, LPARAM out) {
-    if (lq_gui_class(w) != "#32770" || !IsWindowVisible(w) || !IsWindowEnabled(w)) return TRUE;
+    char cls[64] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") || !IsWindowVisible(w) || !IsWindowEnabled(w)) return TRUE;
     if (intptr_t(w) == hwndProgress || handled.count(w)) return TRUE;
     *reinterpret_cast<HWND*>(out) = w;
     return FALSE;  // the first in z-order: the newest dialog
@@ -47,18 +42,13 @@ void CALLBACK on_tick(HWND, UINT, UINT_PTR, DWORD) {
         it = IsWindow(*it) ? std::next(it) : handled.erase(it);
     Pending next = actions.front();
     HWND dlg = next.dialog;
-    if (dlg) {
-        if (!IsWindow(dlg)) return;
-    } else {
+    if (dlg && !IsWindow(dlg)) return;
+    if (!dlg) {
         EnumThreadWindows(GetCurrentThreadId(), collect_dialog, LPARAM(&dlg));
-        if (!dlg) return;
         // Act one tick after a dialog is first seen: a dialog that shows
         // itself may still be settling its controls under load.
         static HWND first_seen;
-        if (dlg != first_seen) {
-            first_seen = dlg;
-            return;
-        }
+        if (!dlg || dlg != first_seen) return void(first_seen = dlg);
         first_seen = nullptr;
         handled.insert(dlg);
     }
@@ -73,25 +63,13 @@ int real_box(const char* text, const char* caption, unsigned style) {
     return MessageBoxA(hwndFrame, text, caption, style);
 }
 
-void reset_app_records() {
-    hwndFrame = hwndMDIClient = hwndActiveChild = hwndActiveEdit = nullptr;
-    if (hAccel) DestroyAcceleratorTable(hAccel);
-    hAccel = nullptr;
-    dwNewChildStyle = WS_MINIMIZE;
-    ofnShared = OPENFILENAMEA{};
-    szFileName[0] = szFileTitle[0] = szHelpFile[0] = 0;
-    szFindText[0] = 0;
-    bFindCaseSensitive = FALSE;
-}
-
 void stop_frame() {
     iShowProgress(-1);
     if (hwndFrame && IsWindow(hwndFrame)) {
         DestroyWindow(hwndFrame);
         // The frame posts the quit message as it goes; take it off the queue.
         MSG msg;
-        for (int i = 0; i < 1000; ++i) {
-            if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) break;
+        for (int i = 0; i < 1000 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
             if (msg.message == WM_QUIT) break;
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
@@ -99,7 +77,14 @@ void stop_frame() {
     }
     UnregisterClassA("lqdwchild", hInst);
     UnregisterClassA("lqdwframe", hInst);
-    reset_app_records();
+    // The app's records as a fresh process has them.
+    hwndFrame = hwndMDIClient = hwndActiveChild = hwndActiveEdit = nullptr;
+    if (hAccel) DestroyAcceleratorTable(hAccel);
+    hAccel = nullptr;
+    dwNewChildStyle = WS_MINIMIZE;
+    ofnShared = OPENFILENAMEA{};
+    szFileName[0] = szFileTitle[0] = szHelpFile[0] = szFindText[0] = 0;
+    bFindCaseSensitive = FALSE;
 }
 
 void put32(std::string& s, uint32_t v) {
@@ -107,14 +92,11 @@ void put32(std::string& s, uint32_t v) {
 }
 void chunk(std::string& png, const char* type, const std::string& data) {
     put32(png, uint32_t(data.size()));
-    std::string body = std::string(type, 4) + data;
+    std::string body = type + data;
     uint32_t c = ~0u;
-    for (unsigned char b : body) {
-        c ^= b;
-        for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    }
-    png += body;
-    put32(png, ~c);
+    for (unsigned char b : body)
+        for (int k = (c ^= b, 0); k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    put32(png += body, ~c);
 }
 
 // The window's pixels (frame included) as a PNG of RGB rows in stored
@@ -132,23 +114,21 @@ std::string window_png(HWND w) {
     HGDIOBJ old = SelectObject(mdc, bm);
     bool ok = BitBlt(mdc, 0, 0, cw, ch, wdc, 0, 0, SRCCOPY) != 0;
     GdiFlush();
-    std::string raw;  // each row: filter 0, then R G B per pixel
-    for (int i = 0; ok && i < cw * ch; ++i) {
-        if (i % cw == 0) raw += '\0';
-        raw += {char(bits[i * 4 + 2]), char(bits[i * 4 + 1]), char(bits[i * 4])};
-    }
+    std::string raw, z = "\x78\x01", png = "\x89PNG\r\n\x1a\n", ihdr;  // raw rows: filter 0, RGB
+    for (int i = 0; ok && i < cw * ch; ++i)
+        raw += (i % cw ? "" : std::string(1, '\0')) +
+               std::string{char(bits[i * 4 + 2]), char(bits[i * 4 + 1]), char(bits[i * 4])};
     SelectObject(mdc, old);
     DeleteObject(bm);
     DeleteDC(mdc);
     ReleaseDC(w, wdc);
     if (!ok) return "";
-    std::string z = "\x78\x01", png = "\x89PNG\r\n\x1a\n", ihdr;
     uint32_t a = 1, b = 0;
-    for (size_t pos = 0; pos < raw.size();) {
-        size_t n = std::min<size_t>(65535, raw.size() - pos);
-        z += char(pos + n == raw.size());
-        z += std::string{char(n), char(n >> 8), char(~n), char(~n >> 8)} + raw.substr(pos, n);
-        pos += n;
+    for (size_t pos = 0, n; pos < raw.size(); pos += n) {
+        n = std::min<size_t>(65535, raw.size() - pos);
+        z += std::string{char(pos + n == raw.size()), char(n), char(n >> 8), char(~n),
+                         char(~n >> 8)} +
+             raw.substr(pos, n);
     }
     for (unsigned char c : raw) a = (a + c) % 65521, b = (b + a) % 65521;
     put32(z, (b << 16) | a);
@@ -200,10 +180,9 @@ void lq_gui_pump() {
 
 void lq_gui_click(HWND dlg, int id) {
     HWND button = GetDlgItem(dlg, id);
-    bool usable = button && IsWindowEnabled(button);
     // A dialog the test cannot answer is ended, so the failure is reported
     // at once instead of the test waiting for its time limit.
-    if (!usable) EndDialog(dlg, 0);
+    if (!button || !IsWindowEnabled(button)) EndDialog(dlg, 0);
     ASSERT_TRUE(button) << "no control " << id << " in dialog \"" << lq_gui_text(dlg) << "\"";
     ASSERT_TRUE(IsWindowEnabled(button)) << "control " << id << " is disabled";
     PostMessageA(button, BM_CLICK, 0, 0);
@@ -217,23 +196,19 @@ void lq_gui_key(UINT vk) {
     PostMessageA(focus, WM_KEYUP, vk, LPARAM(1 | (scan << 16) | (3u << 30)));
 }
 
-void lq_gui_close_box(HWND w) { PostMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0); }
-
 std::string lq_gui_text(HWND w) {
     std::string s(size_t(GetWindowTextLengthA(w)) + 1, '\0');
     s.resize(size_t(GetWindowTextA(w, &s[0], int(s.size()))));
     return s;
 }
-
 std::string lq_gui_item_text(HWND dlg, int id) { return lq_gui_text(GetDlgItem(dlg, id)); }
+bool lq_gui_enabled(HWND dlg, int id) { return IsWindowEnabled(GetDlgItem(dlg, id)) != 0; }
 
 // A null path: Cancel.
 static void answer_file_dialog(const char* path, const char* title) {
     std::string want = title ? title : "", name = path ? path : "";
     lq_gui_on_dialog([choose = path != nullptr, name, want](HWND dlg) {
-        if (!want.empty()) {
-            EXPECT_EQ(lq_gui_text(dlg), want);
-        }
+        if (!want.empty()) EXPECT_EQ(lq_gui_text(dlg), want);
         HWND box = GetDlgItem(dlg, 0x47C);  // the file name box (cmb13)
         ASSERT_TRUE(box) << "no file name box";
         if (choose) SetWindowTextA(box, name.c_str());
@@ -256,11 +231,10 @@ void lq_gui_answer_real_box(int button_id, const std::string& screenshot_name) {
 
 bool lq_gui_screenshot(HWND w, const std::string& name) {
     std::string png = window_png(w);
-    if (png.empty()) return false;
     std::filesystem::path dir = std::filesystem::path(lq_artifact_dir()) / "screenshots";
     std::filesystem::create_directories(dir);
     std::ofstream f(dir / (name + ".png"), std::ios::binary | std::ios::trunc);
-    return f.write(png.data(), std::streamsize(png.size())).good();
+    return !png.empty() && f.write(png.data(), std::streamsize(png.size())).good();
 }
 
 uint32_t lq_gui_pixel(HWND w, int x, int y) {
@@ -270,4 +244,71 @@ uint32_t lq_gui_pixel(HWND w, int x, int y) {
     return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
 }
 
-std::vector<LqHelpCall>& lq_gui_help_calls() { return help_calls; }
+HANDLE lq_gui_start(std::string line, HANDLE out) {
+    STARTUPINFOA si = {sizeof si};
+    si.dwFlags = out ? STARTF_USESTDHANDLES : 0;
+    si.hStdOutput = si.hStdError = out;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, &line[0], 0, 0, out != nullptr, 0, 0, 0, &si, &pi)) return 0;
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+std::string lq_gui_captions() {
+    std::string s;
+    for (const RecordedBox& b : lq_boxes()) s += b.caption + "/" + std::to_string(b.style) + "\n";
+    lq_boxes_clear();
+    return s;
+}
+
+std::vector<std::string>& lq_gui_help_calls() { return help_calls; }
+
+std::vector<HWND> editor_windows() {
+    std::vector<HWND> v;
+    for (HWND w = GetWindow(hwndMDIClient, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (!GetWindow(w, GW_OWNER)) v.push_back(w);
+    return v;
+}
+
+void set_passwords() {
+    std::strcpy(gPassword1, P1);
+    std::strcpy(gPassword2, P2);
+}
+
+void type_keys(HWND dlg, int id, const std::string& keys) {
+    for (char c : keys) SendMessageA(GetDlgItem(dlg, id), WM_CHAR, WPARAM(uint8_t(c)), 1);
+}
+
+void answer_encrypt(int compression, bool read_only, bool cancel, const char* shot,
+                    const std::string& riddle) {
+    lq_gui_on_dialog([=](HWND dlg) {
+        for (int id : {IDC_ENC_PASSWORD1, IDC_ENC_CONFIRM1}) type_keys(dlg, id, P1);
+        for (int id : {IDC_ENC_PASSWORD2, IDC_ENC_CONFIRM2}) type_keys(dlg, id, P2);
+        SetDlgItemTextA(dlg, IDC_ENC_RIDDLE, riddle.c_str());
+        auto set = [dlg](int id, bool on) {  // the boxes start as the last dialog left them
+            if (on != (IsDlgButtonChecked(dlg, id) == BST_CHECKED))
+                SendDlgItemMessageA(dlg, id, BM_CLICK, 0, 0);
+        };
+        if (compression) set(IDC_ENC_SIZE + 1 - compression, true);  // Speed (2) or Size (1)
+        set(IDC_ENC_READONLY, read_only);
+        EXPECT_TRUE(lq_gui_enabled(dlg, IDC_ENC_OK));
+        lq_gui_again(dlg, [=](HWND d) {
+            if (shot) lq_gui_screenshot(d, shot);
+            lq_gui_click(d, cancel ? IDC_ENC_CANCEL : IDC_ENC_OK);
+        });
+    });
+}
+
+void answer_decrypt(const char* a, const char* b, const char* shot) {
+    lq_gui_on_dialog([=](HWND dlg) {
+        EXPECT_EQ(lq_gui_text(dlg), std::string("Decrypt ") + szFileTitle);
+        EXPECT_EQ(lq_gui_item_text(dlg, IDC_DEC_STATUS), "Status: OK !");
+        if (!a) return lq_gui_click(dlg, IDC_DEC_CANCEL);
+        type_keys(dlg, IDC_DEC_PASSWORD1, a);
+        type_keys(dlg, IDC_DEC_PASSWORD2, b);
+        lq_gui_again(dlg, [=](HWND d) {
+            if (shot) lq_gui_screenshot(d, shot);
+            lq_gui_click(d, IDC_DEC_OK);
+        });
+    });
+}

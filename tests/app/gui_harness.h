@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "app/app.h"
+#include "app/editor.h"
+#include "app/editor_words.h"
+#include "res/resource.h"
 #include "tests/support/lq_test.h"
 
 // LqTest plus the started frame (hInst is the test executable, which carries
@@ -33,9 +37,9 @@ void lq_gui_pump();  // dispatches the messages waiting for this thread
 // BM_CLICK; fails the test on a disabled button (Wine would still click it).
 void lq_gui_click(HWND dlg, int id);
 void lq_gui_key(UINT vk);  // a key press posted to the focused window
-void lq_gui_close_box(HWND w);
 std::string lq_gui_text(HWND w);
 std::string lq_gui_item_text(HWND dlg, int id);
+bool lq_gui_enabled(HWND dlg, int id);
 
 // Answers the next open or save dialog (its title checked when given).
 void lq_gui_choose_file(const std::string& path, const char* title = nullptr);
@@ -51,9 +55,37 @@ void lq_gui_answer_real_box(int button_id, const std::string& screenshot_name = 
 bool lq_gui_screenshot(HWND w, const std::string& name);
 uint32_t lq_gui_pixel(HWND w, int x, int y);
 
-struct LqHelpCall {
-    std::string file;
-    UINT command;
-    std::string key;  // HELP_PARTIALKEY only
-};
-std::vector<LqHelpCall>& lq_gui_help_calls();
+// Starts a command line (a Unix program too: Wine runs it on the host) with
+// its output to out when given; the process handle (0 when it did not start).
+HANDLE lq_gui_start(std::string line, HANDLE out = nullptr);
+// The boxes since the last call as "caption/style" lines; clears them.
+std::string lq_gui_captions();
+
+// Help requests as "file|command|key" (key: HELP_PARTIALKEY only).
+std::vector<std::string>& lq_gui_help_calls();
+
+// Editor windows.
+inline HWND edit_of(HWND child) { return HWND(GetWindowLongPtrA(child, GWL_EDIT)); }
+inline int word(HWND child, int offset) { return GetWindowWord(child, offset); }
+inline std::string edit_text(HWND child) { return lq_gui_text(edit_of(child)); }
+// Types text at the caret as the user would (the control notifies a change).
+inline void type_text(HWND child, const std::string& text) {
+    SendMessageA(edit_of(child), EM_REPLACESEL, TRUE, LPARAM(text.c_str()));
+}
+// The editor windows, first the top one.
+std::vector<HWND> editor_windows();
+// Opens path as the dropped or command-line file is opened.
+inline HWND open_file(const std::string& path) { return hAddEditWindow(path.c_str(), FALSE); }
+
+// The passwords of the encrypted files (tests/golden/note was made with them).
+inline const char P1[] = "Nightjar7", P2[] = "Kestrel42";
+void set_passwords();  // P1 and P2 as the dialogs leave them
+// Types keys into a control as the keyboard does ('\b' is Backspace).
+void type_keys(HWND dlg, int id, const std::string& keys);
+// Answers the encryption dialog: each password and its confirmation typed,
+// the Riddle, Speed (2) or Size (1), Read Only; OK once enabled (or Cancel).
+void answer_encrypt(int compression = 0, bool read_only = false, bool cancel = false,
+                    const char* shot = nullptr, const std::string& riddle = "");
+// Answers the decryption dialog with two passwords typed (a null: Cancel),
+// after checking its title and the record's status.
+void answer_decrypt(const char* a = P1, const char* b = P2, const char* shot = nullptr);

@@ -8,7 +8,7 @@
 
 #include "app/print.h"
 #include "print/print_text.h"
-#include "tests/app/editor_support.h"
+#include "tests/app/gui_harness.h"
 
 namespace {
 std::string env(const char* n) { return std::getenv(n) ? std::getenv(n) : ""; }
@@ -83,16 +83,11 @@ struct PrintTest : LqGuiTest {
         }
         if (file.empty()) return "";
         // Wine cannot wait for a Unix program: the text file comes last.
-        std::string sh = "/bin/sh -c \"cp '" + pdfs + file + "' " + p +
-                         ".pdf && pdftoppm -png -r 60 " + p + ".pdf " + p +
-                         " && pdftotext -layout " + p + ".pdf " + p + ".part && mv " + p +
-                         ".part " + txt + "; rm -f '" + pdfs + file + "'\"";
         DeleteFileA(dos(txt).c_str());
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi;
-        if (CreateProcessA(nullptr, &sh[0], nullptr, nullptr, 0, 0, nullptr, nullptr, &si, &pi))
-            CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
+        CloseHandle(lq_gui_start("/bin/sh -c \"cp '" + pdfs + file + "' " + p +
+                                 ".pdf && pdftoppm -png -r 60 " + p + ".pdf " + p +
+                                 " && pdftotext -layout " + p + ".pdf " + p + ".part && mv " + p +
+                                 ".part " + txt + "; rm -f '" + pdfs + file + "'\""));
         for (int k = 0; k < 600 && GetFileAttributesA(dos(txt).c_str()) == ~0u; ++k) Sleep(100);
         std::ifstream in(dos(txt), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -105,7 +100,6 @@ TEST_F(PrintTest, ANoteOfThreePagesThenACancelledJobThenTheNextJob) {
     note += "A paragraph longer than one printed line breaks after its last blank that fits.";
     write_file(path("note.txt"), note);
     SetWindowWord(open_file(path("note.txt")), GWW_ENCRYPTED, 1);
-
     // No to the security question prints nothing.
     lq_answer_next(LQ_IDNO);
     command(IDM_FILE_PRINT);
@@ -125,7 +119,6 @@ TEST_F(PrintTest, ANoteOfThreePagesThenACancelledJobThenTheNextJob) {
     lq_gui_on_dialog([](HWND dlg) { lq_gui_click(dlg, IDOK); });
     command(IDM_FILE_PRINTSETUP);
     ASSERT_TRUE(hPrinterDC && hPrinterDC == pdPrinter.hDC);
-
     // Three pages, each with its heading line; every word of the text in order.
     print(heading, 0, false);
     EXPECT_EQ(shown_name, heading.substr(0, 30));
@@ -140,7 +133,6 @@ TEST_F(PrintTest, ANoteOfThreePagesThenACancelledJobThenTheNextJob) {
     }
     EXPECT_EQ(pages, 3);
     EXPECT_EQ(words(body), words(note));
-
     // Cancel in the "Print" window: fewer pages or no job; the next job whole.
     print("Cancelled", 0, true);
     print("The next job", 0, false);

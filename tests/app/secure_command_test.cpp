@@ -1,13 +1,17 @@
-// Secure menu file commands driven through their open and password dialogs:
-// the files left on disk, the boxes shown, Cancel and failure paths.
+// Secure menu file commands driven through their open and password dialogs
+// (the files left on disk, the boxes shown, Cancel and failure paths), and
+// File analysis (5004, 5005): the dialog's pixels, lines and title, and the
+// same four numbers as lockquill-cli analyze.
+#include <algorithm>
 #include <cstring>
+#include <fstream>
 
-#include "platform/fault.h"
+#include "crypt/veilmix.h"
+#include "crypt/veilmix_file.h"
 #include "uu/uu_codec.h"
-#include "tests/app/editor_support.h"
+#include "tests/app/gui_harness.h"
 
 namespace {
-
 using SecureCommandTest = LqGuiTest;
 using Files = std::vector<std::string>;
 
@@ -29,65 +33,59 @@ TEST_F(SecureCommandTest, EncryptThenDecryptInPlaceAndThroughUU) {
     write_file(path("a.txt"), plain);
     lq_gui_choose_file(path("a.txt"), "Select the file to Encrypt...");
     answer_encrypt(0, true);
-    command(1023);
+    command(IDM_SECURE_ENCRYPT);
     EXPECT_EQ(list_dir(dir()), Files{"a.txt"});
     EXPECT_TRUE(looks_encrypted(read_file(path("a.txt"))));
     EXPECT_TRUE(pf_get_attributes(path("a.txt").c_str()) & PF_ATTR_READONLY);
-
     lq_gui_choose_file(path("a.txt"), "Select the file to Decrypt...");
     answer_decrypt();
-    command(1021);
+    command(IDM_SECURE_DECRYPT);
     EXPECT_EQ(read_file(path("a.txt")), plain);
     EXPECT_FALSE(pf_get_attributes(path("a.txt").c_str()) & PF_ATTR_READONLY);
-
     lq_gui_choose_file(path("a.txt"), "Select the file to Encrypt and then UU encode...");
     answer_encrypt(2);
-    command(112);
+    command(IDM_SECURE_ENCRYPT_UU);
     EXPECT_EQ(list_dir(dir()), Files{"a.uet"});
     EXPECT_EQ(read_file(path("a.uet")).substr(0, 17), "begin 666 a.txt\r\n");
-
     lq_gui_choose_file(path("a.uet"), "Select the UU Encoded file to Decrypt and edit...");
     answer_decrypt();
-    command(1026);
+    command(IDM_SECURE_OPEN_UU);
     EXPECT_EQ(list_dir(dir()), Files{"a.uet"});
     ASSERT_EQ(editor_windows().size(), 1u);
     EXPECT_EQ(edit_text(editor_windows()[0]), plain);
-
     lq_gui_choose_file(path("a.uet"), "Select the UU Encoded file to Decrypt...");
     answer_decrypt();
-    command(111);
+    command(IDM_SECURE_DECRYPT_UU);
     EXPECT_EQ(list_dir(dir()), Files{"a.txt"});
     EXPECT_EQ(read_file(path("a.txt")), plain);
-    EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
-
-    // Command 1027 on an "Untitled" window: a cancelled name dialog encodes
-    // and wipes nothing; a named save leaves only the UU file, which decodes
-    // and decrypts back to the window's text.
+    // Save as UU on an "Untitled" window: a cancelled name dialog encodes and
+    // wipes nothing; a named save leaves only the UU file, which decodes and
+    // decrypts back to the window's text.
     pf_delete(path("a.txt").c_str());
-    command(1001);
+    command(IDM_FILE_NEW);
     SetWindowTextA(edit_of(hwndActiveChild), plain.c_str());
     lq_gui_cancel_file_dialog();
-    command(1027);
+    command(IDM_SECURE_SAVE_UU);
     EXPECT_TRUE(list_dir(dir()).empty());
     lq_gui_choose_file(path("n.ENT"));
     answer_encrypt();
-    command(1027);
+    command(IDM_SECURE_SAVE_UU);
     EXPECT_EQ(list_dir(dir()), Files{"n.uet"});
     EXPECT_EQ(read_file(path("n.uet")).substr(0, 17), "begin 666 n.ENT\r\n");
     lq_gui_choose_file(path("n.uet"));
     answer_decrypt();
-    command(111);
+    command(IDM_SECURE_DECRYPT_UU);
     EXPECT_EQ(list_dir(dir()), Files{"n.ENT"});
     EXPECT_EQ(read_file(path("n.ENT")), plain);
-    EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
+    EXPECT_EQ(lq_gui_captions(), "");
 }
 
 // Cancel in the open dialog or in the password dialog leaves every file as it
-// was; commands 111 and 1026 wipe the file they decoded.
+// was; the decoding commands wipe the file they decoded.
 TEST_F(SecureCommandTest, CancelAnywhereLeavesTheFilesAsTheyWere) {
     for (const char* f : {"a.txt", "b.txt", "c.ENT"}) write_file(path(f), plain);
-    for (int id : {112, 1023}) {
-        lq_gui_choose_file(path(id == 112 ? "a.txt" : "c.ENT"));
+    for (int id : {IDM_SECURE_ENCRYPT_UU, IDM_SECURE_ENCRYPT}) {
+        lq_gui_choose_file(path(id == IDM_SECURE_ENCRYPT ? "c.ENT" : "a.txt"));
         answer_encrypt();
         command(id);
     }
@@ -98,17 +96,15 @@ TEST_F(SecureCommandTest, CancelAnywhereLeavesTheFilesAsTheyWere) {
         lq_gui_cancel_file_dialog();
         command(id);
         lq_gui_choose_file(path(file));
-        if (id == 1023 || id == 112)
-            answer_encrypt(0, false, true);
-        else
-            answer_decrypt(nullptr);
+        if (id == 1023 || id == 112) answer_encrypt(0, false, true);
+        if (id != 1023 && id != 112) answer_decrypt(nullptr);
         command(id);
         EXPECT_EQ(list_dir(dir()), (Files{"a.uet", "b.txt", "c.ENT"})) << id;
         EXPECT_EQ(read_file(path("a.uet")) + read_file(path("c.ENT")) + read_file(path("b.txt")),
                   uu + enc + plain);
     }
     EXPECT_TRUE(editor_windows().empty());
-    EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
+    EXPECT_EQ(lq_gui_captions(), "");
 }
 
 // Makes the write of the UU header itself fail.
@@ -127,50 +123,153 @@ TEST_F(SecureCommandTest, FailedEncodingOrDecodingKeepsTheFileItStartedFrom) {
         write_file(path("a.txt"), plain);
         if (existing) write_file(path("a.uet"), "keep");
         pf_set_write_observer(existing ? nullptr : fail_uu_header_write);
-        lq_boxes_clear();
         lq_gui_choose_file(path("a.txt"));
         answer_encrypt();
-        command(112);
+        command(IDM_SECURE_ENCRYPT_UU);
         pf_set_write_observer(nullptr);
         EXPECT_TRUE(looks_encrypted(read_file(path("a.txt"))));
         EXPECT_EQ(list_dir(dir()), existing ? (Files{"a.txt", "a.uet"}) : Files{"a.txt"});
         if (existing) EXPECT_EQ(read_file(path("a.uet")), "keep");
-        ASSERT_FALSE(lq_boxes().empty());
-        EXPECT_EQ(lq_boxes()[0].caption, existing ? "Lockquill(TM) WARNING: iUUEncode"
-                                                  : "Lockquill(TM) ERROR: iUUEncode ");
+        EXPECT_EQ(lq_gui_captions().substr(0, 33), existing ? "Lockquill(TM) WARNING: iUUEncode/"
+                                                            : "Lockquill(TM) ERROR: iUUEncode /1");
     }
-
     write_file(path("a.txt"), plain);
     lq_gui_choose_file(path("a.txt"));
     answer_encrypt(2);
-    command(112);
+    command(IDM_SECURE_ENCRYPT_UU);
     std::string uu = read_file(path("a.uet"));
     write_file(path("cut.uet"), uu.substr(0, uu.size() / 2));
     // A damaged record: the last two bytes give a record size no version wrote.
     char line[UU_LINE_CHARS];
     size_t n = uu_encode_line(reinterpret_cast<const uint8_t*>("data\x88\0"), 6, line);
     write_file(path("d.uet"), "begin 666 d.txt\r\n" + std::string(line, n) + "\r\n`\r\nend\r\n");
-    struct Case {
+    const struct {
         int command;
-        const char* file;
-        const char* caption;  // after the password dialog when the file is a.uet
+        const char *file, *caption;  // after the password dialog when the file is a.uet
     } cases[] = {{111, "cut.uet", "Lockquill(TM) ERROR: decode"},
                  {1026, "cut.uet", "Lockquill(TM) ERROR: decode"},
                  {111, "d.uet", "Lockquill(TM) ERROR: iReadVeilStats "},
                  {111, "a.uet", "Lockquill(TM) ERROR: iReadCompStats "},
                  {1026, "a.uet", "Lockquill(TM) ERROR: iExpand "}};
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.command) + " " + c.file);
-        lq_boxes_clear();
         lq_gui_choose_file(path(c.file));
         if (c.file[0] == 'a') answer_decrypt("wrongp1", "wrongp2");
         command(c.command);
         EXPECT_EQ(list_dir(dir()), (Files{"a.uet", "cut.uet", "d.uet"}));
         EXPECT_EQ(read_file(path("a.uet")), uu);
-        ASSERT_FALSE(lq_boxes().empty());
-        EXPECT_EQ(lq_boxes()[0].caption, c.caption) << lq_boxes_dump();
+        EXPECT_EQ(lq_gui_captions().substr(0, std::strlen(c.caption) + 1),
+                  c.caption + std::string("/"));
     }
     EXPECT_TRUE(editor_windows().empty());
 }
 
+// Checks the histogram on screen against the counts of bytes: the most
+// common values' lines reach the top of the area, rarer values stand lower,
+// absent values draw nothing, and ticks stand below 0, 64, 128, 192 and 255.
+void expect_histogram(HWND dlg, const std::string& bytes) {
+    uint32_t count[256] = {}, most = 0;
+    for (unsigned char b : bytes) most = std::max(most, ++count[b]);
+    RECT d, a;
+    GetWindowRect(dlg, &d);
+    GetWindowRect(GetDlgItem(dlg, IDC_ANALYSIS_AREA), &a);
+    OffsetRect(&a, -d.left, -d.top - GetSystemMetrics(SM_CYMENU));
+    const int inner = a.bottom - a.top - 2;  // the outline rows left out
+    for (int v = 0, x = a.left + 2; v < 256; ++v, ++x) {
+        int n = 0, tick = 0;
+        for (int y = a.top + 1; y <= a.bottom - 2; ++y) n += lq_gui_pixel(dlg, x, y) != 0xC0C0C0;
+        for (int y = a.bottom + 1; y < a.bottom + 5; ++y)
+            tick += lq_gui_pixel(dlg, x, y) != lq_gui_pixel(dlg, a.left - 3, y);
+        EXPECT_TRUE(count[v] == most ? n == inner
+                    : count[v]       ? n > 0 && n < inner
+                                     : n == 0)
+            << "value " << v << ": " << n;
+        EXPECT_EQ(tick > 0, v % 64 == 0 || v == 255) << "tick at " << v;
+    }
+}
+
+// The dialog's lines agree with lockquill-cli's (and, for two values of equal
+// count, name the smaller); the histogram is drawn again at every paint (Esc
+// is not handled); the pictures show a text's spread beside the flat one of
+// the same text encrypted.  Each scan starts from zero counts.
+TEST_F(SecureCommandTest, AnalysisShowsHistogramAndTheCommandLinesNumbers) {
+    std::string text;
+    for (int i = 0; i < 120; ++i)
+        text += "Meet me at the old mill at " + std::to_string(i) + " pm.\r\n";
+    write_file(path("secret.ENT"), text);
+    set_passwords();
+    std::strcpy(gRiddle, "the usual");
+    ASSERT_EQ(iVeilmixFile(path("secret.ENT").c_str(), &gVeilStats, 1), 0);
+    const struct {
+        int command;
+        std::string file, bytes;  // bytes: written to file (the histogram's source)
+        const char* picture;
+    } cases[] = {{5004, "b.bin",
+                  std::string(300, char(200)) + std::string(300, '\n') + std::string(100, 7), ""},
+                 {5004, "note.txt", text, "analysis_text"},
+                 {5005, "secret.ENT", "", "analysis_encrypted"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        if (!c.bytes.empty()) write_file(path(c.file), c.bytes);
+        std::string shown;
+        lq_gui_choose_file(path(c.file), c.command == 5004
+                                             ? "Select the file to analize..."
+                                             : "Select the Encrypted file to analize...");
+        lq_gui_on_dialog([&](HWND dlg) {
+            EXPECT_EQ(lq_gui_text(dlg), "Analysis of " + c.file);
+            for (int id : {707, 708, 709, 711}) shown += lq_gui_item_text(dlg, id) + "\n";
+            if (*c.picture) lq_gui_screenshot(dlg, c.picture);
+            if (!c.bytes.empty()) expect_histogram(dlg, c.bytes);
+            lq_gui_key(VK_ESCAPE);
+            InvalidateRect(dlg, nullptr, TRUE);
+            lq_gui_again(dlg, [&](HWND dlg) {
+                ASSERT_TRUE(IsWindowVisible(dlg));
+                if (!c.bytes.empty()) expect_histogram(dlg, c.bytes);
+                lq_gui_click(dlg, IDC_ANALYSIS_OK);
+            });
+        });
+        command(c.command);
+        // The four lines lockquill-cli prints for the file.
+        SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+        HANDLE out = CreateFileA(path("cli.out").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa,
+                                 CREATE_ALWAYS, 0, 0);
+        std::string exe = "Z:" LQ_CLI_PATH;
+        std::replace(exe.begin(), exe.end(), '/', '\\');
+        HANDLE cli =
+            lq_gui_start("\"" + exe + "\" analyze " + (c.command == 5005 ? "--encrypted " : "") +
+                             "\"" + path(c.file) + "\"",
+                         out);
+        WaitForSingleObject(cli, 20000);
+        for (HANDLE h : {cli, out}) CloseHandle(h);
+        std::string printed = read_file(path("cli.out"));
+        printed.erase(std::remove(printed.begin(), printed.end(), '\r'), printed.end());
+        EXPECT_EQ(shown, printed.substr(0, shown.size()));
+        if (c.file == "b.bin")
+            EXPECT_EQ(shown,
+                      "Most Common Byte Value: 10\nNumber of Most Common: 300\n"
+                      "Average occurance: 2\nTotal Bytes: 700\n");
+    }
+    // A file that cannot be read (locked, or too short for the record its
+    // last two bytes announce) gets our message; a plain file given to the
+    // encrypted analysis the reader's refusal; none opens the dialog.
+    write_file(path("plain.txt"), "just text, no trailers");
+    write_file(path("cut.ENT"), std::string(98, 1) + std::string("\x87\0", 2));
+    HANDLE lock =
+        CreateFileA(path("plain.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, 0);
+    const std::pair<int, const char*> refused[] = {
+        {5004, "plain.txt"}, {5005, "cut.ENT"}, {5005, "plain.txt"}};
+    for (auto [id, file] : refused) {
+        if (id == 5005 && lock) CloseHandle(lock), lock = nullptr;
+        lq_gui_choose_file(path(file));
+        command(id);
+    }
+    lq_gui_cancel_file_dialog("Select the Encrypted file to analize...");
+    command(5005);
+    EXPECT_EQ(lq_boxes_text(dir() + "\\"),
+              "Lockquill(TM) ERROR: iAnalyzeFile| Could not read the file @plain.txt to analyze "
+              "it.|16\nLockquill(TM) ERROR: iAnalyzeEncryptedFile| Could not read the file "
+              "@cut.ENT as an encrypted file to analyze it.|16\nLockquill(TM) ERROR: "
+              "iReadVeilStats | The file @plain.txt is either not supported in this version or not "
+              "a Lockquill Encrypted file |16\n");
+}
 }  // namespace
