@@ -26,16 +26,16 @@ BOOL WINAPI recording_help(HWND, LPCSTR file, UINT cmd, ULONG_PTR data) {
     help_calls.push_back(std::string(file ? file : "") + "|" + std::to_string(cmd) + "|" + key);
     return TRUE;
 }
-
+// The newest (first in z-order) visible, enabled #32770 not yet handled, not
+// the progress window.
 BOOL CALLBACK collect_dialog(HWND w, LPARAM out) {
     char cls[64] = "";
     GetClassNameA(w, cls, sizeof cls);
     if (std::strcmp(cls, "#32770") || !IsWindowVisible(w) || !IsWindowEnabled(w)) return TRUE;
     if (intptr_t(w) == hwndProgress || handled.count(w)) return TRUE;
     *reinterpret_cast<HWND*>(out) = w;
-    return FALSE;  // the first in z-order: the newest dialog
+    return FALSE;
 }
-
 void CALLBACK on_tick(HWND, UINT, UINT_PTR, DWORD) {
     if (actions.empty()) return;
     for (auto it = handled.begin(); it != handled.end();)
@@ -52,23 +52,20 @@ void CALLBACK on_tick(HWND, UINT, UINT_PTR, DWORD) {
         first_seen = nullptr;
         handled.insert(dlg);
     }
-    // Taken off the queue before it runs: an action may start a modal loop in
-    // which the following actions must find their own dialogs.
+    // Off the queue before it runs: an action may start a modal loop in which
+    // the following actions must find their own dialogs.
     actions.pop_front();
     next.action(dlg);
 }
-
 int real_box(const char* text, const char* caption, unsigned style) {
     lq_boxes().push_back(RecordedBox{caption ? caption : "", text ? text : "", style});
     return MessageBoxA(hwndFrame, text, caption, style);
 }
-
 void stop_frame() {
     iShowProgress(-1);
     if (hwndFrame && IsWindow(hwndFrame)) {
         DestroyWindow(hwndFrame);
-        // The frame posts the quit message as it goes; take it off the queue.
-        MSG msg;
+        MSG msg;  // the frame posts the quit message as it goes: take it off the queue
         for (int i = 0; i < 1000 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
             if (msg.message == WM_QUIT) break;
             TranslateMessage(&msg);
@@ -77,7 +74,6 @@ void stop_frame() {
     }
     UnregisterClassA("lqdwchild", hInst);
     UnregisterClassA("lqdwframe", hInst);
-    // The app's records as a fresh process has them.
     hwndFrame = hwndMDIClient = hwndActiveChild = hwndActiveEdit = nullptr;
     if (hAccel) DestroyAcceleratorTable(hAccel);
     hAccel = nullptr;
@@ -86,58 +82,16 @@ void stop_frame() {
     szFileName[0] = szFileTitle[0] = szHelpFile[0] = szFindText[0] = 0;
     bFindCaseSensitive = FALSE;
 }
-
-void put32(std::string& s, uint32_t v) {
-    for (int i = 3; i >= 0; --i) s += char(v >> (8 * i));
-}
-void chunk(std::string& png, const char* type, const std::string& data) {
-    put32(png, uint32_t(data.size()));
-    std::string body = type + data;
-    uint32_t c = ~0u;
-    for (unsigned char b : body)
-        for (int k = (c ^= b, 0); k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    put32(png += body, ~c);
-}
-
-// The window's pixels (frame included) as a PNG of RGB rows in stored
-// (uncompressed) deflate blocks.
-std::string window_png(HWND w) {
-    RECT r;
-    GetWindowRect(w, &r);
-    const int cw = r.right - r.left, ch = r.bottom - r.top;
-    if (cw <= 0 || ch <= 0) return "";
-    HDC wdc = GetWindowDC(w), mdc = CreateCompatibleDC(wdc);
-    BITMAPINFO bi = {};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), cw, -ch, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    uint8_t* bits = nullptr;
-    HBITMAP bm = CreateDIBSection(mdc, &bi, DIB_RGB_COLORS, (void**)&bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mdc, bm);
-    bool ok = BitBlt(mdc, 0, 0, cw, ch, wdc, 0, 0, SRCCOPY) != 0;
-    GdiFlush();
-    std::string raw, z = "\x78\x01", png = "\x89PNG\r\n\x1a\n", ihdr;  // raw rows: filter 0, RGB
-    for (int i = 0; ok && i < cw * ch; ++i)
-        raw += (i % cw ? "" : std::string(1, '\0')) +
-               std::string{char(bits[i * 4 + 2]), char(bits[i * 4 + 1]), char(bits[i * 4])};
-    SelectObject(mdc, old);
-    DeleteObject(bm);
-    DeleteDC(mdc);
-    ReleaseDC(w, wdc);
-    if (!ok) return "";
-    uint32_t a = 1, b = 0;
-    for (size_t pos = 0, n; pos < raw.size(); pos += n) {
-        n = std::min<size_t>(65535, raw.size() - pos);
-        z += std::string{char(pos + n == raw.size()), char(n), char(n >> 8), char(~n),
-                         char(~n >> 8)} +
-             raw.substr(pos, n);
-    }
-    for (unsigned char c : raw) a = (a + c) % 65521, b = (b + a) % 65521;
-    put32(z, (b << 16) | a);
-    put32(ihdr, uint32_t(cw));
-    put32(ihdr, uint32_t(ch));
-    chunk(png, "IHDR", ihdr + std::string("\x08\x02\x00\x00\x00", 5));  // 8-bit RGB
-    chunk(png, "IDAT", z);
-    chunk(png, "IEND", "");
-    return png;
+// A null path: Cancel.
+LqDialogAction file_answer(const char* path, const char* title) {
+    std::string want = title ? title : "", name = path ? path : "";
+    return [choose = path != nullptr, name, want](HWND dlg) {
+        if (!want.empty()) EXPECT_EQ(lq_gui_text(dlg), want);
+        HWND box = GetDlgItem(dlg, 0x47C);  // the file name box (cmb13)
+        ASSERT_TRUE(box) << "no file name box";
+        if (choose) SetWindowTextA(box, name.c_str());
+        PostMessageA(dlg, WM_COMMAND, choose ? IDOK : IDCANCEL, 0);
+    };
 }
 }  // namespace
 
@@ -150,7 +104,6 @@ void LqGuiTest::SetUp() {
     timer_id = SetTimer(nullptr, 0, 20, on_tick);
     ASSERT_TRUE(lq_app_start(GetModuleHandleA(nullptr), "", SW_SHOWNORMAL));
 }
-
 void LqGuiTest::TearDown() {
     EXPECT_EQ(actions.size(), 0u) << "a queued dialog action was never used";
     actions.clear();
@@ -159,25 +112,24 @@ void LqGuiTest::TearDown() {
     lq_win_help = WinHelpA;
     LqTest::TearDown();
 }
-
 void LqGuiTest::restart(const char* command_line) {
     stop_frame();
     ASSERT_TRUE(lq_app_start(GetModuleHandleA(nullptr), command_line, SW_SHOWNORMAL));
 }
-
 void LqGuiTest::command(int id) { SendMessageA(hwndFrame, WM_COMMAND, WPARAM(id), 0); }
+void LqGuiTest::file_command(int id, const std::string& name, const char* title) {
+    actions.push_front(Pending{file_answer(path(name).c_str(), title), nullptr});
+    command(id);
+}
 
 void lq_gui_on_dialog(LqDialogAction action) { actions.push_back(Pending{action, nullptr}); }
 void lq_gui_again(HWND dlg, LqDialogAction action) { actions.push_front(Pending{action, dlg}); }
-
 void lq_gui_pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
 }
-
 void lq_gui_click(HWND dlg, int id) {
     HWND button = GetDlgItem(dlg, id);
     // A dialog the test cannot answer is ended, so the failure is reported
@@ -187,7 +139,6 @@ void lq_gui_click(HWND dlg, int id) {
     ASSERT_TRUE(IsWindowEnabled(button)) << "control " << id << " is disabled";
     PostMessageA(button, BM_CLICK, 0, 0);
 }
-
 void lq_gui_key(UINT vk) {
     HWND focus = GetFocus();
     ASSERT_TRUE(focus) << "no window has the focus";
@@ -195,7 +146,6 @@ void lq_gui_key(UINT vk) {
     PostMessageA(focus, WM_KEYDOWN, vk, LPARAM(1 | (scan << 16)));
     PostMessageA(focus, WM_KEYUP, vk, LPARAM(1 | (scan << 16) | (3u << 30)));
 }
-
 std::string lq_gui_text(HWND w) {
     std::string s(size_t(GetWindowTextLengthA(w)) + 1, '\0');
     s.resize(size_t(GetWindowTextA(w, &s[0], int(s.size()))));
@@ -203,25 +153,11 @@ std::string lq_gui_text(HWND w) {
 }
 std::string lq_gui_item_text(HWND dlg, int id) { return lq_gui_text(GetDlgItem(dlg, id)); }
 bool lq_gui_enabled(HWND dlg, int id) { return IsWindowEnabled(GetDlgItem(dlg, id)) != 0; }
-
-// A null path: Cancel.
-static void answer_file_dialog(const char* path, const char* title) {
-    std::string want = title ? title : "", name = path ? path : "";
-    lq_gui_on_dialog([choose = path != nullptr, name, want](HWND dlg) {
-        if (!want.empty()) EXPECT_EQ(lq_gui_text(dlg), want);
-        HWND box = GetDlgItem(dlg, 0x47C);  // the file name box (cmb13)
-        ASSERT_TRUE(box) << "no file name box";
-        if (choose) SetWindowTextA(box, name.c_str());
-        PostMessageA(dlg, WM_COMMAND, choose ? IDOK : IDCANCEL, 0);
-    });
-}
 void lq_gui_choose_file(const std::string& path, const char* title) {
-    answer_file_dialog(path.c_str(), title);
+    lq_gui_on_dialog(file_answer(path.c_str(), title));
 }
-void lq_gui_cancel_file_dialog(const char* title) { answer_file_dialog(nullptr, title); }
-
+void lq_gui_cancel_file_dialog(const char* title) { lq_gui_on_dialog(file_answer(nullptr, title)); }
 void lq_gui_use_real_message_boxes() { lq_set_message_box(real_box); }
-
 void lq_gui_answer_real_box(int button_id, const std::string& screenshot_name) {
     lq_gui_on_dialog([button_id, screenshot_name](HWND box) {
         if (!screenshot_name.empty()) lq_gui_screenshot(box, screenshot_name);
@@ -229,21 +165,44 @@ void lq_gui_answer_real_box(int button_id, const std::string& screenshot_name) {
     });
 }
 
+// The window's pixels, frame included, as a bitmap file that the host's
+// convert turns into name.png (Wine cannot wait for it; the .bmp stays when
+// it fails).
 bool lq_gui_screenshot(HWND w, const std::string& name) {
-    std::string png = window_png(w);
-    std::filesystem::path dir = std::filesystem::path(lq_artifact_dir()) / "screenshots";
+    RECT r;
+    GetWindowRect(w, &r);
+    BITMAPINFOHEADER bh = {sizeof bh, r.right - r.left, r.bottom - r.top, 1, 32, BI_RGB};
+    bh.biSizeImage = DWORD(bh.biWidth * bh.biHeight * 4);
+    BITMAPFILEHEADER fh = {0x4D42, DWORD(sizeof fh + sizeof bh + bh.biSizeImage), 0, 0,
+                           DWORD(sizeof fh + sizeof bh)};
+    HDC wdc = GetWindowDC(w), mdc = CreateCompatibleDC(wdc);
+    void* bits = nullptr;
+    HBITMAP bm = CreateDIBSection(mdc, (BITMAPINFO*)&bh, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mdc, bm);
+    bool ok = bm && BitBlt(mdc, 0, 0, bh.biWidth, bh.biHeight, wdc, 0, 0, SRCCOPY) && GdiFlush();
+    const std::string dir = lq_artifact_dir() + "/screenshots/", file = dir + name;
     std::filesystem::create_directories(dir);
-    std::ofstream f(dir / (name + ".png"), std::ios::binary | std::ios::trunc);
-    return !png.empty() && f.write(png.data(), std::streamsize(png.size())).good();
+    std::ofstream f(file + ".bmp", std::ios::binary | std::ios::trunc);
+    ok = ok && f.write((char*)&fh, sizeof fh)
+                   .write((char*)&bh, sizeof bh)
+                   .write((char*)bits, bh.biSizeImage)
+                   .good();
+    f.close();
+    SelectObject(mdc, old);
+    DeleteObject(bm);
+    DeleteDC(mdc);
+    ReleaseDC(w, wdc);
+    if (ok)
+        CloseHandle(lq_gui_start("/bin/sh -c \"convert '" + file + ".bmp' '" + file +
+                                 ".png' && rm '" + file + ".bmp'\""));
+    return ok;
 }
-
 uint32_t lq_gui_pixel(HWND w, int x, int y) {
     HDC dc = GetDC(w);
     COLORREF c = GetPixel(dc, x, y);
     ReleaseDC(w, dc);
     return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
 }
-
 HANDLE lq_gui_start(std::string line, HANDLE out) {
     STARTUPINFOA si = {sizeof si};
     si.dwFlags = out ? STARTF_USESTDHANDLES : 0;
@@ -253,14 +212,12 @@ HANDLE lq_gui_start(std::string line, HANDLE out) {
     CloseHandle(pi.hThread);
     return pi.hProcess;
 }
-
 std::string lq_gui_captions() {
     std::string s;
     for (const RecordedBox& b : lq_boxes()) s += b.caption + "/" + std::to_string(b.style) + "\n";
     lq_boxes_clear();
     return s;
 }
-
 std::vector<std::string>& lq_gui_help_calls() { return help_calls; }
 
 std::vector<HWND> editor_windows() {
@@ -269,16 +226,13 @@ std::vector<HWND> editor_windows() {
         if (!GetWindow(w, GW_OWNER)) v.push_back(w);
     return v;
 }
-
 void set_passwords() {
     std::strcpy(gPassword1, P1);
     std::strcpy(gPassword2, P2);
 }
-
 void type_keys(HWND dlg, int id, const std::string& keys) {
     for (char c : keys) SendMessageA(GetDlgItem(dlg, id), WM_CHAR, WPARAM(uint8_t(c)), 1);
 }
-
 void answer_encrypt(int compression, bool read_only, bool cancel, const char* shot,
                     const std::string& riddle) {
     lq_gui_on_dialog([=](HWND dlg) {
@@ -289,7 +243,7 @@ void answer_encrypt(int compression, bool read_only, bool cancel, const char* sh
             if (on != (IsDlgButtonChecked(dlg, id) == BST_CHECKED))
                 SendDlgItemMessageA(dlg, id, BM_CLICK, 0, 0);
         };
-        if (compression) set(IDC_ENC_SIZE + 1 - compression, true);  // Speed (2) or Size (1)
+        if (compression) set(IDC_ENC_SIZE + 1 - compression, true);
         set(IDC_ENC_READONLY, read_only);
         EXPECT_TRUE(lq_gui_enabled(dlg, IDC_ENC_OK));
         lq_gui_again(dlg, [=](HWND d) {
@@ -298,7 +252,6 @@ void answer_encrypt(int compression, bool read_only, bool cancel, const char* sh
         });
     });
 }
-
 void answer_decrypt(const char* a, const char* b, const char* shot) {
     lq_gui_on_dialog([=](HWND dlg) {
         EXPECT_EQ(lq_gui_text(dlg), std::string("Decrypt ") + szFileTitle);
