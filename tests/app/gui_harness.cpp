@@ -9,7 +9,6 @@
 #include "app/find.h"
 #include "crypt/veilmix.h"
 #include "fileops/progress.h"
-#include "platform/ui.h"
 
 namespace {
 struct Pending {
@@ -56,10 +55,6 @@ void CALLBACK on_tick(HWND, UINT, UINT_PTR, DWORD) {
     // the following actions must find their own dialogs.
     actions.pop_front();
     next.action(dlg);
-}
-int real_box(const char* text, const char* caption, unsigned style) {
-    lq_boxes().push_back(RecordedBox{caption ? caption : "", text ? text : "", style});
-    return MessageBoxA(hwndFrame, text, caption, style);
 }
 void stop_frame() {
     iShowProgress(-1);
@@ -157,14 +152,6 @@ void lq_gui_choose_file(const std::string& path, const char* title) {
     lq_gui_on_dialog(file_answer(path.c_str(), title));
 }
 void lq_gui_cancel_file_dialog(const char* title) { lq_gui_on_dialog(file_answer(nullptr, title)); }
-void lq_gui_use_real_message_boxes() { lq_set_message_box(real_box); }
-void lq_gui_answer_real_box(int button_id, const std::string& screenshot_name) {
-    lq_gui_on_dialog([button_id, screenshot_name](HWND box) {
-        if (!screenshot_name.empty()) lq_gui_screenshot(box, screenshot_name);
-        lq_gui_click(box, button_id);
-    });
-}
-
 // The window's pixels, frame included, as a bitmap file that the host's
 // convert turns into name.png (Wine cannot wait for it; the .bmp stays when
 // it fails).

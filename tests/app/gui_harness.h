@@ -41,9 +41,6 @@ bool lq_gui_enabled(HWND dlg, int id);
 // Answers the next open or save dialog (its title checked when given).
 void lq_gui_choose_file(const std::string& path, const char* title = nullptr);
 void lq_gui_cancel_file_dialog(const char* title = nullptr);
-// Real MessageBoxA (still recorded), and a click on the next one after its picture.
-void lq_gui_use_real_message_boxes();
-void lq_gui_answer_real_box(int button_id, const std::string& screenshot_name = "");
 // <artifacts>/screenshots/<name>.png; lq_gui_pixel: one client pixel as 0xRRGGBB.
 bool lq_gui_screenshot(HWND w, const std::string& name);
 uint32_t lq_gui_pixel(HWND w, int x, int y);
