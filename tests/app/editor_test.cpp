@@ -37,9 +37,8 @@ std::pair<DWORD, DWORD> selection() {
 }
 }  // namespace
 
-// Open (Cancel first), the notice for a file already open, Save (a read-only
-// file is saved and left writable), Save As, the closing question (Cancel,
-// No, Yes).
+// Open (Cancel first), the notice for a file open already, Save (a read-only
+// file left writable), Save As, the closing question (Cancel, No, Yes).
 TEST_F(EditorTest, OpenEditSaveAndClose) {
     std::string text = "first line\r\n\tsecond\r\n\xE9t\xE9 \x80\r\n";
     write_file(path("Notes.txt"), text);
@@ -146,9 +145,8 @@ TEST_F(EditorTest, AWindowStaysWhenItsSaveFails) {
     EXPECT_EQ(list_dir(dir()), Files{"keep.txt"});
 }
 
-// An "Untitled" window asks for a name; a decrypted one asks whether to save
-// it plain (No keeps it encrypted, Yes saves it plain); Close All stops at
-// one Cancel.
+// An "Untitled" window asks for a name; a decrypted one whether to save it
+// plain (No keeps it encrypted); Close All stops at one Cancel.
 TEST_F(EditorTest, UntitledAndDecryptedWindowsAskFirst) {
     HWND w = new_window("draft");
     lq_gui_cancel_file_dialog(name_title);
@@ -190,8 +188,7 @@ TEST_F(EditorTest, UntitledAndDecryptedWindowsAskFirst) {
 }
 
 // The Edit menu's state and commands; wrap swaps the edit control of a
-// maximized window keeping text, state, frame title and menu (or, short of
-// memory, keeps the old control).
+// maximized window keeping all else (short of memory: the old control).
 TEST_F(EditorTest, EditCommandsMenuStateAndWrap) {
     const auto ids = {2001, 2002, 2003, 2004, 2005, 2006, 139,  2008, 3001, 3002, 3003,
                       1003, 1010, 113,  1004, 1022, 1024, 1027, 4001, 4003, 1005};
@@ -269,9 +266,9 @@ TEST_F(EditorTest, DroppedCommandLineAndArrangedWindows) {
     EXPECT_TRUE(lq_gui_screenshot(hwndFrame, "frame_two_editors"));
 }
 
-// Find: one row per search from a caret, forward (+1) or backward (-1); then
-// the dialog: both buttons enabled by typing, the stored string lowered by a
-// search without regard to case, shown again; Cancel keeps both.
+// Find: one row per search from a caret; then the dialog: its buttons enabled
+// by typing, the string stored (lowered without regard to case) shown again,
+// Cancel.
 TEST_F(EditorTest, FindCasesAndDialog) {
     static const std::string big = std::string(90000, '.') + "needle";
     // text, caret, searched, stored, exact, direction, found at (-1: not found)
@@ -337,7 +334,7 @@ TEST_F(EditorTest, FindCasesAndDialog) {
     });
     command(IDM_EDIT_FIND);
     EXPECT_EQ(selection(), std::make_pair(DWORD(4), DWORD(7)));
-    lq_gui_on_dialog([](HWND dlg) {
+    lq_gui_on_dialog([](HWND dlg) {  // Cancel keeps both, whatever was typed
         SetDlgItemTextA(dlg, IDC_FIND_TEXT, "typed");
         lq_gui_click(dlg, IDC_FIND_CASE);
         lq_gui_again(dlg, [](HWND dlg) { lq_gui_click(dlg, IDCANCEL); });
@@ -346,8 +343,8 @@ TEST_F(EditorTest, FindCasesAndDialog) {
     EXPECT_TRUE(!std::strcmp(szFindText, "Two") && bFindCaseSensitive);
 }
 
-// The accelerators and the MDI keys through the program's own message loop:
-// each step posts its keys, then the next step, which checks what they did.
+// The accelerators and MDI keys through the program's own message loop: each
+// step posts its keys, then the next step, which checks what they did.
 namespace {
 std::deque<std::function<void()>> steps;
 HWND step_window;

@@ -22,7 +22,6 @@ TEST_F(FrameTest, StartAboutHelpEraseAndExit) {
     for (int how = 0; how < 4; ++how) {
         lq_gui_on_dialog([how](HWND dlg) {
             EXPECT_EQ(GetWindow(dlg, GW_OWNER), hwndFrame);
-            EXPECT_EQ(lq_gui_item_text(dlg, IDC_ABOUT_VERSION), "Version: LQ32E40L  Dated: 6may95");
             if (how == 0) lq_gui_click(dlg, IDOK);
             if (how == 1 || how == 2) lq_gui_key(how == 1 ? VK_RETURN : VK_ESCAPE);
             if (how == 3)
@@ -73,7 +72,7 @@ TEST_F(FrameTest, StartAboutHelpEraseAndExit) {
     EXPECT_STREQ(szHelpFile, "");
 }
 
-// The real program in its own process ends with 0 when its frame closes.
+// The real program, in its own process, ends with 0 when its frame closes.
 TEST_F(FrameTest, ProgramStartsAndEnds) {
     std::string exe = "Z:" LQ_EXE_PATH;
     std::replace(exe.begin(), exe.end(), '/', '\\');

@@ -67,8 +67,7 @@ void stop_frame() {
             DispatchMessageA(&msg);
         }
     }
-    UnregisterClassA("lqdwchild", hInst);
-    UnregisterClassA("lqdwframe", hInst);
+    for (const char* c : {"lqdwchild", "lqdwframe"}) UnregisterClassA(c, hInst);
     hwndFrame = hwndMDIClient = hwndActiveChild = hwndActiveEdit = nullptr;
     if (hAccel) DestroyAcceleratorTable(hAccel);
     hAccel = nullptr;
@@ -130,8 +129,8 @@ void lq_gui_click(HWND dlg, int id) {
     // A dialog the test cannot answer is ended, so the failure is reported
     // at once instead of the test waiting for its time limit.
     if (!button || !IsWindowEnabled(button)) EndDialog(dlg, 0);
-    ASSERT_TRUE(button) << "no control " << id << " in dialog \"" << lq_gui_text(dlg) << "\"";
-    ASSERT_TRUE(IsWindowEnabled(button)) << "control " << id << " is disabled";
+    ASSERT_TRUE(button && IsWindowEnabled(button))
+        << "control " << id << " missing or disabled in \"" << lq_gui_text(dlg) << "\"";
     PostMessageA(button, BM_CLICK, 0, 0);
 }
 void lq_gui_key(UINT vk) {
@@ -210,7 +209,7 @@ std::vector<std::string>& lq_gui_help_calls() { return help_calls; }
 std::vector<HWND> editor_windows() {
     std::vector<HWND> v;
     for (HWND w = GetWindow(hwndMDIClient, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
-        if (!GetWindow(w, GW_OWNER)) v.push_back(w);
+        if (!GetWindow(w, GW_OWNER)) v.push_back(w);  // not an icon title
     return v;
 }
 void set_passwords() {

@@ -6,7 +6,6 @@
 #include "tests/support/lq_test.h"
 
 namespace {
-
 // The printed lines of text at w characters per line, joined by '|'.  Every
 // call must move forward.
 std::string lines(const std::string& text, int32_t w) {
@@ -22,38 +21,35 @@ std::string lines(const std::string& text, int32_t w) {
     return out;
 }
 
-struct BreakCase {
-    const char* what;
-    std::string text;
-    int32_t w;
-    std::string expected;
-};
-const BreakCase break_cases[] = {
-    {"CR LF and CR alone end lines", "one\r\ntwo\rthree\r\n\r\nx\r", 10, "one|two|three||x"},
-    {"break after the last blank; blanks stay", "aaaa bbbb  cccc", 7, "aaaa |bbbb  |cccc"},
-    {"a blank at index W", "abcdefg hij", 7, "abcdefg |hij"},
-    {"a word longer than W is cut", "abcdefghij", 4, "abcd|efgh|ij"},
-    {"a tab is one character", "a\tb c", 3, "a\tb |c"},
-    {"a vertical tab shortens the line by 5", "\vabcdefghijkl", 8, "\vab|cdefghij|kl"},
-    {"a vertical tab at index W ends the line", "abc de\v fgh", 6, "abc de\v| fgh"},
-    {"blanks up to the end of the text", "abcd   ", 4, "abcd   "},
-    // An advance of 0 or below made the print loop stall or go back:
-    {"vertical tab then four last characters", "ab\r\n\vabcd", 33, "ab|\v|abcd"},
-    {"vertical tab then one last character", "\va", 33, "\v|a"},
-    {"vertical tabs shorten the line below 1", "ab\vcdefgh", 3, "a|b\v|cde|fgh"},
-    {"a page too narrow for one character", "abc", -3, "a|b|c"},
-};
-
 TEST(iPrintBufferLine, BreaksAsTheTableSays) {
-    for (const BreakCase& c : break_cases) EXPECT_EQ(lines(c.text, c.w), c.expected) << c.what;
+    const struct {
+        const char* what;
+        std::string text;
+        int32_t w;
+        std::string expected;
+    } cases[] = {
+        {"CR LF and CR alone end lines", "one\r\ntwo\rthree\r\n\r\nx\r", 10, "one|two|three||x"},
+        {"break after the last blank; blanks stay", "aaaa bbbb  cccc", 7, "aaaa |bbbb  |cccc"},
+        {"a blank at index W", "abcdefg hij", 7, "abcdefg |hij"},
+        {"a word longer than W is cut", "abcdefghij", 4, "abcd|efgh|ij"},
+        {"a tab is one character", "a\tb c", 3, "a\tb |c"},
+        {"a vertical tab shortens the line by 5", "\vabcdefghijkl", 8, "\vab|cdefghij|kl"},
+        {"a vertical tab at index W ends the line", "abc de\v fgh", 6, "abc de\v| fgh"},
+        {"blanks up to the end of the text", "abcd   ", 4, "abcd   "},
+        // An advance of 0 or below made the print loop stall or go back:
+        {"vertical tab then four last characters", "ab\r\n\vabcd", 33, "ab|\v|abcd"},
+        {"vertical tab then one last character", "\va", 33, "\v|a"},
+        {"vertical tabs shorten the line below 1", "ab\vcdefgh", 3, "a|b\v|cde|fgh"},
+        {"a page too narrow for one character", "abc", -3, "a|b|c"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(lines(c.text, c.w), c.expected) << c.what;
     int32_t advance = 7;
     EXPECT_EQ(iPrintBufferLine("ab", 2, 3, &advance) + advance, 0);
 }
 
 TEST(lq_print_set_metrics, SixteenBitSizes) {
     lq_print_set_metrics(52, 100, 70000, 70000);  // 4464 by 4464 units
-    EXPECT_EQ(lq_print_page.chars_per_line, 71);
-    EXPECT_EQ(lq_print_page.bottom, 3864);
+    EXPECT_EQ(lq_print_page.chars_per_line * 10000 + lq_print_page.bottom, 713864);
     lq_print_set_metrics(0, 100, 100, 0);  // an "M" of no width counts as 1
     EXPECT_EQ(lq_print_page.chars_per_line, 86);
 }
@@ -62,11 +58,9 @@ TEST(lq_print_set_metrics, SixteenBitSizes) {
 // frame.  The n-th draw or frame fails when n is given; a draw presses Cancel.
 struct Faults {
     int fail_draw, fail_frame, cancel_at_draw;
-};
-Faults faults;
+} faults;
 std::string log;
 int draws, frames;
-
 bool record_draw(void*, int32_t x, int32_t y, const char* s, int32_t n, int32_t tab, int32_t org) {
     EXPECT_TRUE(tab == 50 && org == 50);
     if (++draws == faults.fail_draw) return false;
@@ -81,43 +75,50 @@ int record_frame(void*) {
     return 1;
 }
 
-struct BodyCase {
-    std::string heading, text;
-    Faults faults;
-    int result;
-    std::string log;
-    const char* message;
-};
-const std::string wide = "60:Too wide heading   page ";
 // w 10, h 10, 200 x 160 units: 6 characters per line, headings at 60, two
 // lines per page at 80 and 90.  Cases: an empty text; a text that fills its
 // page (one more page, only the heading); a heading line too wide; an empty
 // heading; each failure; Cancel after a line, and Cancel seen at a page end.
-const BodyCase body_cases[] = {
-    {"Heads", "", {}, 0, "60:Heads   page 1@60|--|", ""},
-    {"H", "ab\r\ncd", {}, 0, "60:H   page 1|80:ab|90:cd|--|60:H   page 2|--|", ""},
-    {"Too wide heading", "a\rb\rc", {}, 0, wide + "1@0|80:a|90:b|--|" + wide + "2@0|80:c|--|", ""},
-    {"", "x", {}, 0, "60:   page 1|80:x|--|", ""},
-    {"H", "x", {1, 0, 0}, 1, "", " On First Page Header iPrintStartPage "},
-    {"H", "x", {2, 0, 0}, 1, "60:H   page 1|", " On Repeated TabbedTextOut "},
-    {"H", "a\rb\rc", {0, 1, 0}, 1, "60:H   page 1|80:a|90:b|", " On EndPage "},
-    {"H", "a\rb\rc", {4, 0, 0}, 1, "60:H   page 1|80:a|90:b|--|", " On Repeated iPrintStartPage "},
-    {"H", "a\rb\rc", {0, 0, 2}, -1, "60:H   page 1|80:a|", ""},
-    {"H", "a\rb\rc", {0, 1, 3}, -1, "60:H   page 1|80:a|90:b|", ""},
-};
-
 TEST(lq_print_body, PrintsAsTheTableSays) {
+    const std::string wide = "60:Too wide heading   page ";
+    const struct {
+        std::string heading, text;
+        Faults faults;
+        int result;
+        std::string log;
+        const char* message;
+    } cases[] = {
+        {"Heads", "", {}, 0, "60:Heads   page 1@60|--|", ""},
+        {"H", "ab\r\ncd", {}, 0, "60:H   page 1|80:ab|90:cd|--|60:H   page 2|--|", ""},
+        {"Too wide heading",
+         "a\rb\rc",
+         {},
+         0,
+         wide + "1@0|80:a|90:b|--|" + wide + "2@0|80:c|--|",
+         ""},
+        {"", "x", {}, 0, "60:   page 1|80:x|--|", ""},
+        {"H", "x", {1, 0, 0}, 1, "", " On First Page Header iPrintStartPage "},
+        {"H", "x", {2, 0, 0}, 1, "60:H   page 1|", " On Repeated TabbedTextOut "},
+        {"H", "a\rb\rc", {0, 1, 0}, 1, "60:H   page 1|80:a|90:b|", " On EndPage "},
+        {"H",
+         "a\rb\rc",
+         {4, 0, 0},
+         1,
+         "60:H   page 1|80:a|90:b|--|",
+         " On Repeated iPrintStartPage "},
+        {"H", "a\rb\rc", {0, 0, 2}, -1, "60:H   page 1|80:a|", ""},
+        {"H", "a\rb\rc", {0, 1, 3}, -1, "60:H   page 1|80:a|90:b|", ""},
+    };
     lq_print_device = {record_draw, record_frame, nullptr};
-    for (const BodyCase& c : body_cases) {
+    for (const auto& c : cases) {
         faults = c.faults;
         log.clear();
         draws = frames = bUserAbort = szMessageBuffer[0] = 0;
         lq_print_set_metrics(10, 10, 200, 160);
-        int result = lq_print_body(c.text.data(), int32_t(c.text.size()), c.heading.c_str());
-        EXPECT_EQ(result, c.result) << c.log;
+        EXPECT_EQ(lq_print_body(c.text.data(), int32_t(c.text.size()), c.heading.c_str()), c.result)
+            << c.log;
         EXPECT_EQ(log, c.log);
         EXPECT_STREQ(szMessageBuffer, c.message) << c.log;
     }
 }
-
 }  // namespace
