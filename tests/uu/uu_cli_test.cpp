@@ -6,9 +6,11 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
-#include "tests/uu/uu_test_util.h"
+#include "tests/support/lq_test.h"
 
 namespace {
+
+const std::string GOLDEN = lq_source_dir() + "/tests/golden/uu/";
 
 int run(int (*cmd)(int, char**), std::vector<std::string> args) {
     std::vector<char*> argv;
@@ -20,13 +22,15 @@ int run(int (*cmd)(int, char**), std::vector<std::string> args) {
 class UuCli : public LqTest {};
 
 TEST_F(UuCli, SubcommandsAnswersAndExitCodes) {
-    std::string data = lq_random_bytes(9000, 4);
-    write_file(path("s.bin"), data);
-    EXPECT_EQ(run(cli_uuencode, {"uuencode", "s.bin"}), CLI_DONE);  // relative to the folder
-    EXPECT_EQ(run(cli_uuencode, {"uuencode", "--binary", "--quiet", path("s.bin")}), CLI_DONE);
-    EXPECT_EQ(read_file(path("s.uut")), uu_crlf("begin 666 s.bin\n" + uu_reference_body(data)));
-    EXPECT_EQ(run(cli_uuencode, {"uuencode", path("s.bin")}), CLI_DECLINED);  // no terminal: No
-    EXPECT_EQ(run(cli_uuencode, {"uuencode", "--no", path("s.bin")}), CLI_DECLINED);
+    write_file(path("bytes.bin"), read_file(GOLDEN + "bytes.bin"));
+    EXPECT_EQ(run(cli_uuencode, {"uuencode", "bytes.bin"}), CLI_DONE);  // relative to the folder
+    EXPECT_EQ(run(cli_uuencode, {"uuencode", "--binary", "--quiet", path("bytes.bin")}), CLI_DONE);
+    for (const char* uu : {"bytes.uut", "bytes.uub"})
+        EXPECT_EQ(read_file(path(uu)), read_file(GOLDEN + uu)) << uu;
+    EXPECT_EQ(run(cli_uuencode, {"uuencode", path("bytes.bin")}), CLI_DECLINED);  // no terminal: No
+    EXPECT_EQ(run(cli_uuencode, {"uuencode", "--no", path("bytes.bin")}), CLI_DECLINED);
+    write_file(path("s.bin"), lq_random_bytes(9000, 4));
+    EXPECT_EQ(run(cli_uuencode, {"uuencode", "--quiet", path("s.bin")}), CLI_DONE);
     EXPECT_EQ(run(cli_uuencode, {"uuencode", "--yes", path("s.bin")}), CLI_DONE);
     std::string uu = read_file(path("s.uut"));
     EXPECT_EQ(run(cli_split, {"split", path("s.uut")}), CLI_DONE);
@@ -38,7 +42,24 @@ TEST_F(UuCli, SubcommandsAnswersAndExitCodes) {
     EXPECT_EQ(read_file(path("s.uut")), uu);
     write_file(path("g.uu"), "begin 644 g.out\n#0V%T\n`\nend\n");
     EXPECT_EQ(run(cli_uudecode, {"uudecode", path("g.uu")}), CLI_DECLINED);
+    // Each scripted answer is shown on standard error with its question; the
+    // decoded file's path goes to standard output.
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
     EXPECT_EQ(run(cli_uudecode, {"uudecode", "--answers", "yny", path("g.uu")}), CLI_DONE);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), path("g.out") + "\n");
+    const std::string ask = "Lockquill(TM) WARNING: iUUDecode:  ";
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              ask +
+                  "The UU Encoding Mode Flag 644 within the file g.uu DOES NOT match the Mode "
+                  "Flags used by Lockquill, select YES to continue with manual control(s)!\n"
+                  "  -> yes\n" +
+                  ask +
+                  "Select YES to switch the FILENAME:g.uu with the MODE FLAG:644 \n  -> no\n" +
+                  ask +
+                  "Select YES to UU DeCode the FILENAME:g.uu using BINARY MODE (Source was UNIX "
+                  "System) Select NO to UU DeCode using TEXT MODE (Source was DOS/NT/Windows "
+                  "System)\n  -> yes\n");
     EXPECT_EQ(read_file(path("g.out")), "Cat");
     write_file(path("short.uu"), "begin 666 short.out\n#0V%T\n");
     EXPECT_EQ(run(cli_uudecode, {"uudecode", path("short.uu")}), CLI_FAILED);
@@ -50,6 +71,8 @@ TEST_F(UuCli, SubcommandsAnswersAndExitCodes) {
 }
 
 #ifndef _WIN32
+// Large data both ways; the mode digits follow the file's permissions: 644 is
+// unknown to us (three questions), 777 is ours.
 TEST_F(UuCli, PeerGnuSharutilsBothWays) {
     auto sh = [](const std::string& cmd) { return std::system(cmd.c_str()); };
     if (sh("command -v uuencode && command -v uudecode")) GTEST_SKIP() << "no GNU sharutils";
@@ -59,16 +82,12 @@ TEST_F(UuCli, PeerGnuSharutilsBothWays) {
     ASSERT_EQ(sh(cli + " uuencode --quiet p.bin >/dev/null"), 0);
     ASSERT_EQ(sh(cli + " uuencode --binary --quiet p.bin >/dev/null"), 0);
     ASSERT_EQ(sh("uudecode -o t.bin p.uut && uudecode -o b.bin p.uub"), 0);
-    EXPECT_TRUE(read_file(path("t.bin")) == data && read_file(path("b.bin")) == data);
-    // The mode digits follow the file's permissions: 644 is unknown to us
-    // (three questions), 777 is ours; GNU's data lines are ours byte for byte.
     ASSERT_EQ(sh("chmod 644 p.bin && uuencode p.bin g644.out > g644.uu"), 0);
     ASSERT_EQ(sh("chmod 777 p.bin && uuencode p.bin g777.out > g777.uu"), 0);
     ASSERT_EQ(sh(cli + " uudecode --quiet --answers yny g644.uu >/dev/null 2>&1"), 0);
     ASSERT_EQ(sh(cli + " uudecode --quiet g777.uu >/dev/null"), 0);
-    EXPECT_TRUE(read_file(path("g644.out")) == data && read_file(path("g777.out")) == data);
-    std::string gnu = read_file(path("g777.uu")), ours = read_file(path("p.uub"));
-    EXPECT_TRUE(gnu.substr(gnu.find('\n')) == ours.substr(ours.find('\n')));
+    for (const char* out : {"t.bin", "b.bin", "g644.out", "g777.out"})
+        EXPECT_TRUE(read_file(path(out)) == data) << out;
 }
 #endif
 
