@@ -1,6 +1,5 @@
-// lockquill-cli uuencode / uudecode / split / rebuild, in process; and the
-// real peers: GNU sharutils uuencode and uudecode against lockquill-cli.
-#include <cstdlib>
+// lockquill-cli uuencode / uudecode / split / rebuild, in process: the
+// operations' glue, the scripted answers, the output streams and exit codes.
 #include <string>
 #include <vector>
 
@@ -29,9 +28,9 @@ TEST_F(UuCli, SubcommandsAnswersAndExitCodes) {
         EXPECT_EQ(read_file(path(uu)), read_file(GOLDEN + uu)) << uu;
     EXPECT_EQ(run(cli_uuencode, {"uuencode", path("bytes.bin")}), CLI_DECLINED);  // no terminal: No
     EXPECT_EQ(run(cli_uuencode, {"uuencode", "--no", path("bytes.bin")}), CLI_DECLINED);
+    EXPECT_EQ(run(cli_uuencode, {"uuencode", "--yes", path("bytes.bin")}), CLI_DONE);
     write_file(path("s.bin"), lq_random_bytes(9000, 4));
     EXPECT_EQ(run(cli_uuencode, {"uuencode", "--quiet", path("s.bin")}), CLI_DONE);
-    EXPECT_EQ(run(cli_uuencode, {"uuencode", "--yes", path("s.bin")}), CLI_DONE);
     std::string uu = read_file(path("s.uut"));
     EXPECT_EQ(run(cli_split, {"split", path("s.uut")}), CLI_DONE);
     EXPECT_TRUE(exists(path("s.U02")) && !exists(path("s.U03")));
@@ -69,26 +68,5 @@ TEST_F(UuCli, SubcommandsAnswersAndExitCodes) {
     EXPECT_EQ(run(cli_uudecode, {"uudecode", "--answers", "yx", path("g.uu")}), CLI_FAILED);
     EXPECT_EQ(run(cli_uudecode, {"uudecode", "a", "b"}), CLI_FAILED);
 }
-
-#ifndef _WIN32
-// Large data both ways; the mode digits follow the file's permissions: 644 is
-// unknown to us (three questions), 777 is ours.
-TEST_F(UuCli, PeerGnuSharutilsBothWays) {
-    auto sh = [](const std::string& cmd) { return std::system(cmd.c_str()); };
-    if (sh("command -v uuencode && command -v uudecode")) GTEST_SKIP() << "no GNU sharutils";
-    const std::string cli = LQ_CLI_EXE;
-    std::string data = lq_random_bytes(200000, 77) + std::string(1000, '\0') + "text\r\nlines\n";
-    write_file(path("p.bin"), data);
-    ASSERT_EQ(sh(cli + " uuencode --quiet p.bin >/dev/null"), 0);
-    ASSERT_EQ(sh(cli + " uuencode --binary --quiet p.bin >/dev/null"), 0);
-    ASSERT_EQ(sh("uudecode -o t.bin p.uut && uudecode -o b.bin p.uub"), 0);
-    ASSERT_EQ(sh("chmod 644 p.bin && uuencode p.bin g644.out > g644.uu"), 0);
-    ASSERT_EQ(sh("chmod 777 p.bin && uuencode p.bin g777.out > g777.uu"), 0);
-    ASSERT_EQ(sh(cli + " uudecode --quiet --answers yny g644.uu >/dev/null 2>&1"), 0);
-    ASSERT_EQ(sh(cli + " uudecode --quiet g777.uu >/dev/null"), 0);
-    for (const char* out : {"t.bin", "b.bin", "g644.out", "g777.out"})
-        EXPECT_TRUE(read_file(path(out)) == data) << out;
-}
-#endif
 
 }  // namespace
