@@ -537,23 +537,19 @@ TEST_F(UuCodec, EveryLengthMatchesTheGoldenLinesBothWaysAndOddLinesDecode) {
 
 TEST_F(UuCodec, FieldsPartHeadersModeWordsNumbersAndNames) {
     char f[4][UU_FIELD_SIZE];
-    const std::string lines[] = {"begin 666 REPORT.DOC\r\n",
-                                 "666|REPORT.DOC",
-                                 "begin \t777   a b\n",
-                                 "777|a",
-                                 "begin 644\n",
-                                 "644|",
-                                 std::string("begin 666 ab\0cd\n", 16),
-                                 "666|ab",
-                                 "begin 666 " + N131 + "\n",
-                                 "666|" + N131,
-                                 "begin 666 " + N131 + "n\n",
-                                 "too long",
-                                 "begin " + std::string(500, '6') + " x\n",
-                                 "too long"};
-    for (size_t i = 0; i < std::size(lines); i += 2) {
-        int r = uu_split_header(lines[i].data(), lines[i].size(), f, 2);
-        EXPECT_EQ(r == UU_FIELDS_OK ? std::string(f[0]) + "|" + f[1] : "too long", lines[i + 1]);
+    // "line=fields" rows, split at the last '='.
+    const std::string lines[] = {"begin 666 REPORT.DOC\r\n=666|REPORT.DOC",
+                                 "begin \t777   a b\n=777|a",
+                                 "begin 644\n=644|",
+                                 std::string("begin 666 ab\0cd\n=666|ab", 23),
+                                 "begin 666 " + N131 + "\n=666|" + N131,
+                                 "begin 666 " + N131 + "n\n=too long",
+                                 "begin " + std::string(500, '6') + " x\n=too long"};
+    for (const std::string& l : lines) {
+        size_t eq = l.rfind('=');
+        int r = uu_split_header(l.data(), eq, f, 2);
+        EXPECT_EQ(r == UU_FIELDS_OK ? std::string(f[0]) + "|" + f[1] : "too long",
+                  l.substr(eq + 1));
     }
     UuPartHeader h;
     std::string part = "begin 666 REPORT.DOC 73050 REPORT.uut split-up number=12\n";
@@ -564,22 +560,12 @@ TEST_F(UuCodec, FieldsPartHeadersModeWordsNumbersAndNames) {
     EXPECT_EQ(uu_mode_word("BINARY"), UU_MODE_RAW);
     for (const char* w : {"text", "644", "0666", "6666", "", "Binary"})
         EXPECT_EQ(uu_mode_word(w), UU_MODE_UNKNOWN) << w;
-    const char* numbers[] = {"  +42abc",
-                             "42",
-                             "-7",
-                             "-7",
-                             "abc",
-                             "0",
-                             "-2147483647",
-                             "-2147483647",
-                             "2147483648",
-                             "2147483647",
-                             "-2147483648",
-                             "-2147483648",
-                             "-99999999999999999999",
-                             "-2147483648"};
-    for (size_t i = 0; i < std::size(numbers); i += 2)
-        EXPECT_EQ(std::to_string(uu_read_decimal(numbers[i])), numbers[i + 1]) << numbers[i];
+    for (std::string n :
+         {"  +42abc=42", "-7=-7", "abc=0", "-2147483647=-2147483647", "2147483648=2147483647",
+          "-2147483648=-2147483648", "-99999999999999999999=-2147483648"}) {
+        size_t eq = n.rfind('=');
+        EXPECT_EQ(std::to_string(uu_read_decimal(n.substr(0, eq).c_str())), n.substr(eq + 1));
+    }
     // Only plain names that stay in the folder; the part series of a name.
     for (const char* ok : {"REPORT.DOC", "a", "name with blank", "x.y.z", "CONSOLE", "COM10",
                            "LPT0.txt", "nul_x", ".profile", "con-x.txt"})
