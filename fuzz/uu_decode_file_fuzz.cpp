@@ -3,10 +3,8 @@
 // decoder, with the file written beside it in a private folder.  Whatever the
 // input, nothing appears outside that folder and no file is named by a
 // refused name.
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -32,20 +30,19 @@ int scripted_box(const char*, const char*, unsigned style) {
 // trees tested at once) must not remove each other's files.
 const fs::path& folder() {
     static fs::path base, dir;
-    if (dir.empty()) {
-        do {
-            base = fs::temp_directory_path() /
-                   ("lq_uu_decode_fuzz_" + std::to_string(std::random_device()()));
-        } while (fs::exists(base));
-        std::atexit([] {
-            std::error_code ec;
-            fs::current_path(fs::temp_directory_path(), ec);
-            fs::remove_all(base, ec);
-        });
-        fs::create_directories(dir = base / "in");
-        fs::current_path(dir);
-        lq_set_message_box(scripted_box);
-    }
+    if (!dir.empty()) return dir;
+    do {
+        base =
+            fs::temp_directory_path() / ("lq_uu_decode_" + std::to_string(std::random_device()()));
+    } while (fs::exists(base));
+    std::atexit([] {
+        std::error_code ec;
+        fs::current_path(fs::temp_directory_path(), ec);
+        fs::remove_all(base, ec);
+    });
+    fs::create_directories(dir = base / "in");
+    fs::current_path(dir);
+    lq_set_message_box(scripted_box);
     return dir;
 }
 
