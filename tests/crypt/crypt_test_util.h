@@ -1,21 +1,20 @@
 // Shared by the encryption tests: the fixture, older records built field by
-// field, and encrypted files built from their parts.
+// field, encrypted files built from their parts, and one cipher stream.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "crypt/veil_stats.h"
+#include "crypt/veilmix.h"
 #include "tests/support/lq_test.h"
 
 class CryptTest : public LqTest {
   protected:
-    void SetUp() override {
-        LqTest::SetUp();
-        lq_crypt_reset();
-    }
+    void SetUp() override { LqTest::SetUp(), lq_crypt_reset(); }
 };
 
 // An older record of 774, 390, 287 or 277 bytes, zero-filled with its size in
@@ -65,6 +64,12 @@ inline std::string packed(const VeilStats& r) {
     return std::string(reinterpret_cast<char*>(b), VEIL_STATS_SIZE);
 }
 
+inline VeilStats record_of(const std::string& file) {
+    VeilStats r;
+    lq_veil_stats_unpack(reinterpret_cast<const uint8_t*>(file.data() + file.size() - 135), &r);
+    return r;
+}
+
 inline uint32_t byte_sum(const std::string& s) {
     uint32_t sum = 0;
     for (unsigned char c : s) sum += c;
@@ -75,4 +80,27 @@ inline uint32_t byte_sum(const std::string& s) {
 inline std::string encrypted_file(const std::string& data, const std::string& riddle) {
     return data + riddle + '\0' +
            packed(current_record(int32_t(data.size()), byte_sum(data), int16_t(riddle.size() + 1)));
+}
+
+inline std::string ledger() {
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += "line " + std::to_string(i % 17) + " of the ledger\r\n";
+    return text;
+}
+
+// One stream: reset, then the pieces in turn and the rest in one call.
+inline std::string veil(const std::string& p1, const std::string& p2, int mode, std::string data,
+                        int direction, const std::vector<size_t>& cuts = {}) {
+    std::memcpy(gPassword1, (p1 + std::string(sizeof gPassword1, '\0')).data(), sizeof gPassword1);
+    std::memcpy(gPassword2, (p2 + std::string(sizeof gPassword2, '\0')).data(), sizeof gPassword2);
+    VeilStats r{};
+    r.mode = int16_t(mode);
+    iResetVeilmix(&r);
+    gByteSum = 0;
+    uint8_t* p = reinterpret_cast<uint8_t*>(&data[0]);
+    size_t pos = 0;
+    for (size_t c : cuts)
+        iVeilmix(uint32_t(c), p + pos, &r, int16_t(direction), 0, nullptr), pos += c;
+    iVeilmix(uint32_t(data.size() - pos), p + pos, &r, int16_t(direction), 0, nullptr);
+    return data;
 }
