@@ -1,15 +1,12 @@
 // Shared by the encryption tests: the fixture, older records built field by
-// field, encrypted files built from their parts, and one cipher stream.
+// field, encrypted files built from their parts.
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <map>
-#include <string>
-#include <vector>
 
 #include "crypt/veil_stats.h"
-#include "crypt/veilmix.h"
+#include "fuzz/veil_stream.h"
 #include "tests/support/lq_test.h"
 
 class CryptTest : public LqTest {
@@ -86,21 +83,4 @@ inline std::string ledger() {
     std::string text;
     for (int i = 0; i < 3000; ++i) text += "line " + std::to_string(i % 17) + " of the ledger\r\n";
     return text;
-}
-
-// One stream: reset, then the pieces in turn and the rest in one call.
-inline std::string veil(const std::string& p1, const std::string& p2, int mode, std::string data,
-                        int direction, const std::vector<size_t>& cuts = {}) {
-    std::memcpy(gPassword1, (p1 + std::string(sizeof gPassword1, '\0')).data(), sizeof gPassword1);
-    std::memcpy(gPassword2, (p2 + std::string(sizeof gPassword2, '\0')).data(), sizeof gPassword2);
-    VeilStats r{};
-    r.mode = int16_t(mode);
-    iResetVeilmix(&r);
-    gByteSum = 0;
-    uint8_t* p = reinterpret_cast<uint8_t*>(&data[0]);
-    size_t pos = 0;
-    for (size_t c : cuts)
-        iVeilmix(uint32_t(c), p + pos, &r, int16_t(direction), 0, nullptr), pos += c;
-    iVeilmix(uint32_t(data.size() - pos), p + pos, &r, int16_t(direction), 0, nullptr);
-    return data;
 }
