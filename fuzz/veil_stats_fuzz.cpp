@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include "crypt/veil_reader.h"
@@ -51,9 +51,7 @@ static struct Folder {
 
 static std::string slurp(const char* name) {
     std::ifstream f(name, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return f ? s.str() : "<missing>";
+    return f ? std::string(std::istreambuf_iterator<char>(f), {}) : "<missing>";
 }
 
 static void check(bool ok, const char* what) {

@@ -1,7 +1,6 @@
 // Encrypting and decrypting files in place: the files left, their stamps and
 // attributes, the questions and messages, a failure at every platform call,
 // and the next run after a killed one.
-#include <map>
 #ifndef _WIN32
 #include <csignal>
 #include <sys/wait.h>
@@ -214,50 +213,49 @@ TEST_F(VeilmixFile, QuestionsAndRefusals) {
     const std::string p = path("doc.txt"), tef = path("doc.TEF");
     const PfFaultOp NONE = PF_FAULT_COUNT_;
     struct Case {
-        const char* what;
         bool encrypted, decrypting, old_backup;
         PfFaultOp op;
         int n, answer, result;
         std::string caption, text;
     } cases[] = {
-        {"old backup beside an encrypted file, No", true, true, true, NONE, 0, LQ_IDNO, 1, WARN,
+        {true, true, true, NONE, 0, LQ_IDNO, 1, WARN,
          " There is alread an EnCrypted file " + tef +
              " backup for this file.  Do you wish to overwrite it ?"},
-        {"encrypting again, old backup, No", true, false, true, NONE, 0, LQ_IDNO, 1, WARN,
+        {true, false, true, NONE, 0, LQ_IDNO, 1, WARN,
          " There is already an original data file backup for the file " + tef +
              ".  Do you wish to overwrite it ?"},
-        {"no room to encrypt", false, false, false, PF_FAULT_DISKFREE, 1, 0, -1, ERR,
+        {false, false, false, PF_FAULT_DISKFREE, 1, 0, -1, ERR,
          " There is not enough free media space to EnCrypt:\r\n " + p + " "},
-        {"no room to decrypt", true, true, false, PF_FAULT_DISKFREE, 1, 0, -1, ERR,
+        {true, true, false, PF_FAULT_DISKFREE, 1, 0, -1, ERR,
          " There is not enough free media space to DeCrypt:\r\n " + p},
-        {"old backup that can't be wiped", true, true, true, PF_FAULT_WRITE, 1, LQ_IDYES, -1, ERR,
+        {true, true, true, PF_FAULT_WRITE, 1, LQ_IDYES, -1, ERR,
          " COULD NOT delete the old EnCrypted file backup named " + tef +
              "!  Delete the file manually."},
-        {"attributes", false, false, false, PF_FAULT_GETINFO, 1, 0, -1, ERR,
+        {false, false, false, PF_FAULT_GETINFO, 1, 0, -1, ERR,
          " COULD NOT process attributes of the file:\r\n " + p},
-        {"rename", false, false, false, PF_FAULT_MOVE, 1, 0, -1, ERR,
+        {false, false, false, PF_FAULT_MOVE, 1, 0, -1, ERR,
          " COULD NOT rename\r\n " + p + " to\r\n " + tef},
-        {"open backup", false, false, false, PF_FAULT_OPEN, 4, 0, -1, ERR,
+        {false, false, false, PF_FAULT_OPEN, 4, 0, -1, ERR,
          " COULD NOT open the backup of the original file " + tef + " for reading"},
-        {"create result", false, false, false, PF_FAULT_OPEN, 5, 0, -1, ERR,
+        {false, false, false, PF_FAULT_OPEN, 5, 0, -1, ERR,
          " COULD NOT create and/or open\r\n " + p + " for writing"},
-        {"buffer", false, false, false, PF_FAULT_ALLOC, 1, 0, -1, ERR,
+        {false, false, false, PF_FAULT_ALLOC, 1, 0, -1, ERR,
          " Read/Write buffer allocation failed!"},
-        {"read", false, false, false, PF_FAULT_READ, 1, 0, -102, ERR, " Error code: -102"},
-        {"write", false, false, false, PF_FAULT_WRITE, 1, 0, -104, ERR, " Error code: -104"},
-        {"Riddle", false, false, false, PF_FAULT_WRITE, 3, 0, -12, ERR,
+        {false, false, false, PF_FAULT_READ, 1, 0, -102, ERR, " Error code: -102"},
+        {false, false, false, PF_FAULT_WRITE, 1, 0, -104, ERR, " Error code: -104"},
+        {false, false, false, PF_FAULT_WRITE, 3, 0, -12, ERR,
          " COULD NOT WRITE Riddle to:\r\n " + p},
-        {"record", false, false, false, PF_FAULT_WRITE, 4, 0, -13, ERR,
+        {false, false, false, PF_FAULT_WRITE, 4, 0, -13, ERR,
          " COULD NOT WRITE VeilStat Header to:\r\n " + p},
         // A remnant: refused whatever the answer.
-        {"old backup beside a plain file", false, false, true, NONE, 0, LQ_IDYES, -1, ERR,
+        {false, false, true, NONE, 0, LQ_IDYES, -1, ERR,
          " The file " + p +
              " is the incomplete result of an operation that did not finish; its original is kept "
              "as " +
              tef + ".  Nothing was done: check both files and rename the backup back by hand."},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.text);
         plain_file("doc.txt", ledger());
         ASSERT_EQ(c.encrypted ? encrypt(p) : 0, 0);
         const std::string before = read_file(p);
@@ -321,27 +319,24 @@ void kill_observer(PfFile, int64_t, const void*, uint32_t) {
 // medium file: the original as it was (or the finished result), nothing else
 // left but files a message names.  Then the process killed at each write and
 // the operation run again: the original is back, or the operation finished,
-// or the second run names the backup that holds it.  Prints the table of
-// outcomes per operation.
+// or the second run names the backup that holds it.
 TEST_F(VeilmixFile, FailureAtEveryPlatformCallAndKill) {
     struct Op {
-        const char* name;
         bool decrypting;
         int16_t compression;
         std::string plain;
-    } ops[] = {{"encrypt small", false, 0, lq_random_bytes(3000, 1)},
-               {"encrypt medium", false, 0, lq_random_bytes(150000, 2)},
-               {"encrypt compressed", false, 2, ledger()},
-               {"decrypt small", true, 0, lq_random_bytes(3000, 3)},
-               {"decrypt medium", true, 0, lq_random_bytes(150000, 4)},
-               {"decrypt compressed", true, 1, ledger()}};
+    } ops[] = {{false, 0, lq_random_bytes(3000, 1)},
+               {false, 0, lq_random_bytes(150000, 2)},
+               {false, 2, ledger()},
+               {true, 0, lq_random_bytes(3000, 3)},
+               {true, 0, lq_random_bytes(150000, 4)},
+               {true, 1, ledger()}};
     const std::string p = path("s.bin"), tef = path("s.TEF");
     auto named = [](const std::string& name) {
         for (const RecordedBox& b : lq_boxes())
             if (b.text.find(name) != std::string::npos && b.style == 16) return true;
         return false;
     };
-    std::string summary;
     for (const Op& op : ops) {
         auto prepare = [&] {
             for (const std::string& f : list_dir(dir())) std::remove(path(f).c_str());
@@ -359,36 +354,33 @@ TEST_F(VeilmixFile, FailureAtEveryPlatformCallAndKill) {
         prepare();
         const std::string before = read_file(p);
         const uint64_t time = stamp_of(p);
-        ASSERT_EQ(run(), 0) << op.name << lq_boxes_dump();
-        int calls[PF_FAULT_COUNT_], total = 0;
-        for (int k = 0; k < PF_FAULT_COUNT_; ++k) total += calls[k] = pf_fault_calls(PfFaultOp(k));
-        std::map<std::string, int> outcomes;
-        auto judge = [&](int r, const std::string& how) {
-            SCOPED_TRACE(std::string(op.name) + how + " result " + std::to_string(r));
-            const std::string kind = how.substr(1, 1) + ": ";
-            if (r != 0 && exists(tef) && read_file(tef) == before && named(tef))
-                return void(++outcomes[kind + "kept in the named backup"]);
+        ASSERT_EQ(run(), 0) << op.decrypting << op.compression << lq_boxes_dump();
+        int calls[PF_FAULT_COUNT_];
+        for (int k = 0; k < PF_FAULT_COUNT_; ++k) calls[k] = pf_fault_calls(PfFaultOp(k));
+        // Kept in the named backup, or restored, or done (leftovers named).
+        auto judge = [&](int r, bool killed, int k, int i) {
+            SCOPED_TRACE(::testing::Message() << op.decrypting << op.compression << " killed "
+                                              << killed << " " << k << "/" << i << " -> " << r);
+            if (r != 0 && exists(tef) && read_file(tef) == before && named(tef)) return;
             // A fault's leftover is named (the wipe's emptied "\xFF" by the
             // name it had: the one not "s."); a kill's is a backup half wiped.
             const std::vector<std::string> left = list_dir(dir());
             for (const std::string& f : left) {
-                EXPECT_TRUE(path(f) == p || f[0] != 's' || kind[0] == 'k' || named(path(f)))
+                EXPECT_TRUE(path(f) == p || f[0] != 's' || killed || named(path(f)))
                     << f << lq_boxes_dump();
                 if (path(f) != p) std::remove(path(f).c_str());
             }
             std::remove(path("\xFF").c_str());
-            const std::string extra = left.size() > 1 ? ", leftover" : "";
             if (r != 0 && read_file(p) == before) {
                 EXPECT_EQ(stamp_of(p), time);
                 EXPECT_TRUE(r > 900 || !lq_boxes().empty());  // the reader's I/O: none
-                return void(++outcomes[kind + "restored" + extra]);
+                return;
             }
             if (!op.decrypting && exists(p)) {  // finished: an encryption decrypts
                 PfFaultPause pause;
                 EXPECT_EQ(decrypt(p), 0);
             }
             EXPECT_EQ(read_file(p), op.plain) << lq_boxes_dump();
-            ++outcomes[kind + "done" + extra];
         };
         for (int k = 0; k < PF_FAULT_COUNT_; ++k) {
             for (int i = 1; i <= calls[k]; ++i) {
@@ -396,7 +388,7 @@ TEST_F(VeilmixFile, FailureAtEveryPlatformCallAndKill) {
                 pf_fault_arm(PfFaultOp(k), i);
                 const int r = run();
                 pf_fault_reset();
-                judge(r, " fault " + std::to_string(k) + "/" + std::to_string(i));
+                judge(r, false, k, i);
             }
         }
 #ifndef _WIN32
@@ -414,14 +406,10 @@ TEST_F(VeilmixFile, FailureAtEveryPlatformCallAndKill) {
             int status = 0;
             waitpid(child, &status, 0);
             ASSERT_TRUE(WIFSIGNALED(status));
-            judge(run(), " kill " + std::to_string(n));
+            judge(run(), true, PF_FAULT_WRITE, n);
         }
 #endif
-        summary += std::string(op.name) + ": " + std::to_string(total) + " calls";
-        for (auto& o : outcomes) summary += ", " + o.first + " " + std::to_string(o.second);
-        summary += "\n";
     }
-    std::printf("%s", summary.c_str());
 }
 
 }  // namespace
