@@ -212,63 +212,61 @@ TEST_F(VeilmixFile, DecryptionOfChangedFiles) {
 TEST_F(VeilmixFile, QuestionsAndRefusals) {
     const std::string p = path("doc.txt"), tef = path("doc.TEF");
     const PfFaultOp NONE = PF_FAULT_COUNT_;
+    // how: e encrypted first, d decrypting, b an old backup beside; @ the file, # its backup.
     struct Case {
-        bool encrypted, decrypting, old_backup;
+        const char* how;
         PfFaultOp op;
         int n, answer, result;
-        std::string caption, text;
+        const char* text;
     } cases[] = {
-        {true, true, true, NONE, 0, LQ_IDNO, 1, WARN,
-         " There is alread an EnCrypted file " + tef +
-             " backup for this file.  Do you wish to overwrite it ?"},
-        {true, false, true, NONE, 0, LQ_IDNO, 1, WARN,
-         " There is already an original data file backup for the file " + tef +
-             ".  Do you wish to overwrite it ?"},
-        {false, false, false, PF_FAULT_DISKFREE, 1, 0, -1, ERR,
-         " There is not enough free media space to EnCrypt:\r\n " + p + " "},
-        {true, true, false, PF_FAULT_DISKFREE, 1, 0, -1, ERR,
-         " There is not enough free media space to DeCrypt:\r\n " + p},
-        {true, true, true, PF_FAULT_WRITE, 1, LQ_IDYES, -1, ERR,
-         " COULD NOT delete the old EnCrypted file backup named " + tef +
-             "!  Delete the file manually."},
-        {false, false, false, PF_FAULT_GETINFO, 1, 0, -1, ERR,
-         " COULD NOT process attributes of the file:\r\n " + p},
-        {false, false, false, PF_FAULT_MOVE, 1, 0, -1, ERR,
-         " COULD NOT rename\r\n " + p + " to\r\n " + tef},
-        {false, false, false, PF_FAULT_OPEN, 4, 0, -1, ERR,
-         " COULD NOT open the backup of the original file " + tef + " for reading"},
-        {false, false, false, PF_FAULT_OPEN, 5, 0, -1, ERR,
-         " COULD NOT create and/or open\r\n " + p + " for writing"},
-        {false, false, false, PF_FAULT_ALLOC, 1, 0, -1, ERR,
-         " Read/Write buffer allocation failed!"},
-        {false, false, false, PF_FAULT_READ, 1, 0, -102, ERR, " Error code: -102"},
-        {false, false, false, PF_FAULT_WRITE, 1, 0, -104, ERR, " Error code: -104"},
-        {false, false, false, PF_FAULT_WRITE, 3, 0, -12, ERR,
-         " COULD NOT WRITE Riddle to:\r\n " + p},
-        {false, false, false, PF_FAULT_WRITE, 4, 0, -13, ERR,
-         " COULD NOT WRITE VeilStat Header to:\r\n " + p},
+        {"edb", NONE, 0, LQ_IDNO, 1,
+         " There is alread an EnCrypted file # backup for this file.  Do you wish to overwrite it "
+         "?"},
+        {"e-b", NONE, 0, LQ_IDNO, 1,
+         " There is already an original data file backup for the file #.  Do you wish to "
+         "overwrite it ?"},
+        {"---", PF_FAULT_DISKFREE, 1, 0, -1,
+         " There is not enough free media space to EnCrypt:\r\n @ "},
+        {"ed-", PF_FAULT_DISKFREE, 1, 0, -1,
+         " There is not enough free media space to DeCrypt:\r\n @"},
+        {"edb", PF_FAULT_WRITE, 1, LQ_IDYES, -1,
+         " COULD NOT delete the old EnCrypted file backup named #!  Delete the file manually."},
+        {"---", PF_FAULT_GETINFO, 1, 0, -1, " COULD NOT process attributes of the file:\r\n @"},
+        {"---", PF_FAULT_MOVE, 1, 0, -1, " COULD NOT rename\r\n @ to\r\n #"},
+        {"---", PF_FAULT_OPEN, 4, 0, -1,
+         " COULD NOT open the backup of the original file # for reading"},
+        {"---", PF_FAULT_OPEN, 5, 0, -1, " COULD NOT create and/or open\r\n @ for writing"},
+        {"---", PF_FAULT_ALLOC, 1, 0, -1, " Read/Write buffer allocation failed!"},
+        {"---", PF_FAULT_READ, 1, 0, -102, " Error code: -102"},
+        {"---", PF_FAULT_WRITE, 1, 0, -104, " Error code: -104"},
+        {"---", PF_FAULT_WRITE, 3, 0, -12, " COULD NOT WRITE Riddle to:\r\n @"},
+        {"---", PF_FAULT_WRITE, 4, 0, -13, " COULD NOT WRITE VeilStat Header to:\r\n @"},
         // A remnant: refused whatever the answer.
-        {false, false, true, NONE, 0, LQ_IDYES, -1, ERR,
-         " The file " + p +
-             " is the incomplete result of an operation that did not finish; its original is kept "
-             "as " +
-             tef + ".  Nothing was done: check both files and rename the backup back by hand."},
+        {"--b", NONE, 0, LQ_IDYES, -1,
+         " The file @ is the incomplete result of an operation that did not finish; its original "
+         "is kept as #.  Nothing was done: check both files and rename the backup back by hand."},
+    };
+    auto named = [&](std::string t) {
+        for (size_t at; (at = t.find_first_of("@#")) != std::string::npos;)
+            t.replace(at, 1, t[at] == '@' ? p : tef);
+        return t;
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         plain_file("doc.txt", ledger());
-        ASSERT_EQ(c.encrypted ? encrypt(p) : 0, 0);
+        ASSERT_EQ(c.how[0] == 'e' ? encrypt(p) : 0, 0);
         const std::string before = read_file(p);
         lq_boxes_clear();
-        if (c.old_backup) write_file(tef, "old");
+        if (c.how[2] == 'b') write_file(tef, "old");
         if (c.op != NONE)
             pf_fault_arm(c.op, c.n,
                          c.op == PF_FAULT_ALLOC ? PF_ERROR_NOT_ENOUGH_MEMORY : PF_ERROR_DISK_FULL,
                          c.op == PF_FAULT_ALLOC);
         if (c.answer) lq_answer_next(c.answer);
-        EXPECT_EQ(c.decrypting ? decrypt(p) : encrypt(p, c.answer ? 2 : 0), c.result);
+        EXPECT_EQ(c.how[1] == 'd' ? decrypt(p) : encrypt(p, c.answer ? 2 : 0), c.result);
         pf_fault_reset();
-        EXPECT_BOX(lq_boxes().size() - 1, c.caption, c.text, c.caption == WARN ? 36 : 16);
+        EXPECT_BOX(lq_boxes().size() - 1, c.answer == LQ_IDNO ? WARN : ERR, named(c.text),
+                   c.answer == LQ_IDNO ? 36 : 16);
         EXPECT_EQ(read_file(p), before);  // neither compressed nor changed
         std::remove(tef.c_str());
     }
@@ -291,7 +289,7 @@ TEST_F(VeilmixFile, QuestionsAndRefusals) {
     write_file(tef, "in the way");
     lq_answer_next(LQ_IDYES);
     ASSERT_EQ(encrypt(p), 0) << lq_boxes_dump();
-    EXPECT_BOX(lq_boxes().size() - 1, WARN, cases[1].text, 36);
+    EXPECT_BOX(lq_boxes().size() - 1, WARN, named(cases[1].text), 36);
     EXPECT_EQ(list_dir(dir()), (std::vector<std::string>{"doc.txt", "old.TEF"}));
     // A file that ends in no record is never transformed.
     const std::string q = plain_file("plain.txt", "data");
