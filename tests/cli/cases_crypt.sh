@@ -43,6 +43,11 @@ expect_code 2 "no terminal, no descriptor" "$cli" encrypt p.txt
 expect_err "never taken from the command line"
 expect_code 2 "unknown compression" "$cli" encrypt --compress=fast p.txt
 expect_code 2 "encrypt without a file" "$cli" encrypt
+long=$(printf "%$((255 - $(pwd -P | wc -c)))s" | tr ' ' L)  # a full path of 255 characters
+printf 'x' >"$long" && printf 'x' >"${long}6"
+expect_code 0 "a path of 255 characters" enc "$long"
+expect_code 2 "a path of 256 characters" enc "${long}6"
+expect_err "longer than 255"
 expect_code 1 "decrypt a plain file" dec p.txt
 expect_err "Lockquill(TM) ERROR: iReadVeilStats :  The file $PWD/p.txt is either not supported in this version or not a Lockquill Encrypted file "
 expect_file p.txt "data"

@@ -21,7 +21,7 @@ show() {
 write() { { printf '%s' "$pw"; cat; } | "${cli[@]}" write --passwords-fd 0 "${@:2}" "$1" 2>err.txt; }
 
 for i in $(seq 1 40); do printf 'Line %d of the note\r\n\tindented\r\n' "$i"; done >text.txt
-head -c 3000 /dev/urandom | tr -d '\0' >noise.txt
+head -c 70000 /dev/urandom | tr -d '\0' >noise.txt  # past the first 64 KiB input block
 : >empty.txt
 # NAME:OPTIONS:the record's compression:INPUT:read-only: text that does not compress is stored.
 for row in none::0:text: speed:--compress=speed,--read-only:2:text:1 size:--compress=size:1:text: \
