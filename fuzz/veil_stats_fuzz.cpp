@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include "crypt/veil_reader.h"
@@ -28,34 +28,30 @@ static int scripted_box(const char*, const char*, unsigned style) {
     return (answers >> (asked++ & 7)) & 1 ? LQ_IDYES : LQ_IDNO;
 }
 
-// Read-only files are made writable first: Windows refuses to delete them.
-static void clear_folder(const fs::path& dir) {
-    std::error_code ec;
-    for (auto& e : fs::directory_iterator(dir, ec)) {
-        fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add, ec);
-        fs::remove(e.path(), ec);
-    }
-}
-
 // A folder of this process's own (other runs may fuzz at the same time),
-// removed at exit.
-struct Folder {
+// emptied after each input and removed at exit; read-only files are made
+// writable first (Windows refuses to delete them).
+static struct Folder {
     const fs::path dir = fs::temp_directory_path() /
                          ("lq_veil_stats_fuzz_" + std::to_string(std::random_device{}()));
-    Folder() { fs::create_directories(dir); }
+    void clear() {
+        std::error_code ec;
+        for (auto& e : fs::directory_iterator(dir, ec)) {
+            fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add, ec);
+            fs::remove(e.path(), ec);
+        }
+    }
     ~Folder() {
         std::error_code ec;
-        clear_folder(dir);
+        clear();
         fs::current_path(fs::temp_directory_path(), ec);
         fs::remove(dir, ec);
     }
-};
+} folder;
 
 static std::string slurp(const char* name) {
     std::ifstream f(name, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return f ? s.str() : "<missing>";
+    return f ? std::string(std::istreambuf_iterator<char>(f), {}) : "<missing>";
 }
 
 static void check(bool ok, const char* what) {
@@ -64,9 +60,8 @@ static void check(bool ok, const char* what) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
-    static const Folder folder;
+    fs::create_directories(folder.dir);
     fs::current_path(folder.dir);
-    clear_folder(folder.dir);
     static const int16_t sizes[] = {0, 135, 774, 390, 287, 277};
     const int16_t word = sizes[data[0] % 6];
     std::string file(reinterpret_cast<const char*>(data + 2), size - 2);
@@ -91,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                   slurp("fuzzed.TEF") == file || slurp("fuzzed.BED") == file,
               "the encrypted file is lost");
     }
-    clear_folder(folder.dir);
+    folder.clear();
     lq_set_message_box(nullptr);
     return 0;
 }

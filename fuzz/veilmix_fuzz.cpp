@@ -5,36 +5,8 @@
 // both passwords, data (choosing the cuts).
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <string>
-#include <vector>
 
-#include "crypt/veilmix.h"
-
-namespace {
-
-std::string run(const std::string& p1, const std::string& p2, int mode, std::string data,
-                int direction, const std::vector<size_t>& cuts, uint32_t* sum) {
-    std::memcpy(gPassword1, (p1 + std::string(sizeof gPassword1, '\0')).data(), sizeof gPassword1);
-    std::memcpy(gPassword2, (p2 + std::string(sizeof gPassword2, '\0')).data(), sizeof gPassword2);
-    VeilStats r{};
-    r.mode = int16_t(mode);
-    iResetVeilmix(&r);
-    gByteSum = 0;
-    uint8_t* p = reinterpret_cast<uint8_t*>(&data[0]);
-    size_t pos = 0;
-    for (size_t c : cuts)
-        iVeilmix(uint32_t(c), p + pos, &r, int16_t(direction), 0, nullptr), pos += c;
-    iVeilmix(uint32_t(data.size() - pos), p + pos, &r, int16_t(direction), 0, nullptr);
-    *sum = gByteSum;
-    return data;
-}
-
-void check(bool ok, const char* what) {
-    if (!ok) std::fprintf(stderr, "veilmix_fuzz: %s\n", what), std::abort();
-}
-
-}  // namespace
+#include "fuzz/veil_stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t len = size < 2 ? 0 : data[1] % 21;
@@ -52,12 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (used + n > plain.size()) break;
         cuts.push_back(n), used += n;
     }
-    uint32_t whole_sum, cut_sum, back_sum, sum = 0;
-    const std::string whole = run(p1, p2, mode, plain, 1, {}, &whole_sum);
+    const std::string whole = veil(p1, p2, mode, plain, 1);
+    uint32_t sum = 0, whole_sum = gByteSum;
     for (unsigned char c : whole) sum += c;
-    check(run(p1, p2, mode, plain, 1, cuts, &cut_sum) == whole && cut_sum == whole_sum,
-          "cut stream differs");
-    check(sum == whole_sum, "byte sum differs");
-    check(run(p1, p2, mode, whole, -1, cuts, &back_sum) == plain, "no round trip");
+    const char* fault = veil(p1, p2, mode, plain, 1, cuts) != whole || gByteSum != whole_sum
+                            ? "cut stream differs"
+                        : sum != whole_sum                             ? "byte sum differs"
+                        : veil(p1, p2, mode, whole, -1, cuts) != plain ? "no round trip"
+                                                                       : nullptr;
+    if (fault) std::fprintf(stderr, "veilmix_fuzz: %s\n", fault), std::abort();
     return 0;
 }

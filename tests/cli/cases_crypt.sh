@@ -1,4 +1,5 @@
-# lockquill-cli encrypt, decrypt and analyze (sourced by cli_test.sh).
+# lockquill-cli encrypt, decrypt and analyze (sourced by cli_test.sh): options, passwords, exit
+# codes and what is shown; the operations themselves are tested in tests/crypt.
 ok() {  # DESCRIPTION TEST...
   local what=$1
   shift
@@ -7,39 +8,21 @@ ok() {  # DESCRIPTION TEST...
 said() { grep -qxF -- "$1" out.txt; }  # a whole line of standard output
 enc() { "$cli" encrypt --passwords-fd 3 "$@" 3<"${PW:-../pw.txt}"; }
 dec() { "$cli" decrypt --passwords-fd 3 "$@" 3<../pw.txt; }
-size() { wc -c <"$1" | tr -d ' '; }
-# Read-only as the platform layer keeps it: no write permission bit at all.
-is_readonly() { [ -z "$(find "$1" -perm /222)" ]; }
 
 mkdir crypt && cd crypt
 printf 'Lockquill\nQuillock7\n' >../pw.txt
 printf 'Meet me at the old mill at midnight.\n' >note.txt
-touch -d '2001-02-03 04:05:06' note.txt
-before=$(stat -c %Y note.txt)
 expect_code 0 "encrypt" enc --riddle "the raven" note.txt
-ok "encrypted size" [ "$(size note.txt)" -eq $((37 + 10 + 135)) ]
-ok "plain text left" [ "$(grep -c Meet note.txt)" = 0 ]
-cp note.txt first.enc
 expect_code 0 "decrypt" dec note.txt
 expect_file note.txt "Meet me at the old mill at midnight."
-ok "time stamp kept" [ "$(stat -c %Y note.txt)" = "$before" ]
-ok "shows the Riddle" said "Riddle: the raven"
-ok "shows the version" said "Version:4.0 l   Mode:3"
-ok "shows the status" said "Status: OK !"
-touch -d '2001-02-03 04:05:06' note.txt
-expect_code 0 "encrypt again" enc --riddle "the raven" note.txt
-ok "the same input gives the same file" cmp -s note.txt first.enc
-expect_absent note.TEF
+ok "shows the trailers" [ "$(grep -cxF -e "Riddle: the raven" -e "Version:4.0 l   Mode:3" -e "Status: OK !" out.txt)" = 3 ]
 
 head -c 20000 /dev/zero | tr '\0' 'z' >ledger.txt
-for method in speed size; do
-  expect_code 0 "encrypt --compress=$method" enc --compress=$method --read-only ledger.txt
-  ok "$method: compressed" [ "$(size ledger.txt)" -lt 5000 ]
-  ok "$method: --read-only" is_readonly ledger.txt
+for method in speed:2 size:1; do
+  expect_code 0 "encrypt --compress=${method%:*}" enc --compress=${method%:*} --read-only ledger.txt
+  ok "$method: the record's compression, read-only" [ "$(od -An -tu1 -j $(($(wc -c <ledger.txt) - 107)) -N1 ledger.txt | tr -d ' ')" = ${method#*:} -a -z "$(find ledger.txt -perm /222)" ]
   expect_code 0 "decrypt $method" dec --make-backup ledger.txt
-  ok "$method: expanded" [ "$(size ledger.txt)" -eq 20000 -a -z "$(tr -d z <ledger.txt)" ]
-  ok "$method: decrypted file writable" [ -n "$(find ledger.txt -perm /200)" ]
-  ok "$method: --make-backup" [ -f ledger.BED ]
+  ok "$method: expanded, writable, --make-backup" [ "$(tr -d z <ledger.txt)$(wc -c <ledger.txt)" = 20000 -a -n "$(find ledger.txt -perm /200)" -a -f ledger.BED ]
   rm -f ledger.BED
 done
 
@@ -60,6 +43,11 @@ expect_code 2 "no terminal, no descriptor" "$cli" encrypt p.txt
 expect_err "never taken from the command line"
 expect_code 2 "unknown compression" "$cli" encrypt --compress=fast p.txt
 expect_code 2 "encrypt without a file" "$cli" encrypt
+long=$(printf "%$((255 - $(pwd -P | wc -c)))s" | tr ' ' L)  # a full path of 255 characters
+printf 'x' >"$long" && printf 'x' >"${long}6"
+expect_code 0 "a path of 255 characters" enc "$long"
+expect_code 2 "a path of 256 characters" enc "${long}6"
+expect_err "longer than 255"
 expect_code 1 "decrypt a plain file" dec p.txt
 expect_err "Lockquill(TM) ERROR: iReadVeilStats :  The file $PWD/p.txt is either not supported in this version or not a Lockquill Encrypted file "
 expect_file p.txt "data"
@@ -67,10 +55,9 @@ expect_file p.txt "data"
 printf 'old backup' >p.TEF
 expect_code 2 "unfinished run's backup, --yes" enc --yes p.txt
 expect_err "its original is kept as $PWD/p.TEF."
-expect_file p.TEF "old backup"
-rm p.TEF
+mv p.TEF p.keep
 expect_code 0 "encrypt" enc p.txt
-printf 'old backup' >p.TEF
+mv p.keep p.TEF
 expect_code 1 "stale backup, no terminal" dec p.txt
 expect_err "There is alread an EnCrypted file $PWD/p.TEF backup"
 expect_file p.TEF "old backup"
@@ -78,10 +65,9 @@ rm p.TEF
 printf '\x01' | dd of=p.txt bs=1 seek=0 conv=notrunc 2>/dev/null
 cp p.txt damaged.enc
 expect_code 1 "bad checksum, no terminal" dec p.txt
-ok "bad checksum shown" said "Status: BAD checksum"
-ok "declined decryption changed the file" cmp -s p.txt damaged.enc
+ok "bad checksum shown, file kept" eval 'said "Status: BAD checksum" && cmp -s p.txt damaged.enc'
 expect_code 0 "bad checksum, --yes" dec --yes p.txt
-ok "decrypted anyway" [ "$(size p.txt)" -eq 5 ]
+ok "decrypted anyway" [ "$(wc -c <p.txt)" -eq 5 ]
 
 # On a terminal decrypt asks each password twice; the Riddle's control bytes are shown escaped.
 printf 'Meet\n' >t.txt
@@ -115,17 +101,14 @@ expect_err "The file to decode is 'Short'"
 
 head -c 1000 /dev/zero | tr '\0' 'A' >a.bin
 expect_code 0 "analyze" "$cli" analyze a.bin
-for line in "Most Common Byte Value: 65" "Number of Most Common: 1000" "Average occurance: 3" "Total Bytes: 1000"; do
-  ok "analyze" said "$line"
-done
-# One full-height column, at value 65 (column 16 of 64).
-ok "histogram" [ "$(grep -c '^  |                #                                               |$' out.txt)" -eq 8 ]
+# The counts, and one full-height column at value 65 (column 16 of 64).
+ok "analyze" [ "$(grep -cxF -e "Most Common Byte Value: 65" -e "Number of Most Common: 1000" -e "Average occurance: 3" -e "Total Bytes: 1000" -e '  |                #                                               |' out.txt)" -eq 12 ]
 expect_code 1 "analyze --encrypted on a plain file" "$cli" analyze --encrypted a.bin
 expect_code 0 "encrypt for analysis" enc a.bin
-expect_code 0 "analyze --encrypted" "$cli" analyze --encrypted a.bin
-ok "only the data part counted" said "Total Bytes: 1000"
-expect_code 0 "analyze the whole encrypted file" "$cli" analyze a.bin
-ok "the whole file counted" said "Total Bytes: 1136"
+for total in --encrypted:1000 :1136; do  # only the data part counted, or the whole file
+  expect_code 0 "analyze $total" "$cli" analyze ${total%:*} a.bin
+  ok "analyze $total" said "Total Bytes: ${total#*:}"
+done
 expect_code 2 "analyze a missing file" "$cli" analyze missing.bin
 cd ..
 chmod -R u+w crypt

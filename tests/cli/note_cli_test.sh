@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # lockquill-cli write and show, natively and under Wine (the command: the words after GOLDEN_DIR):
-# round trips, the editor's own file shown and its bytes made again, the file tools on them.
+# options, exit codes and the bytes on standard output; the editor's own file shown and its bytes
+# made again; the file tools on them.  (The encrypted text core: tests/crypt.)
 set -u
 golden=$1 && shift
 cli=("$@")
@@ -11,33 +12,42 @@ passes=0 fails=0
 ok() { if [ "$1" = 0 ]; then passes=$((passes + 1)); else echo "FAIL: $2"; fails=$((fails + 1)); fi; }
 is() { [ "$1" = "$2" ]; echo $?; }
 pw=$'Nightjar7\nKestrel42\n'
-# show FILE [PASSWORDS]: the text on out.bin, the trailers on err.txt.
+# show FILE [PASSWORDS] [OUT]: the text on OUT (out.bin), the trailers on err.txt; the exit code.
 show() {
-  printf '%s' "${2:-$pw}" | "${cli[@]}" show --passwords-fd 0 "$1" >out.bin 2>err.txt
+  printf '%s' "${2:-$pw}" | "${cli[@]}" show --passwords-fd 0 "$1" >"${3:-out.bin}" 2>err.txt
   set -- $? && sed -i 's/\r$//' err.txt && return "$1"  # Windows ends standard error's lines in CR LF
 }
 # write FILE OPTIONS... <TEXT: the passwords are the first lines of the input.
 write() { { printf '%s' "$pw"; cat; } | "${cli[@]}" write --passwords-fd 0 "${@:2}" "$1" 2>err.txt; }
 
 for i in $(seq 1 40); do printf 'Line %d of the note\r\n\tindented\r\n' "$i"; done >text.txt
-for kind in none:0 speed:2 size:1 empty:0; do
-  name=${kind%%:*} opt=()
-  case $name in speed | size) opt=(--compress="$name") ;; esac
-  if [ "$name" = empty ]; then : >in.txt; else cp text.txt in.txt; fi
-  write "$name.ent" "${opt[@]}" --riddle "${name/empty/}" <in.txt
+head -c 70000 /dev/urandom | tr -d '\0' >noise.txt  # past the first 64 KiB input block
+: >empty.txt
+# NAME:OPTIONS:the record's compression:INPUT:read-only: text that does not compress is stored.
+for row in none::0:text: speed:--compress=speed,--read-only:2:text:1 size:--compress=size:1:text: \
+  noise:--compress=size:0:noise: empty::0:empty:; do
+  IFS=: read -r name opt stored in ro <<<"$row"
+  write "$name.ent" ${opt//,/ } --riddle "$name" <$in.txt
   ok $? "write $name: $(cat err.txt)"
-  ok "$(is "$(od -An -tu1 -j $(($(wc -c <"$name.ent") - 107)) -N1 "$name.ent" | tr -d ' ')" "${kind#*:}")" \
+  ok "$(is "$(od -An -tu1 -j $(($(wc -c <"$name.ent") - 107)) -N1 "$name.ent" | tr -d ' ')" "$stored")" \
     "$name: the record's compression"
+  ok "$(is "$(grep -c 'CANCELLING BUFFER COMPRESSION' err.txt)$(find "$name.ent" -perm /222 | wc -l)" \
+    "$([ $name = noise ]; echo $((1 - $?)))$((1 - ${ro:-0}))")" "$name: declined compression, read-only"
   show "$name.ent"
-  ok $? "show $name: $(cat err.txt)"
-  cmp -s out.bin in.txt
-  ok $? "show $name gives the text back"
-  grep -qx "Riddle: ${name/empty/}" err.txt && grep -q "Version:4.0 l   Mode:3" err.txt &&
-    grep -q "Status: OK !" err.txt
-  ok $? "show $name: the trailers on standard error: $(cat err.txt)"
+  ok "$(is "$?$(cmp -s out.bin $in.txt; echo $?)" 00)" "show $name gives the text back: $(cat err.txt)"
+  ok "$(is "$(cat err.txt)" "Riddle: $name"$'\nVersion:4.0 l   Mode:3\nStatus: OK !')" "show $name: the trailers"
 done
 show none.ent $'Kestrel42\nNightjar7\n'
 ok "$(is "$?$(cmp -s out.bin text.txt; echo $?)" 01)" "wrong passwords: garbled text, exit 0"
+# A zero byte ends the text shown, with the load's warning; output that cannot be written fails.
+printf 'two\0parts' | write zero.ent
+show zero.ent
+ok "$(is "$?$(cat out.bin)$(grep -c '^Lockquill(TM) WARNING: iLoadEncryptedEditFile :  The size of the file is different' err.txt)" 0two1)" \
+  "show a text with a zero byte: $(cat err.txt)"
+if [ -w /dev/full ]; then
+  show none.ent "$pw" /dev/full
+  ok "$(is "$?$(grep -c 'standard output could not be written' err.txt)" 21)" "show to a full disk: 2"
+fi
 
 # The editor's file: shown, and made again byte for byte but for the DOS
 # date and time of its record.

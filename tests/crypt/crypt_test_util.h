@@ -1,21 +1,17 @@
 // Shared by the encryption tests: the fixture, older records built field by
-// field, and encrypted files built from their parts.
+// field, encrypted files built from their parts.
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <map>
-#include <string>
 
 #include "crypt/veil_stats.h"
+#include "fuzz/veil_stream.h"
 #include "tests/support/lq_test.h"
 
 class CryptTest : public LqTest {
   protected:
-    void SetUp() override {
-        LqTest::SetUp();
-        lq_crypt_reset();
-    }
+    void SetUp() override { LqTest::SetUp(), lq_crypt_reset(); }
 };
 
 // An older record of 774, 390, 287 or 277 bytes, zero-filled with its size in
@@ -65,6 +61,12 @@ inline std::string packed(const VeilStats& r) {
     return std::string(reinterpret_cast<char*>(b), VEIL_STATS_SIZE);
 }
 
+inline VeilStats record_of(const std::string& file) {
+    VeilStats r;
+    lq_veil_stats_unpack(reinterpret_cast<const uint8_t*>(file.data() + file.size() - 135), &r);
+    return r;
+}
+
 inline uint32_t byte_sum(const std::string& s) {
     uint32_t sum = 0;
     for (unsigned char c : s) sum += c;
@@ -75,4 +77,10 @@ inline uint32_t byte_sum(const std::string& s) {
 inline std::string encrypted_file(const std::string& data, const std::string& riddle) {
     return data + riddle + '\0' +
            packed(current_record(int32_t(data.size()), byte_sum(data), int16_t(riddle.size() + 1)));
+}
+
+inline std::string ledger() {
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += "line " + std::to_string(i % 17) + " of the ledger\r\n";
+    return text;
 }

@@ -1,34 +1,13 @@
-// The Veilmix cipher: long streams, golden streams of every mode and key
-// length (cut anywhere, and back), the shape of the schedule, and its
-// progress window.
-#include <cstring>
+// The Veilmix cipher (golden streams of every mode and key length, cut
+// anywhere, and back; long streams; its progress window) and the VeilStats
+// record (its 135 bytes, defaults, the four older sizes, the judgement).
 #include <fstream>
 #include <sstream>
-#include <string>
-#include <vector>
 
-#include "crypt/veilmix.h"
 #include "fileops/progress.h"
 #include "tests/crypt/crypt_test_util.h"
 
 namespace {
-
-// One stream: reset, then the pieces in turn and the rest in one call.
-std::string veil(const std::string& p1, const std::string& p2, int mode, std::string data,
-                 int direction, const std::vector<size_t>& cuts = {}) {
-    std::memcpy(gPassword1, (p1 + std::string(sizeof gPassword1, '\0')).data(), sizeof gPassword1);
-    std::memcpy(gPassword2, (p2 + std::string(sizeof gPassword2, '\0')).data(), sizeof gPassword2);
-    VeilStats r{};
-    r.mode = int16_t(mode);
-    iResetVeilmix(&r);
-    gByteSum = 0;
-    uint8_t* p = reinterpret_cast<uint8_t*>(&data[0]);
-    size_t pos = 0;
-    for (size_t c : cuts)
-        iVeilmix(uint32_t(c), p + pos, &r, int16_t(direction), 0, nullptr), pos += c;
-    iVeilmix(uint32_t(data.size() - pos), p + pos, &r, int16_t(direction), 0, nullptr);
-    return data;
-}
 
 uint64_t fnv1a(const std::string& s) {
     uint64_t h = 1469598103934665603ull;
@@ -38,26 +17,12 @@ uint64_t fnv1a(const std::string& s) {
 
 using Veilmix = CryptTest;
 
-// Long streams run many times around the ramps' cycle and the rekeys; the
-// vector path in the transfer's buffers and byte by byte agree.
-TEST_F(Veilmix, LongStreams) {
-    const std::string big = lq_random_bytes(100000, 11);
-    EXPECT_EQ(fnv1a(veil("Lockquill", "Quillock7", 3, big, 1)), 0x5f17aece9c29d545ull);
-    EXPECT_EQ(fnv1a(veil("secret1", "Secret2", 2, big, 1)), 0xa78e47d92cdd8192ull);
-    const std::string longer = lq_random_bytes(140000, 3);
-    for (int mode : {2, 3}) {
-        const std::string whole = veil("Lockquill", "Quillock7", mode, longer, 1);
-        EXPECT_EQ(veil("Lockquill", "Quillock7", mode, longer, 1, {65500, 65500}), whole);
-        EXPECT_EQ(veil("Lockquill", "Quillock7", mode, longer, 1, std::vector<size_t>(5000, 1)),
-                  whole);
-    }
-}
-
 // Every mode (0 and 1 act as 2, 4 as 3), key lengths 2 to 20: the golden
-// stream whole and cut anywhere, and back; the byte sum is of the output.
-// (The streams fix the whole schedule: first key bytes and their forms,
-// sweep order, rekeys, ramps, vector and serial paths.)
-TEST_F(Veilmix, GoldenStreamsCutAnywhere) {
+// stream, and back; the byte sum is of the output.  (The streams fix the
+// whole schedule: first key bytes and their forms, sweep order, rekeys,
+// ramps, vector and serial paths; the fuzz target cuts them anywhere.)  Then
+// long streams, many times around the ramps' cycle and the rekeys, cut.
+TEST_F(Veilmix, GoldenAndLongStreams) {
     std::ifstream in(lq_source_dir() + "/tests/golden/crypt/veilmix_streams.txt");
     int lines = 0, mode, L;
     for (std::string line, p1, p2, hash; std::getline(in, line);) {
@@ -70,51 +35,17 @@ TEST_F(Veilmix, GoldenStreamsCutAnywhere) {
         const std::string whole = veil(p1, p2, mode, plain, 1);
         EXPECT_EQ(fnv1a(whole), std::stoull(hash, nullptr, 16));
         EXPECT_EQ(gByteSum, byte_sum(whole));
-        std::vector<size_t> cuts;
-        size_t used = 0;
-        for (unsigned char c : lq_random_bytes(64, uint32_t(L))) {
-            const size_t n = c % 3 == 0 ? c : c % 41;
-            if (used + n > plain.size()) break;
-            cuts.push_back(n), used += n;
-        }
-        EXPECT_EQ(veil(p1, p2, mode, plain, 1, cuts), whole);
-        EXPECT_EQ(veil(p1, p2, mode, whole, -1, cuts), plain);
+        EXPECT_EQ(veil(p1, p2, mode, whole, -1), plain);
     }
     EXPECT_EQ(lines, 95);
+    const std::string big = lq_random_bytes(100000, 11), longer = lq_random_bytes(140000, 3);
+    EXPECT_EQ(fnv1a(veil("Lockquill", "Quillock7", 3, big, 1)), 0x5f17aece9c29d545ull);
+    EXPECT_EQ(fnv1a(veil("secret1", "Secret2", 2, big, 1)), 0xa78e47d92cdd8192ull);
+    for (int mode : {2, 3})
+        EXPECT_EQ(veil("Lockquill", "Quillock7", mode, longer, 1, {65500, 65500}),
+                  veil("Lockquill", "Quillock7", mode, longer, 1, std::vector<size_t>(5000, 1)));
 }
 
-TEST_F(Veilmix, PasswordsModesAndDegenerateKeys) {
-    const std::string plain = lq_random_bytes(4000, 5);
-    const std::string m3 = veil("Lockquill", "Quillock7", 3, plain, 1);
-    EXPECT_NE(veil("Quillock7", "Lockquill", 3, plain, 1), m3);
-    EXPECT_NE(veil("Lockquill", "Quillock7", 2, plain, 1), m3);
-    EXPECT_EQ(veil("Lockquill", "Quillock7", 99, plain, 1), m3);
-    EXPECT_EQ(veil("Lockquill", "Quillock7", -3, plain, 1),
-              veil("Lockquill", "Quillock7", 2, plain, 1));
-    EXPECT_NE(veil("Lockquill", "Quillock8", 3, m3, -1), plain);  // silently wrong
-    // A zero count changes nothing but consumes the reset.
-    EXPECT_EQ(veil("abcdefgh", "ABCDEFGH", 2, plain, 1, {0}),
-              veil("abcdefgh", "ABCDEFGH", 2, plain, 1));
-    // Byte sums accumulate across calls modulo 2^32.
-    veil("Lockquill", "Quillock7", 3, "", 1);
-    gByteSum = 0xFFFFFFF0u;
-    uint8_t b[2] = {0, 0};
-    VeilStats r{};
-    r.mode = 3;
-    iVeilmix(2, b, &r, 1, 0, nullptr);
-    EXPECT_EQ(gByteSum, uint32_t(0xFFFFFFF0u + b[0] + b[1]));
-    // Keys shorter than two stay inside the key; a stream never started gets one.
-    EXPECT_EQ(veil("", "", 3, veil("", "", 3, plain, 1), -1), plain);
-    EXPECT_EQ(veil("x", "y", 2, veil("x", "y", 2, plain, 1), -1), plain);
-    lq_veilmix_clear();
-    std::string c = plain;
-    iVeilmix(uint32_t(c.size()), reinterpret_cast<uint8_t*>(&c[0]), &r, 1, 0, nullptr);
-    EXPECT_EQ(c, veil("", "", 3, plain, 1));
-}
-
-// With its own progress window: repainted after bytes 1, 5121, 10241, ...
-// with 5120 more bytes counted each time; the bytes are those of a call
-// without progress.
 std::vector<std::string> painted;
 const LqProgressUi fake_ui = {[] { return intptr_t(42); },
                               [](intptr_t) {
@@ -123,22 +54,121 @@ const LqProgressUi fake_ui = {[] { return intptr_t(42); },
                               },
                               [](intptr_t) { painted.push_back("closed"); }};
 
-TEST_F(Veilmix, OwnProgressWindowCountsInStepsOf5120) {
-    painted.clear();
-    lq_set_progress_ui(&fake_ui);
-    const std::string plain = lq_random_bytes(12000, 4);
+// Modes past 3 act as 3, below 2 as 2; a zero count changes nothing but
+// consumes the reset; keys shorter than two stay inside the key; a stream
+// never started gets one; byte sums accumulate across calls modulo 2^32.
+// With its own progress window the bytes are those of a call without:
+// repainted after bytes 1, 5121, 10241, ... with 5120 more counted each time.
+TEST_F(Veilmix, ModesKeysSumsAndProgress) {
+    const std::string plain = lq_random_bytes(12000, 5), a = "Lockquill", b = "Quillock7";
+    EXPECT_EQ(veil(a, b, 99, plain, 1), veil(a, b, 3, plain, 1));
+    EXPECT_EQ(veil(a, b, -3, plain, 1), veil(a, b, 2, plain, 1));
+    EXPECT_EQ(veil("abcdefgh", "ABCDEFGH", 2, plain, 1, {0}),
+              veil("abcdefgh", "ABCDEFGH", 2, plain, 1));
+    EXPECT_EQ(veil("", "", 3, veil("", "", 3, plain, 1), -1), plain);
+    EXPECT_EQ(veil("x", "y", 2, veil("x", "y", 2, plain, 1), -1), plain);
+    lq_veilmix_clear();
     std::string s = plain;
-    veil("Lockquill", "Quillock7", 3, "", 1);
     VeilStats r{};
     r.mode = 3;
+    iVeilmix(uint32_t(s.size()), reinterpret_cast<uint8_t*>(&s[0]), &r, 1, 0, nullptr);
+    EXPECT_EQ(s, veil("", "", 3, plain, 1));
+    veil(a, b, 3, "", 1);
+    gByteSum = 0xFFFFFFF0u;
+    s = plain;
+    lq_set_progress_ui(&fake_ui);
     iVeilmix(uint32_t(s.size()), reinterpret_cast<uint8_t*>(&s[0]), &r, 1, 1, "C:\\notes.ent");
     lq_set_progress_ui(nullptr);
-    EXPECT_EQ(s, veil("Lockquill", "Quillock7", 3, plain, 1));
+    EXPECT_EQ(gByteSum, 0xFFFFFFF0u + byte_sum(s));
+    EXPECT_EQ(s, veil(a, b, 3, plain, 1));
     const std::string head = " Encryption of |C:\\notes.ent| ";
     EXPECT_EQ(painted, (std::vector<std::string>{head + "0% completed ", head + "43% completed ",
                                                  head + "85% completed ", head + "100% completed ",
                                                  "closed"}));
     EXPECT_EQ(hwndProgress, 0);
+}
+
+using VeilStatsRecord = CryptTest;
+
+// Every field a distinct value, packed in order, little-endian; the defaults
+// keep the stamp, attributes, read-only and compression choices.
+TEST_F(VeilStatsRecord, GoldenBytesAndDefaults) {
+    // type, 4.0, "l", mode, status, sum, length; stamp, attributes, readonly, Speed,
+    // 70000; reserved; riddlelength 6, size 135.
+    const std::string golden =
+        "0200 00008040 6c00 0300 ffff 78563412 e8030000 215a 3c6b 2100 0100 "
+        "0200 70110100 aa" +
+        std::string(95 * 2, '0') + "bb 0600 8700";
+    VeilStats r;
+    lq_veil_stats_unpack(reinterpret_cast<const uint8_t*>(lq_unhex(golden).data()), &r);
+    EXPECT_EQ(r.checksum + r.originalsize + r.status + r.reserved[96],
+              0x12345678u + 70000 - 1 + 0xBB);
+    EXPECT_EQ(r.version, 4.0f);
+    EXPECT_EQ(lq_hex(packed(r)), lq_hex(lq_unhex(golden)));
+    r.version = 2.5f, r.mode = 1, r.tag[0] = 'c', r.tag[1] = 'x';
+    EXPECT_EQ(iDefaultVeilStats(&r), 0);
+    EXPECT_EQ(lq_hex(packed(r)), lq_hex(lq_unhex("0200 00008040 6c00 0300 0000 00000000 00000000"
+                                                 "215a 3c6b 2100 0100 0200 00000000" +
+                                                 std::string(97 * 2, '0') + "0000 8700")));
+}
+
+// Older records, built field by field at the offsets of each layout; a tag
+// or Riddle with no zero inside its field ends at the field's end.
+TEST_F(VeilStatsRecord, LegacyRecordsConvert) {
+    VeilStats r;
+    char riddle[VEIL_RIDDLE_SIZE];
+    for (int16_t size : {774, 390, 287, 277}) {
+        SCOPED_TRACE(size);
+        const int typed = size >= 390, stamped = size >= 287;
+        LegacyRecord rec(size);
+        rec.set_version(3.1f).text("tag", "k").set("mode", 2).set("status", 1);
+        rec.text("riddle", "What did the raven say?").set("checksum", 0xCAFEBABEu, 4);
+        rec.set("datalength", 4242, 4).set("recordtype", 7).set("dosdate", 0x1111);
+        rec.set("dostime", 0x2222).set("dosattr", 1).set("readonly", 1).set("compression", 1);
+        rec.set("originalsize", 9999, 4).text("reserved", std::string(97, '\x5C'));
+        std::memset(&r, 0x77, sizeof r);
+        ASSERT_TRUE(lq_veil_stats_from_legacy(rec.data(), size, &r, riddle));
+        EXPECT_EQ(r.version, 3.1f);
+        EXPECT_EQ(std::string(r.tag, 2), std::string("k\0", 2));
+        EXPECT_EQ(r.mode * 10 + r.status + r.riddlelength * 100 + r.structsize * 10000, 1352421);
+        EXPECT_EQ(r.checksum, 0xCAFEBABEu);
+        EXPECT_EQ(r.datalength, 4242);
+        EXPECT_EQ(r.dosdate + r.dostime + r.dosattr + r.readonly + r.compression, stamped * 0x3336);
+        EXPECT_EQ(r.recordtype * 100000 + r.originalsize, typed * 709999);
+        EXPECT_EQ(r.reserved[0] + r.reserved[96], typed * 2 * 0x5C);
+        EXPECT_STREQ(riddle, "What did the raven say?");
+        const size_t field = size == 774 ? 641 : 257;
+        LegacyRecord full(size);
+        full.text("tag", "mn").text("riddle", std::string(field, 'R'));
+        ASSERT_TRUE(lq_veil_stats_from_legacy(full.data(), size, &r, riddle));
+        EXPECT_EQ(std::string(r.tag, 2), "mn");
+        EXPECT_EQ(std::string(riddle), std::string(field, 'R'));
+        EXPECT_EQ(r.riddlelength, int16_t(field + 1));
+    }
+    EXPECT_FALSE(lq_veil_stats_from_legacy(LegacyRecord(390).data(), 136, &r, riddle));
+}
+
+TEST_F(VeilStatsRecord, JudgementLinesAndRiddlePlacement) {
+    VeilStats r = current_record(1000, 0x12345678u, 6);
+    EXPECT_EQ(lq_veil_judge(&r, 1000, 0x12345678u), 0);
+    EXPECT_EQ(lq_veil_judge(&r, 1000, 0x12345679u), 1);
+    EXPECT_EQ(lq_veil_judge(&r, 1001, 0), -1);  // the length is judged first
+    EXPECT_STREQ(lq_veil_status_text(0), "Status: OK !");
+    EXPECT_STREQ(lq_veil_status_text(1), "Status: BAD checksum");
+    EXPECT_STREQ(lq_veil_status_text(-1), "Status: BAD data length");
+    char line[64];
+    const char* want[] = {"Version:4.0 l   Mode:3", "Version:12.5 mn   Mode:-2",
+                          "Version:12.5     Mode:-2"};  // then a tag with no zero, an empty one
+    for (const char* w : want) {
+        lq_veil_version_line(&r, line, sizeof line);
+        EXPECT_STREQ(line, w);
+        r.version = 12.5f, r.tag[0] = r.tag[0] == 'l' ? 'm' : 0, r.tag[1] = 'n', r.mode = -2;
+    }
+    // The Riddle trails the data from 4.0 'h' on (version, tag, trailer).
+    for (const char* c : {"4.0l1", "4.0g0", "4.0h1", "4.5a1", "3.9z0"}) {
+        r.version = std::stof(std::string(c, 3)), r.tag[0] = c[3];
+        EXPECT_EQ(lq_veil_riddle_is_trailer(&r), c[4] == '1') << c;
+    }
 }
 
 }  // namespace
