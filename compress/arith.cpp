@@ -52,79 +52,108 @@ const int16_t scale_limit = 16383;
 
 // --------------------------------------------------------------------- arena
 
-const size_t chunk_size = 1 << 20;
-const int size_classes = 9;  // capacities 1, 2, 4 ... 256 entries
+// Tables and blocks live in chunks of up to 1 MB and are named by 32-bit
+// arena indexes: the chunk number above the low 18 bits, the offset in
+// 4-byte units below them.  Chunks never move, so a table's address stays
+// valid while the model grows.  Index 0 names nothing (chunk 0 starts its
+// allocations one unit in).
+const int unit_shift = 2;
+const int offset_bits = 18;
+const size_t chunk_size = (size_t)1 << (offset_bits + unit_shift);
+const uint32_t max_chunks = 1u << (32 - offset_bits);
+const size_t chunk_slack = 16;  // a 16-byte load that starts inside a chunk stays inside it
+const int size_classes = 9;     // capacities 1, 2, 4 ... 256 entries
 
-struct Chunk {
-    Chunk* next;
-    size_t used;
-    size_t size;
-    alignas(16) unsigned char data[1];
-};
+// The chunk addresses of the one model in use (one call at a time).
+uint8_t** chunk_base;
 
-struct FreeBlock {
-    FreeBlock* next;
-};
+inline uint8_t* at(uint32_t index) {
+    return chunk_base[index >> offset_bits] +
+           ((size_t)(index & ((1u << offset_bits) - 1)) << unit_shift);
+}
 
 struct Arena {
-    Chunk* chunks = nullptr;
-    FreeBlock* free_blocks[1][size_classes] = {};  // by size class
+    uint8_t** chunks = nullptr;
+    uint32_t chunk_count = 0;
+    uint32_t chunk_room = 0;
+    size_t used = 0;                             // bytes used in the last chunk
+    size_t size = 0;                             // its size
+    uint32_t free_blocks[2][size_classes] = {};  // freed blocks by links or not, size class
     uint64_t bytes = 0;
     bool refused = false;
 
-    void* take(size_t n) {
-        n = (n + 7) & ~size_t(7);
-        if (!chunks || chunks->used + n > chunks->size) {
-            size_t size = n > chunk_size ? n : chunk_size;
-            uint64_t total = bytes + size + sizeof(Chunk);
+    // Arena index of n fresh bytes (4-byte aligned), 0 on failure.
+    uint32_t take(size_t n) {
+        n = (n + 3) & ~size_t(3);
+        if (chunk_count == 0 || used + n > size) {
+            size_t first = chunk_count == 0 ? 4 : 0;
+            size_t want = chunk_size;
+            uint64_t total = bytes + want + chunk_slack;
             if (cz_arith_memory_limit && total > cz_arith_memory_limit) {
                 // Under a limit, take only what this request needs.
-                size = n;
-                total = bytes + size + sizeof(Chunk);
-                if (total > cz_arith_memory_limit) {
-                    refused = true;
-                    return nullptr;
-                }
+                want = first + n;
+                total = bytes + want + chunk_slack;
+                if (total > cz_arith_memory_limit) return refuse();
             }
-            Chunk* c = static_cast<Chunk*>(std::malloc(sizeof(Chunk) + size));
-            if (!c) {
-                refused = true;
-                return nullptr;
+            if (chunk_count == max_chunks) return refuse();
+            if (chunk_count == chunk_room) {
+                uint32_t room = chunk_room ? chunk_room * 2 : 64;
+                void* grown = std::realloc(chunks, room * sizeof *chunks);
+                if (!grown) return refuse();
+                chunks = static_cast<uint8_t**>(grown);
+                chunk_room = room;
+                chunk_base = chunks;
             }
-            c->next = chunks;
-            c->used = 0;
-            c->size = size;
-            chunks = c;
+            uint8_t* c = static_cast<uint8_t*>(std::malloc(want + chunk_slack));
+            if (!c) return refuse();
+            chunks[chunk_count++] = c;
+            used = first;
+            size = want;
             bytes = total;
         }
-        void* p = chunks->data + chunks->used;
-        chunks->used += n;
-        return p;
+        uint32_t index = ((chunk_count - 1) << offset_bits) | (uint32_t)(used >> unit_shift);
+        used += n;
+        return index;
+    }
+
+    uint32_t refuse() {
+        refused = true;
+        return 0;
     }
 
     void release() {
-        while (chunks) {
-            Chunk* next = chunks->next;
-            std::free(chunks);
-            chunks = next;
-        }
+        for (uint32_t i = 0; i < chunk_count; ++i) std::free(chunks[i]);
+        std::free(chunks);
+        chunks = nullptr;
+        chunk_base = nullptr;
+        chunk_count = chunk_room = 0;
         std::memset(free_blocks, 0, sizeof free_blocks);
         bytes = 0;
     }
 };
 
+// A table's block holds `capacity` entries: the child links (arena indexes,
+// 0 for none) when the table has links, then the symbols, then the counts.
+// The capacity follows from the number of entries (1, then the next power
+// of two), so the table need not store it: a block is replaced only when an
+// entry is added beyond it.
+inline int capacity_for(int entries) {
+    return entries <= 1 ? 1 : 1 << (32 - __builtin_clz((unsigned)entries - 1));
+}
 inline int class_of(int capacity) { return __builtin_ctz((unsigned)capacity); }
-
-// One block per table: the child links, then the symbols, then the counts.
-inline size_t block_bytes(int capacity) { return (size_t)capacity * (sizeof(ContextTable*) + 2); }
+inline size_t block_bytes(int capacity, bool links) {
+    return ((size_t)capacity * (links ? 6 : 2) + 3) & ~size_t(3);
+}
 
 // ----------------------------------------------------------------- the model
+
+inline ContextTable* table_at(uint32_t index) { return reinterpret_cast<ContextTable*>(at(index)); }
 
 struct Model {
     Arena arena;
     int max_order = 0;
-    int order = 0;            // the table in which the next symbol is tried
-    ContextTable* slots[10];  // orders -2 to 7 at index order + 2
+    int order = 0;       // the table in which the next symbol is tried
+    uint32_t slots[10];  // tables of the orders -2 to 7 at index order + 2
     ContextTable* order_minus1 = nullptr;
     uint32_t excluded[256];  // == generation: excluded for the current symbol
     uint32_t generation = 1;
@@ -141,7 +170,8 @@ struct Model {
     }
     ~Model() { arena.release(); }
 
-    ContextTable*& slot(int k) { return slots[k + 2]; }
+    ContextTable* slot(int k) const { return table_at(slots[k + 2]); }
+    uint32_t& slot_index(int k) { return slots[k + 2]; }
 
     void clear_exclusions() {
         if (++generation == 0) {
@@ -152,70 +182,74 @@ struct Model {
     }
 };
 
-// Entries are kept as two arrays (symbols, then counts, each `capacity`
-// long) so that a symbol is searched 16 at a time.
+// Every table but the control table has links.
+inline bool has_links(const ContextTable* t) { return t->order != -2; }
+inline int capacity_of(const ContextTable* t) { return capacity_for(t->last_index + 1); }
+
+inline uint32_t* links_of(ContextTable* t) { return reinterpret_cast<uint32_t*>(at(t->block)); }
 inline uint8_t* symbols_of(ContextTable* t) {
-    return reinterpret_cast<uint8_t*>(t->children + t->capacity);
+    return at(t->block) + (has_links(t) ? 4 * capacity_of(t) : 0);
 }
-inline uint8_t* counts_of(ContextTable* t) { return symbols_of(t) + t->capacity; }
+inline uint8_t* counts_of(ContextTable* t) { return symbols_of(t) + capacity_of(t); }
 inline uint8_t* symbol_of(ContextTable* t, int i) { return symbols_of(t) + i; }
 inline uint8_t* count_of(ContextTable* t, int i) { return counts_of(t) + i; }
+const uint32_t header_units = sizeof(ContextTable) >> unit_shift;
+static_assert(sizeof(ContextTable) % 4 == 0, "tables are whole arena units");
 
-const int inline_capacity = 1;
-
-ContextTable* new_table(Model& m, ContextTable* shorter, int order) {
-    size_t bytes = sizeof(ContextTable) + block_bytes(inline_capacity);
-    ContextTable* t = static_cast<ContextTable*>(m.arena.take(bytes));
-    if (!t) {
+// A new empty table (shorter u) with a one-entry block right behind it.
+// Its arena index, 0 on failure.
+uint32_t new_table(Model& m, uint32_t shorter, int order) {
+    bool links = order != -2;
+    size_t bytes = sizeof(ContextTable) + block_bytes(1, links);
+    uint32_t index = m.arena.take(bytes);
+    if (!index) {
         MemoryStreams.io_error = -1;
-        return nullptr;
+        return 0;
     }
+    ContextTable* t = table_at(index);
     std::memset(t, 0, bytes);
-    t->children = reinterpret_cast<ContextTable**>(t + 1);
-    t->capacity = inline_capacity;
+    t->block = index + header_units;
     t->last_index = -1;
-    t->escape_key = 0xFFFF;
     t->shorter = shorter;
     t->order = (int8_t)order;
     t->flush_epoch = m.flushes;
     ++m.tables;
-    return t;
+    return index;
 }
 
-// Makes room for one more entry and child link.  False on failure.
-bool grow_table(Model& m, ContextTable* t, int min_capacity) {
-    if (t->capacity >= min_capacity) return true;
-    int capacity = t->capacity;
-    while (capacity < min_capacity) capacity *= 2;
-    FreeBlock*& list = m.arena.free_blocks[0][class_of(capacity)];
-    void* block;
+// Makes room for `entries` entries (and links).  False on failure.
+bool grow_table(Model& m, ContextTable* t, int entries) {
+    int old_capacity = capacity_of(t);
+    int capacity = capacity_for(entries);
+    if (capacity <= old_capacity) return true;
+    bool links = has_links(t);
+    uint32_t& list = m.arena.free_blocks[links][class_of(capacity)];
+    uint32_t block;
     if (list) {
         block = list;
-        list = list->next;
+        std::memcpy(&list, at(block), 4);
     } else {
-        block = m.arena.take(block_bytes(capacity));
+        block = m.arena.take(block_bytes(capacity, links));
         if (!block) {
             MemoryStreams.io_error = -1;
             return false;
         }
     }
-    std::memset(block, 0, block_bytes(capacity));
-    ContextTable** children = static_cast<ContextTable**>(block);
-    uint8_t* entries = reinterpret_cast<uint8_t*>(children + capacity);
+    uint8_t* to = at(block);
+    std::memset(to, 0, block_bytes(capacity, links));
     int used = t->last_index + 1;
+    uint8_t* symbols = to + (links ? 4 * capacity : 0);
     if (used) {
-        std::memcpy(children, t->children, (size_t)used * sizeof *children);
-        std::memcpy(entries, symbols_of(t), (size_t)used);
-        std::memcpy(entries + capacity, counts_of(t), (size_t)used);
+        if (links) std::memcpy(to, links_of(t), (size_t)used * 4);
+        std::memcpy(symbols, symbols_of(t), (size_t)used);
+        std::memcpy(symbols + capacity, counts_of(t), (size_t)used);
     }
     // The old block (the one behind the table too) serves a later table of
     // its size.
-    FreeBlock* f = reinterpret_cast<FreeBlock*>(t->children);
-    FreeBlock*& old_list = m.arena.free_blocks[0][class_of(t->capacity)];
-    f->next = old_list;
-    old_list = f;
-    t->children = children;
-    t->capacity = (uint16_t)capacity;
+    uint32_t& old_list = m.arena.free_blocks[links][class_of(old_capacity)];
+    std::memcpy(at(t->block), &old_list, 4);
+    old_list = t->block;
+    t->block = block;
     return true;
 }
 
@@ -223,7 +257,7 @@ inline int find_symbol(ContextTable* t, int s) {
     if (s < 0 || s > 255) return -1;  // control symbols outside the control table
     const uint8_t* sym = symbols_of(t);
     int n = t->last_index + 1;
-    if (t->capacity >= 16) {
+    if (n > 8) {
         // Whole 16-byte groups stay inside the symbol array (capacity is a
         // power of two); bits past the last entry are masked off.
         __m128i key = _mm_set1_epi8((char)s);
@@ -247,7 +281,8 @@ int append_entry(Model& m, ContextTable* t, int s) {
     t->last_index = (int16_t)i;
     *symbol_of(t, i) = (uint8_t)s;
     *count_of(t, i) = 0;
-    if (t->children) t->children[i] = nullptr;
+    if (has_links(t)) links_of(t)[i] = 0;
+    t->escape = 0;
     return i;
 }
 
@@ -260,8 +295,9 @@ void halve_table(ContextTable* t) {
         sum += c;
         if (c > max) max = c;
     }
-    t->sum = sum;
+    t->sum = (uint16_t)sum;
     t->max_count = (uint8_t)max;
+    t->escape = 0;
 }
 
 // Applies the model flushes the table has missed.
@@ -298,18 +334,18 @@ inline void catch_up(const Model& m, ContextTable* t) {
         sum += c;
         if (c > max) max = c;
     }
-    t->sum = sum;
+    t->sum = (uint16_t)sum;
     t->max_count = (uint8_t)max;
+    t->escape = 0;
 }
 
 // A new empty table (shorter u) linked from t's entry for s (added with
-// count 0 when missing).
-ContextTable* create_child(Model& m, ContextTable* t, int s, ContextTable* u) {
+// count 0 when missing).  Its arena index, 0 on failure.
+uint32_t create_child(Model& m, ContextTable* t, int s, uint32_t u) {
     int i = find_symbol(t, s);
-    if (i < 0 && (i = append_entry(m, t, s)) < 0) return nullptr;
-    ContextTable* child = new_table(m, u, t->order + 1);
-    if (!child) return nullptr;
-    t->children[i] = child;
+    if (i < 0 && (i = append_entry(m, t, s)) < 0) return 0;
+    uint32_t child = new_table(m, u, t->order + 1);
+    if (child) links_of(t)[i] = child;
     return child;
 }
 
@@ -317,34 +353,37 @@ bool set_up_model(Model& m, int max_order) {
     m.max_order = max_order;
     m.order = max_order;
     std::memset(m.slots, 0, sizeof m.slots);
-    ContextTable* minus1 = new_table(m, nullptr, -1);
+    uint32_t minus1 = new_table(m, 0, -1);
     if (!minus1) return false;
-    m.slot(-1) = m.order_minus1 = minus1;
+    m.slot_index(-1) = minus1;
     // The starting context is a run of zero bytes.
     for (int k = 0; k <= max_order; ++k) {
-        ContextTable* below = m.slot(k - 1);
-        m.slot(k) = create_child(m, below, 0, below);
-        if (!m.slot(k)) return false;
+        uint32_t below = m.slot_index(k - 1);
+        m.slot_index(k) = create_child(m, table_at(below), 0, below);
+        if (!m.slot_index(k)) return false;
     }
     // Every byte value with count 1; the single link (to order 0) stays.
-    if (!grow_table(m, minus1, 256)) return false;
+    ContextTable* t = m.order_minus1 = table_at(minus1);
+    if (!grow_table(m, t, 256)) return false;
+    t->last_index = 255;
     for (int i = 0; i < 256; ++i) {
-        *symbol_of(minus1, i) = (uint8_t)i;
-        *count_of(minus1, i) = 1;
+        *symbol_of(t, i) = (uint8_t)i;
+        *count_of(t, i) = 1;
     }
-    minus1->last_index = 255;
-    minus1->sum = 256;
-    minus1->max_count = 1;
-    ContextTable* control = new_table(m, nullptr, -2);
-    if (!control || !grow_table(m, control, 2)) return false;
-    control->last_index = 1;
-    *symbol_of(control, 0) = 2;  // model flush
-    *count_of(control, 0) = 1;
-    *symbol_of(control, 1) = 1;  // end of data
-    *count_of(control, 1) = 1;
-    control->sum = 2;
-    control->max_count = 1;
-    m.slot(-2) = control;
+    t->sum = 256;
+    t->max_count = 1;
+    t->escape = 0;
+    uint32_t control = new_table(m, 0, -2);
+    if (!control || !grow_table(m, table_at(control), 2)) return false;
+    t = table_at(control);
+    t->last_index = 1;
+    *symbol_of(t, 0) = 2;  // model flush
+    *count_of(t, 0) = 1;
+    *symbol_of(t, 1) = 1;  // end of data
+    *count_of(t, 1) = 1;
+    t->sum = 2;
+    t->max_count = 1;
+    m.slot_index(-2) = control;
     m.clear_exclusions();
     return true;
 }
@@ -385,7 +424,7 @@ inline int32_t sum_bytes(const uint8_t* p, int n, int capacity) {
 inline int32_t excluded_sum(const Model& m, ContextTable* t, int n) {
     const uint8_t* counts = counts_of(t);
     int32_t sum = 0;
-    if (t->capacity >= 16 && m.excluded_count * (t->last_index / 16 + 3) < n) {
+    if (n > 8 && m.excluded_count * (t->last_index / 16 + 3) < n) {
         for (int k = 0; k < m.excluded_count; ++k) {
             int i = find_symbol(t, m.excluded_list[k]);
             if (i >= 0 && i < n) sum += counts[i];
@@ -417,15 +456,15 @@ void build_totals(Model& m, ContextTable* t, int32_t* included, int16_t* scale) 
         if (t->max_count == 0) {
             t0 = 1;
         } else {
-            // max_count is never 255 here (a count of 255 halves its table).
-            uint16_t key = (uint16_t)((t->last_index << 8) | t->max_count);
-            if (key != t->escape_key) {
+            // The cached escape count (never 0 when valid) is cleared
+            // whenever last_index or max_count changes.  max_count is never
+            // 255 here (a count of 255 halves its table).
+            if (t->escape == 0) {
                 // Signed 16-bit arithmetic, both divisions truncating.
                 int16_t e = (int16_t)((256 - t->last_index) * t->last_index);
                 e = (int16_t)(e / 256);
                 e = (int16_t)(e / t->max_count);
                 t->escape = (int16_t)(e + 1);
-                t->escape_key = key;
             }
             t0 = (int16_t)(t->escape + t1);
         }
@@ -453,7 +492,7 @@ void exclude_entries(Model& m, ContextTable* t) {
 
 // Included sum of entries 0 to i-1 (i.e. totals[1] - totals[i+1]).
 inline int32_t included_before(const Model& m, ContextTable* t, int i) {
-    int32_t sum = sum_bytes(counts_of(t), i, t->capacity);
+    int32_t sum = sum_bytes(counts_of(t), i, capacity_of(t));
     if (m.order == -2 || m.excluded_count == 0) return sum;
     return sum - excluded_sum(m, t, i);
 }
@@ -473,16 +512,20 @@ int update_table(Model& m, ContextTable* t, int s, int index) {
         // Counts are equal: swapping the symbols (and links) moves s forward.
         *symbol_of(t, i) = *symbol_of(t, j);
         *symbol_of(t, j) = (uint8_t)s;
-        if (t->children) {
-            ContextTable* link = t->children[i];
-            t->children[i] = t->children[j];
-            t->children[j] = link;
+        if (has_links(t)) {
+            uint32_t* links = links_of(t);
+            uint32_t link = links[i];
+            links[i] = links[j];
+            links[j] = link;
         }
     }
     int n = c + 1;
     *count_of(t, j) = (uint8_t)n;
     ++t->sum;
-    if (n > t->max_count) t->max_count = (uint8_t)n;
+    if (n > t->max_count) {
+        t->max_count = (uint8_t)n;
+        t->escape = 0;
+    }
     if (n == 255) halve_table(t);
     return j;
 }
@@ -501,14 +544,15 @@ bool update_model(Model& m, int symbol) {
     return true;
 }
 
-// next(t, s, k): the table of the context t extended by s, made when missing.
-ContextTable* next_context(Model& m, ContextTable* t, int s, int k) {
-    ContextTable* u = t->shorter;
-    if (k == 0) return u->children[0];
+// next(t, s, k): the table of the context t extended by s, made when
+// missing.  Its arena index, 0 on failure.
+uint32_t next_context(Model& m, ContextTable* t, int s, int k) {
+    ContextTable* u = table_at(t->shorter);
+    if (k == 0) return links_of(u)[0];
     int i = find_symbol(u, s);
-    if (i >= 0 && u->children[i]) return u->children[i];
-    ContextTable* v = next_context(m, u, s, k - 1);
-    if (!v) return nullptr;
+    if (i >= 0 && links_of(u)[i]) return links_of(u)[i];
+    uint32_t v = next_context(m, u, s, k - 1);
+    if (!v) return 0;
     return create_child(m, u, s, v);
 }
 
@@ -519,12 +563,14 @@ bool advance_context(Model& m, int symbol) {
     // never changes (links are never replaced), and the update has just
     // left the symbol's entry at top_index.
     ContextTable* top = m.slot(m.max_order);
-    ContextTable*& cached = top->children[m.top_index];
-    ContextTable* t = cached ? cached : next_context(m, top, symbol, m.max_order);
-    if (!t) return false;
-    cached = t;
-    m.slot(m.max_order) = t;
-    for (int k = m.max_order - 1; k >= 1; --k) m.slot(k) = m.slot(k + 1)->shorter;
+    uint32_t t = links_of(top)[m.top_index];
+    if (!t) {
+        t = next_context(m, top, symbol, m.max_order);
+        if (!t) return false;
+        links_of(top)[m.top_index] = t;  // the top table's block has not moved
+    }
+    m.slot_index(m.max_order) = t;
+    for (int k = m.max_order - 1; k >= 1; --k) m.slot_index(k) = m.slot(k + 1)->shorter;
     return true;
 }
 
