@@ -17,8 +17,8 @@
 // Exclusion.  Building the totals of a table excludes the symbols of its
 // entries 0 to last_index-1 with non-zero counts (not the last entry).  The
 // flags are read only by the next, shorter table of the same symbol, so they
-// are set only when the coder escapes out of a table; a generation number
-// clears them all at once.
+// are set only when the coder escapes out of a table; the list of excluded
+// symbols clears them again.
 //
 // Model flush.  A flush halves every table of order 0 and above, which would
 // cost a pass over the whole model each time (on data that does not compress,
@@ -155,10 +155,9 @@ struct Model {
     int order = 0;       // the table in which the next symbol is tried
     uint32_t slots[10];  // tables of the orders -2 to 7 at index order + 2
     ContextTable* order_minus1 = nullptr;
-    uint32_t excluded[256];  // == generation: excluded for the current symbol
-    uint32_t generation = 1;
+    uint8_t excluded[256];       // 0xFF: excluded for the current symbol, else 0
     int excluded_count = 0;      // distinct symbols excluded for the current symbol
-    uint8_t excluded_list[256];  // those symbols, in the order they were excluded
+    uint8_t excluded_list[257];  // those symbols (one spare slot for exclude_entries)
     int found[10];               // entry of the symbol per order while coding it, or -1
     int top_index = 0;           // entry of the last byte in the maximum-order table
     uint32_t tables = 0;
@@ -174,10 +173,7 @@ struct Model {
     uint32_t& slot_index(int k) { return slots[k + 2]; }
 
     void clear_exclusions() {
-        if (++generation == 0) {
-            std::memset(excluded, 0, sizeof excluded);
-            generation = 1;
-        }
+        for (int k = 0; k < excluded_count; ++k) excluded[excluded_list[k]] = 0;
         excluded_count = 0;
     }
 };
@@ -289,9 +285,10 @@ int append_entry(Model& m, ContextTable* t, int s) {
 void halve_table(ContextTable* t) {
     if (t->last_index < 0) return;
     int sum = 0, max = 0;
+    uint8_t* counts = counts_of(t);
     for (int i = 0; i <= t->last_index; ++i) {
-        int c = *count_of(t, i) / 2;
-        *count_of(t, i) = (uint8_t)c;
+        int c = counts[i] / 2;
+        counts[i] = (uint8_t)c;
         sum += c;
         if (c > max) max = c;
     }
@@ -388,8 +385,6 @@ bool set_up_model(Model& m, int max_order) {
     return true;
 }
 
-inline bool is_included(const Model& m, int symbol) { return m.excluded[symbol] != m.generation; }
-
 // Sum of the bytes p[0, n).  Tables of 16 entries or more have a power-of-two
 // capacity of at least 16, so whole 16-byte loads stay inside the array; the
 // bytes past n are masked off.
@@ -432,8 +427,7 @@ inline int32_t excluded_sum(const Model& m, ContextTable* t, int n) {
         return sum;
     }
     const uint8_t* symbols = symbols_of(t);
-    for (int i = 0; i < n; ++i)
-        if (!is_included(m, symbols[i])) sum += counts[i];
+    for (int i = 0; i < n; ++i) sum += counts[i] & m.excluded[symbols[i]];
     return sum;
 }
 
@@ -480,14 +474,19 @@ void build_totals(Model& m, ContextTable* t, int32_t* included, int16_t* scale) 
 
 // Excludes the symbols of entries 0 to last_index-1 with non-zero counts.
 void exclude_entries(Model& m, ContextTable* t) {
+    const uint8_t* symbols = symbols_of(t);
+    const uint8_t* counts = counts_of(t);
+    int listed = m.excluded_count;
     for (int i = 0; i < t->last_index; ++i) {
-        if (*count_of(t, i) == 0) continue;
-        int s = *symbol_of(t, i);
-        if (m.excluded[s] != m.generation) {
-            m.excluded[s] = m.generation;
-            m.excluded_list[m.excluded_count++] = (uint8_t)s;
-        }
+        // Without branches: the symbol is always written past the list and
+        // kept (the count grows) only when it is newly excluded.
+        int s = symbols[i];
+        bool fresh = counts[i] != 0 && m.excluded[s] == 0;
+        m.excluded_list[listed] = (uint8_t)s;
+        listed += fresh;
+        m.excluded[s] |= (uint8_t)(counts[i] != 0 ? 0xFF : 0);
     }
+    m.excluded_count = listed;
 }
 
 // Included sum of entries 0 to i-1 (i.e. totals[1] - totals[i+1]).
@@ -505,13 +504,28 @@ int update_table(Model& m, ContextTable* t, int s, int index) {
     catch_up(m, t);
     int i = index >= 0 ? index : find_symbol(t, s);
     if (i < 0 && (i = append_entry(m, t, s)) < 0) return -1;
-    uint8_t c = *count_of(t, i);
+    uint8_t* symbols = symbols_of(t);
+    uint8_t* counts = counts_of(t);
+    uint8_t c = counts[i];
+    // Back past the entries of equal count, sixteen at a time while a whole
+    // group agrees.
     int j = i;
-    while (j > 0 && *count_of(t, j - 1) == c) --j;
+    const __m128i key = _mm_set1_epi8((char)c);
+    while (j >= 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(counts + j - 16));
+        unsigned equal = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(v, key));
+        if (equal != 0xFFFF) {
+            j -= __builtin_clz(~(equal << 16));  // equal lanes at the top end
+            goto found;
+        }
+        j -= 16;
+    }
+    while (j > 0 && counts[j - 1] == c) --j;
+found:
     if (j < i) {
         // Counts are equal: swapping the symbols (and links) moves s forward.
-        *symbol_of(t, i) = *symbol_of(t, j);
-        *symbol_of(t, j) = (uint8_t)s;
+        symbols[i] = symbols[j];
+        symbols[j] = (uint8_t)s;
         if (has_links(t)) {
             uint32_t* links = links_of(t);
             uint32_t link = links[i];
@@ -520,7 +534,7 @@ int update_table(Model& m, ContextTable* t, int s, int index) {
         }
     }
     int n = c + 1;
-    *count_of(t, j) = (uint8_t)n;
+    counts[j] = (uint8_t)n;
     ++t->sum;
     if (n > t->max_count) {
         t->max_count = (uint8_t)n;
@@ -786,7 +800,7 @@ inline bool decode_symbol(Model& m, Decoder& d, CzBitReader& in, int* symbol) {
         for (;; ++i) {
             if (i > t->last_index) return false;
             c = cnt_array[i];
-            if (c && !all && !is_included(m, sym_array[i])) c = 0;
+            if (!all) c &= ~m.excluded[sym_array[i]];
             before += c;
             low_total = (int16_t)(included - before);  // totals[i+2]
             if (low_total <= count) break;
