@@ -303,22 +303,28 @@ inline void catch_up(const Model& m, ContextTable* t) {
     uint32_t missed = m.flushes - t->flush_epoch;
     t->flush_epoch = m.flushes;
     if (t->order < 0 || t->last_index < 0) return;
-    int shift = missed > 8 ? 8 : (int)missed;
     int n = t->last_index + 1, i = 0;
     uint8_t* counts = counts_of(t);
+    if (missed >= 8) {
+        // Eight halvings leave no count above 0 (counts are below 255).
+        std::memset(counts, 0, (size_t)n);
+        t->sum = 0;
+        t->max_count = 0;
+        t->escape = 0;
+        return;
+    }
+    int shift = (int)missed;
     __m128i sums = _mm_setzero_si128(), maxes = _mm_setzero_si128();
-    if (shift < 8) {
-        // Sixteen counts at a time: shift the 16-bit lanes, drop the bits
-        // that crossed from the neighbouring byte.
-        const __m128i keep = _mm_set1_epi8((char)(0xFF >> shift));
-        const __m128i by = _mm_cvtsi32_si128(shift);
-        for (; i + 16 <= n; i += 16) {
-            __m128i* at = reinterpret_cast<__m128i*>(counts + i);
-            __m128i v = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128(at), by), keep);
-            _mm_storeu_si128(at, v);
-            sums = _mm_add_epi64(sums, _mm_sad_epu8(v, _mm_setzero_si128()));
-            maxes = _mm_max_epu8(maxes, v);
-        }
+    // Sixteen counts at a time: shift the 16-bit lanes, drop the bits that
+    // crossed from the neighbouring byte.
+    const __m128i keep = _mm_set1_epi8((char)(0xFF >> shift));
+    const __m128i by = _mm_cvtsi32_si128(shift);
+    for (; i + 16 <= n; i += 16) {
+        __m128i* at = reinterpret_cast<__m128i*>(counts + i);
+        __m128i v = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128(at), by), keep);
+        _mm_storeu_si128(at, v);
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(v, _mm_setzero_si128()));
+        maxes = _mm_max_epu8(maxes, v);
     }
     int sum = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
     alignas(16) uint8_t lanes[16];
@@ -547,6 +553,14 @@ found:
 bool update_model(Model& m, int symbol) {
     int k = m.order < 0 ? 0 : m.order;
     if (symbol >= 0) {
+        // The context advance that follows reads the table that the top
+        // table's link for the symbol names, when it has one: start loading
+        // it now (a hint only; the update does not depend on it).
+        int top = m.found[m.max_order + 2];
+        if (top >= 0) {
+            uint32_t next = links_of(m.slot(m.max_order))[top];
+            if (next) __builtin_prefetch(at(next));
+        }
         for (int order = k; order <= m.max_order; ++order) {
             int i = update_table(m, m.slot(order), symbol, m.found[order + 2]);
             if (i < 0) return false;
