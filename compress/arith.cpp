@@ -26,10 +26,13 @@
 // ones it has taken in; a table catches up (count >> missed flushes, the same
 // as halving that many times) before its counts are read or changed.
 //
-// Memory.  Tables and their arrays come from an arena owned by the call and
-// released with it; arrays grow by doubling and give their old block back to
-// a free list of its size class.  Tables of the maximum order follow no child
-// link of their own; their links cache the next context instead.
+// Memory.  Tables and their blocks come from an arena owned by the call and
+// released with it, and name each other by 32-bit arena indexes (4 bytes a
+// link instead of 8).  A table is a 20-byte header and one block of links,
+// symbols and counts (6 bytes an entry); blocks grow by doubling and give
+// their old block back to a free list of its size class.  Tables of the
+// maximum order follow no child link of their own; their links cache the
+// next context instead.
 #include "compress/arith.h"
 
 #include <cstdlib>
