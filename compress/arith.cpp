@@ -55,17 +55,17 @@ const int16_t scale_limit = 16383;
 
 // --------------------------------------------------------------------- arena
 
-// Tables and blocks live in chunks of up to 1 MB and are named by 32-bit
-// arena indexes: the chunk number above the low 18 bits, the offset in
+// Tables and blocks live in chunks of up to 256 KB and are named by 32-bit
+// arena indexes: the chunk number above the low 16 bits, the offset in
 // 4-byte units below them.  Chunks never move, so a table's address stays
 // valid while the model grows.  Index 0 names nothing (chunk 0 starts its
 // allocations one unit in).
 const int unit_shift = 2;
-const int offset_bits = 18;
+const int offset_bits = 16;
 const size_t chunk_size = (size_t)1 << (offset_bits + unit_shift);
 const uint32_t max_chunks = 1u << (32 - offset_bits);
 const size_t chunk_slack = 16;  // a 16-byte load that starts inside a chunk stays inside it
-const int size_classes = 9;     // capacities 1, 2, 4 ... 256 entries
+const int size_classes = 9;     // capacities 1 (unused), 2, 4 ... 256 entries
 
 // The chunk addresses of the one model in use (one call at a time).
 uint8_t** chunk_base;
@@ -75,8 +75,15 @@ inline uint8_t* at(uint32_t index) {
            ((size_t)(index & ((1u << offset_bits) - 1)) << unit_shift);
 }
 
+// Every allocation is a whole number of 32-byte slots and chunks start on a
+// 64-byte boundary, so every table (a 20-byte header and its first block,
+// one slot) lies in one cache line.
+const size_t slot_bytes = 32;
+const size_t table_bytes = slot_bytes;
+
 struct Arena {
-    uint8_t** chunks = nullptr;
+    uint8_t** chunks = nullptr;  // 64-byte aligned starts
+    void** raw = nullptr;        // what malloc returned, for free
     uint32_t chunk_count = 0;
     uint32_t chunk_room = 0;
     size_t used = 0;                             // bytes used in the last chunk
@@ -85,18 +92,21 @@ struct Arena {
     uint64_t bytes = 0;
     bool refused = false;
 
-    // Arena index of n fresh bytes (4-byte aligned), 0 on failure.
+    // Arena index of n fresh bytes (a multiple of 32), 0 on failure.
     uint32_t take(size_t n) {
-        n = (n + 3) & ~size_t(3);
-        if (chunk_count == 0 || used + n > size) {
-            size_t first = chunk_count == 0 ? 4 : 0;
+        if (used + n > size) {
+            // The very first chunk keeps its first slot unused: index 0
+            // names nothing.
+            size_t first = chunk_count == 0 ? slot_bytes : 0;
             size_t want = chunk_size;
-            uint64_t total = bytes + want + chunk_slack;
-            if (cz_arith_memory_limit && total > cz_arith_memory_limit) {
-                // Under a limit, take only what this request needs.
-                want = first + n;
-                total = bytes + want + chunk_slack;
-                if (total > cz_arith_memory_limit) return refuse();
+            const size_t extra = chunk_slack + 63;
+            if (cz_arith_memory_limit) {
+                // Under a limit, a chunk takes at most what is left of it.
+                uint64_t left = cz_arith_memory_limit > bytes + extra
+                                    ? cz_arith_memory_limit - bytes - extra
+                                    : 0;
+                if (left < want) want = (size_t)left & ~(slot_bytes - 1);
+                if (want < first + n) return refuse();
             }
             if (chunk_count == max_chunks) return refuse();
             if (chunk_count == chunk_room) {
@@ -104,15 +114,21 @@ struct Arena {
                 void* grown = std::realloc(chunks, room * sizeof *chunks);
                 if (!grown) return refuse();
                 chunks = static_cast<uint8_t**>(grown);
-                chunk_room = room;
                 chunk_base = chunks;
+                grown = std::realloc(raw, room * sizeof *raw);
+                if (!grown) return refuse();
+                raw = static_cast<void**>(grown);
+                chunk_room = room;
             }
-            uint8_t* c = static_cast<uint8_t*>(std::malloc(want + chunk_slack));
-            if (!c) return refuse();
-            chunks[chunk_count++] = c;
+            void* p = std::malloc(want + extra);
+            if (!p) return refuse();
+            raw[chunk_count] = p;
+            chunks[chunk_count] = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(p) + 63) &
+                                                             ~static_cast<uintptr_t>(63));
+            ++chunk_count;
             used = first;
             size = want;
-            bytes = total;
+            bytes += want + extra;
         }
         uint32_t index = ((chunk_count - 1) << offset_bits) | (uint32_t)(used >> unit_shift);
         used += n;
@@ -125,11 +141,14 @@ struct Arena {
     }
 
     void release() {
-        for (uint32_t i = 0; i < chunk_count; ++i) std::free(chunks[i]);
+        for (uint32_t i = 0; i < chunk_count; ++i) std::free(raw[i]);
         std::free(chunks);
+        std::free(raw);
         chunks = nullptr;
+        raw = nullptr;
         chunk_base = nullptr;
         chunk_count = chunk_room = 0;
+        used = size = 0;
         std::memset(free_blocks, 0, sizeof free_blocks);
         bytes = 0;
     }
@@ -137,15 +156,15 @@ struct Arena {
 
 // A table's block holds `capacity` entries: the child links (arena indexes,
 // 0 for none) when the table has links, then the symbols, then the counts.
-// The capacity follows from the number of entries (1, then the next power
+// The capacity follows from the number of entries (2, then the next power
 // of two), so the table need not store it: a block is replaced only when an
 // entry is added beyond it.
 inline int capacity_for(int entries) {
-    return entries <= 1 ? 1 : 1 << (32 - __builtin_clz((unsigned)entries - 1));
+    return entries <= 2 ? 2 : 1 << (32 - __builtin_clz((unsigned)entries - 1));
 }
 inline int class_of(int capacity) { return __builtin_ctz((unsigned)capacity); }
-inline size_t block_bytes(int capacity, bool links) {
-    return ((size_t)capacity * (links ? 6 : 2) + 3) & ~size_t(3);
+constexpr size_t block_bytes(int capacity, bool links) {
+    return ((size_t)capacity * (links ? 6 : 2) + slot_bytes - 1) & ~(slot_bytes - 1);
 }
 
 // ----------------------------------------------------------------- the model
@@ -195,11 +214,11 @@ inline uint8_t* count_of(ContextTable* t, int i) { return counts_of(t) + i; }
 const uint32_t header_units = sizeof(ContextTable) >> unit_shift;
 static_assert(sizeof(ContextTable) % 4 == 0, "tables are whole arena units");
 
-// A new empty table (shorter u) with a one-entry block right behind it.
+// A new empty table (shorter u) with a two-entry block right behind it.
 // Its arena index, 0 on failure.
 uint32_t new_table(Model& m, uint32_t shorter, int order) {
-    bool links = order != -2;
-    size_t bytes = sizeof(ContextTable) + block_bytes(1, links);
+    static_assert(sizeof(ContextTable) + 2 * 6 == table_bytes, "a table and two entries");
+    size_t bytes = table_bytes;
     uint32_t index = m.arena.take(bytes);
     if (!index) {
         MemoryStreams.io_error = -1;
@@ -440,6 +459,27 @@ inline int32_t excluded_sum(const Model& m, ContextTable* t, int n) {
     return sum;
 }
 
+// ceil(65536 / d) for d = 1 to 254.
+struct Reciprocals {
+    uint32_t of[255];
+    Reciprocals() {
+        for (uint32_t d = 1; d < 255; ++d) of[d] = (65536 + d - 1) / d;
+    }
+};
+const Reciprocals reciprocals;
+
+// The escape count of a table: in signed 16-bit arithmetic,
+// ((256 - last_index) * last_index / 256) / max_count + 1, both divisions
+// truncating.  For last_index 0 to 255 the product lies in [0, 16384], so it
+// fits 16 bits, is never negative (the first division is a shift) and leaves
+// e <= 64.  Then e * ceil(65536/d) / 65536 = e/d + an error below
+// e * d / 65536 / d < 1/d, which cannot reach the next integer: the same
+// quotient as the division, for every max_count d of 1 to 254.
+inline int16_t escape_count(int last_index, int max_count) {
+    uint32_t e = (uint32_t)((256 - last_index) * last_index) >> 8;
+    return (int16_t)(((e * reciprocals.of[max_count]) >> 16) + 1);
+}
+
 // Builds the scale of table t for the current order: *included is the
 // included sum (totals[1] before its 16-bit cut), *scale is totals[0].
 // Halves the table while totals[0] is 16383 or more.
@@ -462,13 +502,7 @@ void build_totals(Model& m, ContextTable* t, int32_t* included, int16_t* scale) 
             // The cached escape count (never 0 when valid) is cleared
             // whenever last_index or max_count changes.  max_count is never
             // 255 here (a count of 255 halves its table).
-            if (t->escape == 0) {
-                // Signed 16-bit arithmetic, both divisions truncating.
-                int16_t e = (int16_t)((256 - t->last_index) * t->last_index);
-                e = (int16_t)(e / 256);
-                e = (int16_t)(e / t->max_count);
-                t->escape = (int16_t)(e + 1);
-            }
+            if (t->escape == 0) t->escape = escape_count(t->last_index, t->max_count);
             t0 = (int16_t)(t->escape + t1);
         }
         if (t0 >= scale_limit) {
@@ -601,8 +635,18 @@ bool advance_context(Model& m, int symbol) {
         links_of(top)[m.top_index] = t;  // the top table's block has not moved
     }
     m.slot_index(m.max_order) = t;
-    for (int k = m.max_order - 1; k >= 1; --k) m.slot_index(k) = m.slot(k + 1)->shorter;
     return true;
+}
+
+// Moves the current order one down after an escape out of table t (the
+// table of that order).  The slots of orders 1 to max_order - 1 are filled
+// here rather than on every context advance: slot k is the `shorter` of slot
+// k+1, links that never change once made, and the coder reaches order k only
+// by escaping out of order k+1, so each slot is set from the table just used
+// before it is read (the update reads only orders it has coded through).
+inline void escape_to_shorter(Model& m, ContextTable* t) {
+    --m.order;
+    if (m.order >= 1) m.slot_index(m.order) = t->shorter;
 }
 
 // Halves every table reachable from the order-0 table: all tables of order 0
@@ -687,7 +731,7 @@ inline bool symbol_to_range(Model& m, int symbol, SymbolRange* r) {
     r->low_total = (uint16_t)included;
     r->high_total = (uint16_t)t0;
     exclude_entries(m, t);
-    --m.order;
+    escape_to_shorter(m, t);
     return false;
 }
 
@@ -851,7 +895,7 @@ inline bool decode_symbol(Model& m, Decoder& d, CzBitReader& in, int* symbol) {
         if (m.order == -2) return false;
         m.found[m.order + 2] = -1;  // the symbol is not known yet: update looks it up
         exclude_entries(m, t);
-        --m.order;
+        escape_to_shorter(m, t);
     }
     *symbol = sym;
     return true;

@@ -203,6 +203,12 @@ int main(int argc, char** argv) {
         Coder c = std::strcmp(argv[2], "lzss") == 0 ? Coder::lzss : Coder::arith;
         bool ok = std::strcmp(argv[3], "expand") == 0 ? our_expand(c, argv[4], argv[5])
                                                       : our_compress(c, argv[4], argv[5]);
+        if (c == Coder::arith)
+            std::fprintf(stderr, "arith model: %u contexts, %llu bytes, %.1f bytes per context\n",
+                         cz_arith_stats.tables, (unsigned long long)cz_arith_stats.model_bytes,
+                         cz_arith_stats.tables
+                             ? (double)cz_arith_stats.model_bytes / cz_arith_stats.tables
+                             : 0.0);
         return ok ? 0 : 1;
     }
     std::string dir = argc > 1 ? argv[1] : "compress-corpus";
