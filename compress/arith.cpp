@@ -29,10 +29,10 @@
 // Memory.  Tables and their blocks come from an arena owned by the call and
 // released with it, and name each other by 32-bit arena indexes (4 bytes a
 // link instead of 8).  A table is a 20-byte header and one block of links,
-// symbols and counts (6 bytes an entry); blocks grow by doubling and give
-// their old block back to a free list of its size class.  Tables of the
-// maximum order follow no child link of their own; their links cache the
-// next context instead.
+// symbols and counts (6 bytes an entry, 2 in tables of the maximum order,
+// whose contexts are never extended); a new table's first block of two
+// entries shares its 32-byte slot.  Blocks grow by doubling and give their
+// old block back to a free list of its size class.
 #include "compress/arith.h"
 
 #include <cstdlib>
@@ -67,8 +67,10 @@ const uint32_t max_chunks = 1u << (32 - offset_bits);
 const size_t chunk_slack = 16;  // a 16-byte load that starts inside a chunk stays inside it
 const int size_classes = 9;     // capacities 1 (unused), 2, 4 ... 256 entries
 
-// The chunk addresses of the one model in use (one call at a time).
+// The chunk addresses and the maximum order of the one model in use (one
+// call at a time).
 uint8_t** chunk_base;
+int top_order;
 
 inline uint8_t* at(uint32_t index) {
     return chunk_base[index >> offset_bits] +
@@ -181,7 +183,7 @@ struct Model {
     int excluded_count = 0;      // distinct symbols excluded for the current symbol
     uint8_t excluded_list[257];  // those symbols (one spare slot for exclude_entries)
     int found[10];               // entry of the symbol per order while coding it, or -1
-    int top_index = 0;           // entry of the last byte in the maximum-order table
+    int next_index = -1;         // entry of the last byte in the table below the top, when updated
     uint32_t tables = 0;
     uint32_t flushes = 0;  // also the flush epoch tables catch up to
 
@@ -200,8 +202,10 @@ struct Model {
     }
 };
 
-// Every table but the control table has links.
-inline bool has_links(const ContextTable* t) { return t->order != -2; }
+// Tables of orders -1 to max_order - 1 have links; the control table and
+// the tables of the maximum order (whose contexts are never extended) have
+// none.
+inline bool has_links(const ContextTable* t) { return t->order != -2 && t->order < top_order; }
 inline int capacity_of(const ContextTable* t) { return capacity_for(t->last_index + 1); }
 
 inline uint32_t* links_of(ContextTable* t) { return reinterpret_cast<uint32_t*>(at(t->block)); }
@@ -376,6 +380,7 @@ uint32_t create_child(Model& m, ContextTable* t, int s, uint32_t u) {
 
 bool set_up_model(Model& m, int max_order) {
     m.max_order = max_order;
+    top_order = max_order;
     m.order = max_order;
     std::memset(m.slots, 0, sizeof m.slots);
     uint32_t minus1 = new_table(m, 0, -1);
@@ -593,15 +598,12 @@ bool update_model(Model& m, int symbol) {
         // The context advance that follows reads the table that the top
         // table's link for the symbol names, when it has one: start loading
         // it now (a hint only; the update does not depend on it).
-        int top = m.found[m.max_order + 2];
-        if (top >= 0) {
-            uint32_t next = links_of(m.slot(m.max_order))[top];
-            if (next) __builtin_prefetch(at(next));
-        }
+        __builtin_prefetch(at(m.slot(m.max_order)->shorter));
+        m.next_index = -1;
         for (int order = k; order <= m.max_order; ++order) {
             int i = update_table(m, m.slot(order), symbol, m.found[order + 2]);
             if (i < 0) return false;
-            m.top_index = i;  // the last one is the table of the maximum order
+            if (order == m.max_order - 1) m.next_index = i;
         }
     }
     m.order = m.max_order;
@@ -623,17 +625,18 @@ uint32_t next_context(Model& m, ContextTable* t, int s, int k) {
 
 bool advance_context(Model& m, int symbol) {
     if (symbol < 0) return true;
-    // A table of the maximum order follows no child link of its own, so its
-    // links keep what next() returned for each of its symbols; that result
-    // never changes (links are never replaced), and the update has just
-    // left the symbol's entry at top_index.
+    // next(top, s): the link for s in the table one order below the top,
+    // whose entry for s the update has just left at next_index when it
+    // updated that table.
     ContextTable* top = m.slot(m.max_order);
-    uint32_t t = links_of(top)[m.top_index];
-    if (!t) {
-        t = next_context(m, top, symbol, m.max_order);
-        if (!t) return false;
-        links_of(top)[m.top_index] = t;  // the top table's block has not moved
+    uint32_t t = 0;
+    if (m.max_order > 0) {
+        ContextTable* u = table_at(top->shorter);
+        int i = m.next_index >= 0 ? m.next_index : find_symbol(u, symbol);
+        if (i >= 0) t = links_of(u)[i];
     }
+    if (!t) t = next_context(m, top, symbol, m.max_order);
+    if (!t) return false;
     m.slot_index(m.max_order) = t;
     return true;
 }

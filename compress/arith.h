@@ -17,10 +17,11 @@
 // One context, in the model's arena (links are 32-bit arena indexes, 0 for
 // none).  Entry i is (symbol, count); its link leads to the context extended
 // by that symbol (a single link may be none); `shorter` is the same context
-// one byte shorter.  The block holds the links, then the symbols, then the
-// counts, for as many entries as its capacity (1, or the next power of two
-// at or above the entry count).  A new table carries a one-entry block right
-// behind itself, so a small context costs one allocation of 28 bytes.
+// one byte shorter.  The block holds the links (not in tables of the
+// maximum order or the control table), then the symbols, then the counts,
+// for as many entries as its capacity (2, or the next power of two at or
+// above the entry count).  A new table carries a two-entry block right behind
+// itself in one 32-byte slot, so a small context costs one allocation.
 struct ContextTable {
     uint32_t block;        // the links, symbols and counts
     uint32_t shorter;      // the table of the context one byte shorter
