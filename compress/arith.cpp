@@ -524,15 +524,30 @@ void build_totals(Model& m, ContextTable* t, int32_t* included, int16_t* scale) 
 void exclude_entries(Model& m, ContextTable* t) {
     const uint8_t* symbols = symbols_of(t);
     const uint8_t* counts = counts_of(t);
+    int n = t->last_index;  // the last entry is not excluded
     int listed = m.excluded_count;
-    for (int i = 0; i < t->last_index; ++i) {
-        // Without branches: the symbol is always written past the list and
-        // kept (the count grows) only when it is newly excluded.
+    auto exclude = [&](int i) {
+        // The symbol is always written past the list and kept (the count
+        // grows) only when it is newly excluded.
         int s = symbols[i];
-        bool fresh = counts[i] != 0 && m.excluded[s] == 0;
         m.excluded_list[listed] = (uint8_t)s;
-        listed += fresh;
-        m.excluded[s] |= (uint8_t)(counts[i] != 0 ? 0xFF : 0);
+        listed += m.excluded[s] == 0;
+        m.excluded[s] = 0xFF;
+    };
+    if (n > 8) {
+        // Sixteen counts at a time (the capacity is then a multiple of 16,
+        // so the loads stay inside the counts); only non-zero ones are
+        // visited, which skips the runs of zeros that flushes leave.
+        for (int i = 0; i < n; i += 16) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(counts + i));
+            unsigned nonzero =
+                ~(unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())) & 0xFFFFu;
+            if (n - i < 16) nonzero &= (1u << (n - i)) - 1u;
+            for (; nonzero; nonzero &= nonzero - 1) exclude(i + __builtin_ctz(nonzero));
+        }
+    } else {
+        for (int i = 0; i < n; ++i)
+            if (counts[i] != 0) exclude(i);
     }
     m.excluded_count = listed;
 }
