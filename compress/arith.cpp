@@ -653,6 +653,9 @@ bool advance_context(Model& m, int symbol) {
     if (!t) t = next_context(m, top, symbol, m.max_order);
     if (!t) return false;
     m.slot_index(m.max_order) = t;
+    // An escape out of the new top table goes to its shorter table: start
+    // loading that one too (a hint only).
+    if (m.max_order > 0) __builtin_prefetch(at(table_at(t)->shorter));
     return true;
 }
 
