@@ -17,8 +17,8 @@
 // Exclusion.  Building the totals of a table excludes the symbols of its
 // entries 0 to last_index-1 with non-zero counts (not the last entry).  The
 // flags are read only by the next, shorter table of the same symbol, so they
-// are set only when the coder escapes out of a table; a generation number
-// clears them all at once.
+// are set only when the coder escapes out of a table; the list of excluded
+// symbols clears them again.
 //
 // Model flush.  A flush halves every table of order 0 and above, which would
 // cost a pass over the whole model each time (on data that does not compress,
@@ -26,10 +26,13 @@
 // ones it has taken in; a table catches up (count >> missed flushes, the same
 // as halving that many times) before its counts are read or changed.
 //
-// Memory.  Tables and their arrays come from an arena owned by the call and
-// released with it; arrays grow by doubling and give their old block back to
-// a free list of its size class.  Tables of the maximum order follow no child
-// link of their own; their links cache the next context instead.
+// Memory.  Tables and their blocks come from an arena owned by the call and
+// released with it, and name each other by 32-bit arena indexes (4 bytes a
+// link instead of 8).  A table is a 20-byte header and one block of links,
+// symbols and counts (6 bytes an entry, 2 in tables of the maximum order,
+// whose contexts are never extended); a new table's first block of two
+// entries shares its 32-byte slot.  Blocks grow by doubling and give their
+// old block back to a free list of its size class.
 #include "compress/arith.h"
 
 #include <cstdlib>
@@ -52,86 +55,135 @@ const int16_t scale_limit = 16383;
 
 // --------------------------------------------------------------------- arena
 
-const size_t chunk_size = 1 << 20;
-const int size_classes = 9;  // capacities 1, 2, 4 ... 256 entries
+// Tables and blocks live in chunks of up to 256 KB and are named by 32-bit
+// arena indexes: the chunk number above the low 16 bits, the offset in
+// 4-byte units below them.  Chunks never move, so a table's address stays
+// valid while the model grows.  Index 0 names nothing (chunk 0 starts its
+// allocations one unit in).
+const int unit_shift = 2;
+const int offset_bits = 16;
+const size_t chunk_size = (size_t)1 << (offset_bits + unit_shift);
+const uint32_t max_chunks = 1u << (32 - offset_bits);
+const size_t chunk_slack = 16;  // a 16-byte load that starts inside a chunk stays inside it
+const int size_classes = 9;     // capacities 1 (unused), 2, 4 ... 256 entries
 
-struct Chunk {
-    Chunk* next;
-    size_t used;
-    size_t size;
-    alignas(16) unsigned char data[1];
-};
+// The chunk addresses and the maximum order of the one model in use (one
+// call at a time).
+uint8_t** chunk_base;
+int top_order;
 
-struct FreeBlock {
-    FreeBlock* next;
-};
+inline uint8_t* at(uint32_t index) {
+    return chunk_base[index >> offset_bits] +
+           ((size_t)(index & ((1u << offset_bits) - 1)) << unit_shift);
+}
+
+// Every allocation is a whole number of 32-byte slots and chunks start on a
+// 64-byte boundary, so every table (a 20-byte header and its first block,
+// one slot) lies in one cache line.
+const size_t slot_bytes = 32;
+const size_t table_bytes = slot_bytes;
 
 struct Arena {
-    Chunk* chunks = nullptr;
-    FreeBlock* free_blocks[1][size_classes] = {};  // by size class
+    uint8_t** chunks = nullptr;  // 64-byte aligned starts
+    void** raw = nullptr;        // what malloc returned, for free
+    uint32_t chunk_count = 0;
+    uint32_t chunk_room = 0;
+    size_t used = 0;                             // bytes used in the last chunk
+    size_t size = 0;                             // its size
+    uint32_t free_blocks[2][size_classes] = {};  // freed blocks by links or not, size class
     uint64_t bytes = 0;
     bool refused = false;
 
-    void* take(size_t n) {
-        n = (n + 7) & ~size_t(7);
-        if (!chunks || chunks->used + n > chunks->size) {
-            size_t size = n > chunk_size ? n : chunk_size;
-            uint64_t total = bytes + size + sizeof(Chunk);
-            if (cz_arith_memory_limit && total > cz_arith_memory_limit) {
-                // Under a limit, take only what this request needs.
-                size = n;
-                total = bytes + size + sizeof(Chunk);
-                if (total > cz_arith_memory_limit) {
-                    refused = true;
-                    return nullptr;
-                }
+    // Arena index of n fresh bytes (a multiple of 32), 0 on failure.
+    uint32_t take(size_t n) {
+        if (used + n > size) {
+            // The very first chunk keeps its first slot unused: index 0
+            // names nothing.
+            size_t first = chunk_count == 0 ? slot_bytes : 0;
+            size_t want = chunk_size;
+            const size_t extra = chunk_slack + 63;
+            if (cz_arith_memory_limit) {
+                // Under a limit, a chunk takes at most what is left of it.
+                uint64_t left = cz_arith_memory_limit > bytes + extra
+                                    ? cz_arith_memory_limit - bytes - extra
+                                    : 0;
+                if (left < want) want = (size_t)left & ~(slot_bytes - 1);
+                if (want < first + n) return refuse();
             }
-            Chunk* c = static_cast<Chunk*>(std::malloc(sizeof(Chunk) + size));
-            if (!c) {
-                refused = true;
-                return nullptr;
+            if (chunk_count == max_chunks) return refuse();
+            if (chunk_count == chunk_room) {
+                uint32_t room = chunk_room ? chunk_room * 2 : 64;
+                void* grown = std::realloc(chunks, room * sizeof *chunks);
+                if (!grown) return refuse();
+                chunks = static_cast<uint8_t**>(grown);
+                chunk_base = chunks;
+                grown = std::realloc(raw, room * sizeof *raw);
+                if (!grown) return refuse();
+                raw = static_cast<void**>(grown);
+                chunk_room = room;
             }
-            c->next = chunks;
-            c->used = 0;
-            c->size = size;
-            chunks = c;
-            bytes = total;
+            void* p = std::malloc(want + extra);
+            if (!p) return refuse();
+            raw[chunk_count] = p;
+            chunks[chunk_count] = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(p) + 63) &
+                                                             ~static_cast<uintptr_t>(63));
+            ++chunk_count;
+            used = first;
+            size = want;
+            bytes += want + extra;
         }
-        void* p = chunks->data + chunks->used;
-        chunks->used += n;
-        return p;
+        uint32_t index = ((chunk_count - 1) << offset_bits) | (uint32_t)(used >> unit_shift);
+        used += n;
+        return index;
+    }
+
+    uint32_t refuse() {
+        refused = true;
+        return 0;
     }
 
     void release() {
-        while (chunks) {
-            Chunk* next = chunks->next;
-            std::free(chunks);
-            chunks = next;
-        }
+        for (uint32_t i = 0; i < chunk_count; ++i) std::free(raw[i]);
+        std::free(chunks);
+        std::free(raw);
+        chunks = nullptr;
+        raw = nullptr;
+        chunk_base = nullptr;
+        chunk_count = chunk_room = 0;
+        used = size = 0;
         std::memset(free_blocks, 0, sizeof free_blocks);
         bytes = 0;
     }
 };
 
+// A table's block holds `capacity` entries: the child links (arena indexes,
+// 0 for none) when the table has links, then the symbols, then the counts.
+// The capacity follows from the number of entries (2, then the next power
+// of two), so the table need not store it: a block is replaced only when an
+// entry is added beyond it.
+inline int capacity_for(int entries) {
+    return entries <= 2 ? 2 : 1 << (32 - __builtin_clz((unsigned)entries - 1));
+}
 inline int class_of(int capacity) { return __builtin_ctz((unsigned)capacity); }
-
-// One block per table: the child links, then the symbols, then the counts.
-inline size_t block_bytes(int capacity) { return (size_t)capacity * (sizeof(ContextTable*) + 2); }
+constexpr size_t block_bytes(int capacity, bool links) {
+    return ((size_t)capacity * (links ? 6 : 2) + slot_bytes - 1) & ~(slot_bytes - 1);
+}
 
 // ----------------------------------------------------------------- the model
+
+inline ContextTable* table_at(uint32_t index) { return reinterpret_cast<ContextTable*>(at(index)); }
 
 struct Model {
     Arena arena;
     int max_order = 0;
-    int order = 0;            // the table in which the next symbol is tried
-    ContextTable* slots[10];  // orders -2 to 7 at index order + 2
+    int order = 0;       // the table in which the next symbol is tried
+    uint32_t slots[10];  // tables of the orders -2 to 7 at index order + 2
     ContextTable* order_minus1 = nullptr;
-    uint32_t excluded[256];  // == generation: excluded for the current symbol
-    uint32_t generation = 1;
+    uint8_t excluded[256];       // 0xFF: excluded for the current symbol, else 0
     int excluded_count = 0;      // distinct symbols excluded for the current symbol
-    uint8_t excluded_list[256];  // those symbols, in the order they were excluded
+    uint8_t excluded_list[257];  // those symbols (one spare slot for exclude_entries)
     int found[10];               // entry of the symbol per order while coding it, or -1
-    int top_index = 0;           // entry of the last byte in the maximum-order table
+    int next_index = -1;         // entry of the last byte in the table below the top, when updated
     uint32_t tables = 0;
     uint32_t flushes = 0;  // also the flush epoch tables catch up to
 
@@ -141,81 +193,85 @@ struct Model {
     }
     ~Model() { arena.release(); }
 
-    ContextTable*& slot(int k) { return slots[k + 2]; }
+    ContextTable* slot(int k) const { return table_at(slots[k + 2]); }
+    uint32_t& slot_index(int k) { return slots[k + 2]; }
 
     void clear_exclusions() {
-        if (++generation == 0) {
-            std::memset(excluded, 0, sizeof excluded);
-            generation = 1;
-        }
+        for (int k = 0; k < excluded_count; ++k) excluded[excluded_list[k]] = 0;
         excluded_count = 0;
     }
 };
 
-// Entries are kept as two arrays (symbols, then counts, each `capacity`
-// long) so that a symbol is searched 16 at a time.
+// Tables of orders -1 to max_order - 1 have links; the control table and
+// the tables of the maximum order (whose contexts are never extended) have
+// none.
+inline bool has_links(const ContextTable* t) { return t->order != -2 && t->order < top_order; }
+inline int capacity_of(const ContextTable* t) { return capacity_for(t->last_index + 1); }
+
+inline uint32_t* links_of(ContextTable* t) { return reinterpret_cast<uint32_t*>(at(t->block)); }
 inline uint8_t* symbols_of(ContextTable* t) {
-    return reinterpret_cast<uint8_t*>(t->children + t->capacity);
+    return at(t->block) + (has_links(t) ? 4 * capacity_of(t) : 0);
 }
-inline uint8_t* counts_of(ContextTable* t) { return symbols_of(t) + t->capacity; }
+inline uint8_t* counts_of(ContextTable* t) { return symbols_of(t) + capacity_of(t); }
 inline uint8_t* symbol_of(ContextTable* t, int i) { return symbols_of(t) + i; }
 inline uint8_t* count_of(ContextTable* t, int i) { return counts_of(t) + i; }
+const uint32_t header_units = sizeof(ContextTable) >> unit_shift;
+static_assert(sizeof(ContextTable) % 4 == 0, "tables are whole arena units");
 
-const int inline_capacity = 1;
-
-ContextTable* new_table(Model& m, ContextTable* shorter, int order) {
-    size_t bytes = sizeof(ContextTable) + block_bytes(inline_capacity);
-    ContextTable* t = static_cast<ContextTable*>(m.arena.take(bytes));
-    if (!t) {
+// A new empty table (shorter u) with a two-entry block right behind it.
+// Its arena index, 0 on failure.
+uint32_t new_table(Model& m, uint32_t shorter, int order) {
+    static_assert(sizeof(ContextTable) + 2 * 6 == table_bytes, "a table and two entries");
+    size_t bytes = table_bytes;
+    uint32_t index = m.arena.take(bytes);
+    if (!index) {
         MemoryStreams.io_error = -1;
-        return nullptr;
+        return 0;
     }
+    ContextTable* t = table_at(index);
     std::memset(t, 0, bytes);
-    t->children = reinterpret_cast<ContextTable**>(t + 1);
-    t->capacity = inline_capacity;
+    t->block = index + header_units;
     t->last_index = -1;
-    t->escape_key = 0xFFFF;
     t->shorter = shorter;
     t->order = (int8_t)order;
     t->flush_epoch = m.flushes;
     ++m.tables;
-    return t;
+    return index;
 }
 
-// Makes room for one more entry and child link.  False on failure.
-bool grow_table(Model& m, ContextTable* t, int min_capacity) {
-    if (t->capacity >= min_capacity) return true;
-    int capacity = t->capacity;
-    while (capacity < min_capacity) capacity *= 2;
-    FreeBlock*& list = m.arena.free_blocks[0][class_of(capacity)];
-    void* block;
+// Makes room for `entries` entries (and links).  False on failure.
+bool grow_table(Model& m, ContextTable* t, int entries) {
+    int old_capacity = capacity_of(t);
+    int capacity = capacity_for(entries);
+    if (capacity <= old_capacity) return true;
+    bool links = has_links(t);
+    uint32_t& list = m.arena.free_blocks[links][class_of(capacity)];
+    uint32_t block;
     if (list) {
         block = list;
-        list = list->next;
+        std::memcpy(&list, at(block), 4);
     } else {
-        block = m.arena.take(block_bytes(capacity));
+        block = m.arena.take(block_bytes(capacity, links));
         if (!block) {
             MemoryStreams.io_error = -1;
             return false;
         }
     }
-    std::memset(block, 0, block_bytes(capacity));
-    ContextTable** children = static_cast<ContextTable**>(block);
-    uint8_t* entries = reinterpret_cast<uint8_t*>(children + capacity);
+    uint8_t* to = at(block);
+    std::memset(to, 0, block_bytes(capacity, links));
     int used = t->last_index + 1;
+    uint8_t* symbols = to + (links ? 4 * capacity : 0);
     if (used) {
-        std::memcpy(children, t->children, (size_t)used * sizeof *children);
-        std::memcpy(entries, symbols_of(t), (size_t)used);
-        std::memcpy(entries + capacity, counts_of(t), (size_t)used);
+        if (links) std::memcpy(to, links_of(t), (size_t)used * 4);
+        std::memcpy(symbols, symbols_of(t), (size_t)used);
+        std::memcpy(symbols + capacity, counts_of(t), (size_t)used);
     }
     // The old block (the one behind the table too) serves a later table of
     // its size.
-    FreeBlock* f = reinterpret_cast<FreeBlock*>(t->children);
-    FreeBlock*& old_list = m.arena.free_blocks[0][class_of(t->capacity)];
-    f->next = old_list;
-    old_list = f;
-    t->children = children;
-    t->capacity = (uint16_t)capacity;
+    uint32_t& old_list = m.arena.free_blocks[links][class_of(old_capacity)];
+    std::memcpy(at(t->block), &old_list, 4);
+    old_list = t->block;
+    t->block = block;
     return true;
 }
 
@@ -223,7 +279,7 @@ inline int find_symbol(ContextTable* t, int s) {
     if (s < 0 || s > 255) return -1;  // control symbols outside the control table
     const uint8_t* sym = symbols_of(t);
     int n = t->last_index + 1;
-    if (t->capacity >= 16) {
+    if (n > 8) {
         // Whole 16-byte groups stay inside the symbol array (capacity is a
         // power of two); bits past the last entry are masked off.
         __m128i key = _mm_set1_epi8((char)s);
@@ -247,21 +303,24 @@ int append_entry(Model& m, ContextTable* t, int s) {
     t->last_index = (int16_t)i;
     *symbol_of(t, i) = (uint8_t)s;
     *count_of(t, i) = 0;
-    if (t->children) t->children[i] = nullptr;
+    if (has_links(t)) links_of(t)[i] = 0;
+    t->escape = 0;
     return i;
 }
 
 void halve_table(ContextTable* t) {
     if (t->last_index < 0) return;
     int sum = 0, max = 0;
+    uint8_t* counts = counts_of(t);
     for (int i = 0; i <= t->last_index; ++i) {
-        int c = *count_of(t, i) / 2;
-        *count_of(t, i) = (uint8_t)c;
+        int c = counts[i] / 2;
+        counts[i] = (uint8_t)c;
         sum += c;
         if (c > max) max = c;
     }
-    t->sum = sum;
+    t->sum = (uint16_t)sum;
     t->max_count = (uint8_t)max;
+    t->escape = 0;
 }
 
 // Applies the model flushes the table has missed.
@@ -270,22 +329,28 @@ inline void catch_up(const Model& m, ContextTable* t) {
     uint32_t missed = m.flushes - t->flush_epoch;
     t->flush_epoch = m.flushes;
     if (t->order < 0 || t->last_index < 0) return;
-    int shift = missed > 8 ? 8 : (int)missed;
     int n = t->last_index + 1, i = 0;
     uint8_t* counts = counts_of(t);
+    if (missed >= 8) {
+        // Eight halvings leave no count above 0 (counts are below 255).
+        std::memset(counts, 0, (size_t)n);
+        t->sum = 0;
+        t->max_count = 0;
+        t->escape = 0;
+        return;
+    }
+    int shift = (int)missed;
     __m128i sums = _mm_setzero_si128(), maxes = _mm_setzero_si128();
-    if (shift < 8) {
-        // Sixteen counts at a time: shift the 16-bit lanes, drop the bits
-        // that crossed from the neighbouring byte.
-        const __m128i keep = _mm_set1_epi8((char)(0xFF >> shift));
-        const __m128i by = _mm_cvtsi32_si128(shift);
-        for (; i + 16 <= n; i += 16) {
-            __m128i* at = reinterpret_cast<__m128i*>(counts + i);
-            __m128i v = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128(at), by), keep);
-            _mm_storeu_si128(at, v);
-            sums = _mm_add_epi64(sums, _mm_sad_epu8(v, _mm_setzero_si128()));
-            maxes = _mm_max_epu8(maxes, v);
-        }
+    // Sixteen counts at a time: shift the 16-bit lanes, drop the bits that
+    // crossed from the neighbouring byte.
+    const __m128i keep = _mm_set1_epi8((char)(0xFF >> shift));
+    const __m128i by = _mm_cvtsi32_si128(shift);
+    for (; i + 16 <= n; i += 16) {
+        __m128i* at = reinterpret_cast<__m128i*>(counts + i);
+        __m128i v = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128(at), by), keep);
+        _mm_storeu_si128(at, v);
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(v, _mm_setzero_si128()));
+        maxes = _mm_max_epu8(maxes, v);
     }
     int sum = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
     alignas(16) uint8_t lanes[16];
@@ -298,58 +363,60 @@ inline void catch_up(const Model& m, ContextTable* t) {
         sum += c;
         if (c > max) max = c;
     }
-    t->sum = sum;
+    t->sum = (uint16_t)sum;
     t->max_count = (uint8_t)max;
+    t->escape = 0;
 }
 
 // A new empty table (shorter u) linked from t's entry for s (added with
-// count 0 when missing).
-ContextTable* create_child(Model& m, ContextTable* t, int s, ContextTable* u) {
+// count 0 when missing).  Its arena index, 0 on failure.
+uint32_t create_child(Model& m, ContextTable* t, int s, uint32_t u) {
     int i = find_symbol(t, s);
-    if (i < 0 && (i = append_entry(m, t, s)) < 0) return nullptr;
-    ContextTable* child = new_table(m, u, t->order + 1);
-    if (!child) return nullptr;
-    t->children[i] = child;
+    if (i < 0 && (i = append_entry(m, t, s)) < 0) return 0;
+    uint32_t child = new_table(m, u, t->order + 1);
+    if (child) links_of(t)[i] = child;
     return child;
 }
 
 bool set_up_model(Model& m, int max_order) {
     m.max_order = max_order;
+    top_order = max_order;
     m.order = max_order;
     std::memset(m.slots, 0, sizeof m.slots);
-    ContextTable* minus1 = new_table(m, nullptr, -1);
+    uint32_t minus1 = new_table(m, 0, -1);
     if (!minus1) return false;
-    m.slot(-1) = m.order_minus1 = minus1;
+    m.slot_index(-1) = minus1;
     // The starting context is a run of zero bytes.
     for (int k = 0; k <= max_order; ++k) {
-        ContextTable* below = m.slot(k - 1);
-        m.slot(k) = create_child(m, below, 0, below);
-        if (!m.slot(k)) return false;
+        uint32_t below = m.slot_index(k - 1);
+        m.slot_index(k) = create_child(m, table_at(below), 0, below);
+        if (!m.slot_index(k)) return false;
     }
     // Every byte value with count 1; the single link (to order 0) stays.
-    if (!grow_table(m, minus1, 256)) return false;
+    ContextTable* t = m.order_minus1 = table_at(minus1);
+    if (!grow_table(m, t, 256)) return false;
+    t->last_index = 255;
     for (int i = 0; i < 256; ++i) {
-        *symbol_of(minus1, i) = (uint8_t)i;
-        *count_of(minus1, i) = 1;
+        *symbol_of(t, i) = (uint8_t)i;
+        *count_of(t, i) = 1;
     }
-    minus1->last_index = 255;
-    minus1->sum = 256;
-    minus1->max_count = 1;
-    ContextTable* control = new_table(m, nullptr, -2);
-    if (!control || !grow_table(m, control, 2)) return false;
-    control->last_index = 1;
-    *symbol_of(control, 0) = 2;  // model flush
-    *count_of(control, 0) = 1;
-    *symbol_of(control, 1) = 1;  // end of data
-    *count_of(control, 1) = 1;
-    control->sum = 2;
-    control->max_count = 1;
-    m.slot(-2) = control;
+    t->sum = 256;
+    t->max_count = 1;
+    t->escape = 0;
+    uint32_t control = new_table(m, 0, -2);
+    if (!control || !grow_table(m, table_at(control), 2)) return false;
+    t = table_at(control);
+    t->last_index = 1;
+    *symbol_of(t, 0) = 2;  // model flush
+    *count_of(t, 0) = 1;
+    *symbol_of(t, 1) = 1;  // end of data
+    *count_of(t, 1) = 1;
+    t->sum = 2;
+    t->max_count = 1;
+    m.slot_index(-2) = control;
     m.clear_exclusions();
     return true;
 }
-
-inline bool is_included(const Model& m, int symbol) { return m.excluded[symbol] != m.generation; }
 
 // Sum of the bytes p[0, n).  Tables of 16 entries or more have a power-of-two
 // capacity of at least 16, so whole 16-byte loads stay inside the array; the
@@ -385,7 +452,7 @@ inline int32_t sum_bytes(const uint8_t* p, int n, int capacity) {
 inline int32_t excluded_sum(const Model& m, ContextTable* t, int n) {
     const uint8_t* counts = counts_of(t);
     int32_t sum = 0;
-    if (t->capacity >= 16 && m.excluded_count * (t->last_index / 16 + 3) < n) {
+    if (n > 8 && m.excluded_count * (t->last_index / 16 + 3) < n) {
         for (int k = 0; k < m.excluded_count; ++k) {
             int i = find_symbol(t, m.excluded_list[k]);
             if (i >= 0 && i < n) sum += counts[i];
@@ -393,9 +460,29 @@ inline int32_t excluded_sum(const Model& m, ContextTable* t, int n) {
         return sum;
     }
     const uint8_t* symbols = symbols_of(t);
-    for (int i = 0; i < n; ++i)
-        if (!is_included(m, symbols[i])) sum += counts[i];
+    for (int i = 0; i < n; ++i) sum += counts[i] & m.excluded[symbols[i]];
     return sum;
+}
+
+// ceil(65536 / d) for d = 1 to 254.
+struct Reciprocals {
+    uint32_t of[255];
+    Reciprocals() {
+        for (uint32_t d = 1; d < 255; ++d) of[d] = (65536 + d - 1) / d;
+    }
+};
+const Reciprocals reciprocals;
+
+// The escape count of a table: in signed 16-bit arithmetic,
+// ((256 - last_index) * last_index / 256) / max_count + 1, both divisions
+// truncating.  For last_index 0 to 255 the product lies in [0, 16384], so it
+// fits 16 bits, is never negative (the first division is a shift) and leaves
+// e <= 64.  Then e * ceil(65536/d) / 65536 = e/d + an error below
+// e * d / 65536 / d < 1/d, which cannot reach the next integer: the same
+// quotient as the division, for every max_count d of 1 to 254.
+inline int16_t escape_count(int last_index, int max_count) {
+    uint32_t e = (uint32_t)((256 - last_index) * last_index) >> 8;
+    return (int16_t)(((e * reciprocals.of[max_count]) >> 16) + 1);
 }
 
 // Builds the scale of table t for the current order: *included is the
@@ -417,16 +504,10 @@ void build_totals(Model& m, ContextTable* t, int32_t* included, int16_t* scale) 
         if (t->max_count == 0) {
             t0 = 1;
         } else {
-            // max_count is never 255 here (a count of 255 halves its table).
-            uint16_t key = (uint16_t)((t->last_index << 8) | t->max_count);
-            if (key != t->escape_key) {
-                // Signed 16-bit arithmetic, both divisions truncating.
-                int16_t e = (int16_t)((256 - t->last_index) * t->last_index);
-                e = (int16_t)(e / 256);
-                e = (int16_t)(e / t->max_count);
-                t->escape = (int16_t)(e + 1);
-                t->escape_key = key;
-            }
+            // The cached escape count (never 0 when valid) is cleared
+            // whenever last_index or max_count changes.  max_count is never
+            // 255 here (a count of 255 halves its table).
+            if (t->escape == 0) t->escape = escape_count(t->last_index, t->max_count);
             t0 = (int16_t)(t->escape + t1);
         }
         if (t0 >= scale_limit) {
@@ -441,19 +522,39 @@ void build_totals(Model& m, ContextTable* t, int32_t* included, int16_t* scale) 
 
 // Excludes the symbols of entries 0 to last_index-1 with non-zero counts.
 void exclude_entries(Model& m, ContextTable* t) {
-    for (int i = 0; i < t->last_index; ++i) {
-        if (*count_of(t, i) == 0) continue;
-        int s = *symbol_of(t, i);
-        if (m.excluded[s] != m.generation) {
-            m.excluded[s] = m.generation;
-            m.excluded_list[m.excluded_count++] = (uint8_t)s;
+    const uint8_t* symbols = symbols_of(t);
+    const uint8_t* counts = counts_of(t);
+    int n = t->last_index;  // the last entry is not excluded
+    int listed = m.excluded_count;
+    auto exclude = [&](int i) {
+        // The symbol is always written past the list and kept (the count
+        // grows) only when it is newly excluded.
+        int s = symbols[i];
+        m.excluded_list[listed] = (uint8_t)s;
+        listed += m.excluded[s] == 0;
+        m.excluded[s] = 0xFF;
+    };
+    if (n > 8) {
+        // Sixteen counts at a time (the capacity is then a multiple of 16,
+        // so the loads stay inside the counts); only non-zero ones are
+        // visited, which skips the runs of zeros that flushes leave.
+        for (int i = 0; i < n; i += 16) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(counts + i));
+            unsigned nonzero =
+                ~(unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())) & 0xFFFFu;
+            if (n - i < 16) nonzero &= (1u << (n - i)) - 1u;
+            for (; nonzero; nonzero &= nonzero - 1) exclude(i + __builtin_ctz(nonzero));
         }
+    } else {
+        for (int i = 0; i < n; ++i)
+            if (counts[i] != 0) exclude(i);
     }
+    m.excluded_count = listed;
 }
 
 // Included sum of entries 0 to i-1 (i.e. totals[1] - totals[i+1]).
 inline int32_t included_before(const Model& m, ContextTable* t, int i) {
-    int32_t sum = sum_bytes(counts_of(t), i, t->capacity);
+    int32_t sum = sum_bytes(counts_of(t), i, capacity_of(t));
     if (m.order == -2 || m.excluded_count == 0) return sum;
     return sum - excluded_sum(m, t, i);
 }
@@ -466,23 +567,42 @@ int update_table(Model& m, ContextTable* t, int s, int index) {
     catch_up(m, t);
     int i = index >= 0 ? index : find_symbol(t, s);
     if (i < 0 && (i = append_entry(m, t, s)) < 0) return -1;
-    uint8_t c = *count_of(t, i);
+    uint8_t* symbols = symbols_of(t);
+    uint8_t* counts = counts_of(t);
+    uint8_t c = counts[i];
+    // Back past the entries of equal count, sixteen at a time while a whole
+    // group agrees.
     int j = i;
-    while (j > 0 && *count_of(t, j - 1) == c) --j;
+    const __m128i key = _mm_set1_epi8((char)c);
+    while (j >= 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(counts + j - 16));
+        unsigned equal = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(v, key));
+        if (equal != 0xFFFF) {
+            j -= __builtin_clz(~(equal << 16));  // equal lanes at the top end
+            goto found;
+        }
+        j -= 16;
+    }
+    while (j > 0 && counts[j - 1] == c) --j;
+found:
     if (j < i) {
         // Counts are equal: swapping the symbols (and links) moves s forward.
-        *symbol_of(t, i) = *symbol_of(t, j);
-        *symbol_of(t, j) = (uint8_t)s;
-        if (t->children) {
-            ContextTable* link = t->children[i];
-            t->children[i] = t->children[j];
-            t->children[j] = link;
+        symbols[i] = symbols[j];
+        symbols[j] = (uint8_t)s;
+        if (has_links(t)) {
+            uint32_t* links = links_of(t);
+            uint32_t link = links[i];
+            links[i] = links[j];
+            links[j] = link;
         }
     }
     int n = c + 1;
-    *count_of(t, j) = (uint8_t)n;
+    counts[j] = (uint8_t)n;
     ++t->sum;
-    if (n > t->max_count) t->max_count = (uint8_t)n;
+    if (n > t->max_count) {
+        t->max_count = (uint8_t)n;
+        t->escape = 0;
+    }
     if (n == 255) halve_table(t);
     return j;
 }
@@ -490,10 +610,15 @@ int update_table(Model& m, ContextTable* t, int s, int index) {
 bool update_model(Model& m, int symbol) {
     int k = m.order < 0 ? 0 : m.order;
     if (symbol >= 0) {
+        // The context advance that follows reads the table that the top
+        // table's link for the symbol names, when it has one: start loading
+        // it now (a hint only; the update does not depend on it).
+        __builtin_prefetch(at(m.slot(m.max_order)->shorter));
+        m.next_index = -1;
         for (int order = k; order <= m.max_order; ++order) {
             int i = update_table(m, m.slot(order), symbol, m.found[order + 2]);
             if (i < 0) return false;
-            m.top_index = i;  // the last one is the table of the maximum order
+            if (order == m.max_order - 1) m.next_index = i;
         }
     }
     m.order = m.max_order;
@@ -501,31 +626,48 @@ bool update_model(Model& m, int symbol) {
     return true;
 }
 
-// next(t, s, k): the table of the context t extended by s, made when missing.
-ContextTable* next_context(Model& m, ContextTable* t, int s, int k) {
-    ContextTable* u = t->shorter;
-    if (k == 0) return u->children[0];
+// next(t, s, k): the table of the context t extended by s, made when
+// missing.  Its arena index, 0 on failure.
+uint32_t next_context(Model& m, ContextTable* t, int s, int k) {
+    ContextTable* u = table_at(t->shorter);
+    if (k == 0) return links_of(u)[0];
     int i = find_symbol(u, s);
-    if (i >= 0 && u->children[i]) return u->children[i];
-    ContextTable* v = next_context(m, u, s, k - 1);
-    if (!v) return nullptr;
+    if (i >= 0 && links_of(u)[i]) return links_of(u)[i];
+    uint32_t v = next_context(m, u, s, k - 1);
+    if (!v) return 0;
     return create_child(m, u, s, v);
 }
 
 bool advance_context(Model& m, int symbol) {
     if (symbol < 0) return true;
-    // A table of the maximum order follows no child link of its own, so its
-    // links keep what next() returned for each of its symbols; that result
-    // never changes (links are never replaced), and the update has just
-    // left the symbol's entry at top_index.
+    // next(top, s): the link for s in the table one order below the top,
+    // whose entry for s the update has just left at next_index when it
+    // updated that table.
     ContextTable* top = m.slot(m.max_order);
-    ContextTable*& cached = top->children[m.top_index];
-    ContextTable* t = cached ? cached : next_context(m, top, symbol, m.max_order);
+    uint32_t t = 0;
+    if (m.max_order > 0) {
+        ContextTable* u = table_at(top->shorter);
+        int i = m.next_index >= 0 ? m.next_index : find_symbol(u, symbol);
+        if (i >= 0) t = links_of(u)[i];
+    }
+    if (!t) t = next_context(m, top, symbol, m.max_order);
     if (!t) return false;
-    cached = t;
-    m.slot(m.max_order) = t;
-    for (int k = m.max_order - 1; k >= 1; --k) m.slot(k) = m.slot(k + 1)->shorter;
+    m.slot_index(m.max_order) = t;
+    // An escape out of the new top table goes to its shorter table: start
+    // loading that one too (a hint only).
+    if (m.max_order > 0) __builtin_prefetch(at(table_at(t)->shorter));
     return true;
+}
+
+// Moves the current order one down after an escape out of table t (the
+// table of that order).  The slots of orders 1 to max_order - 1 are filled
+// here rather than on every context advance: slot k is the `shorter` of slot
+// k+1, links that never change once made, and the coder reaches order k only
+// by escaping out of order k+1, so each slot is set from the table just used
+// before it is read (the update reads only orders it has coded through).
+inline void escape_to_shorter(Model& m, ContextTable* t) {
+    --m.order;
+    if (m.order >= 1) m.slot_index(m.order) = t->shorter;
 }
 
 // Halves every table reachable from the order-0 table: all tables of order 0
@@ -610,7 +752,7 @@ inline bool symbol_to_range(Model& m, int symbol, SymbolRange* r) {
     r->low_total = (uint16_t)included;
     r->high_total = (uint16_t)t0;
     exclude_entries(m, t);
-    --m.order;
+    escape_to_shorter(m, t);
     return false;
 }
 
@@ -740,7 +882,7 @@ inline bool decode_symbol(Model& m, Decoder& d, CzBitReader& in, int* symbol) {
         for (;; ++i) {
             if (i > t->last_index) return false;
             c = cnt_array[i];
-            if (c && !all && !is_included(m, sym_array[i])) c = 0;
+            if (!all) c &= ~m.excluded[sym_array[i]];
             before += c;
             low_total = (int16_t)(included - before);  // totals[i+2]
             if (low_total <= count) break;
@@ -774,7 +916,7 @@ inline bool decode_symbol(Model& m, Decoder& d, CzBitReader& in, int* symbol) {
         if (m.order == -2) return false;
         m.found[m.order + 2] = -1;  // the symbol is not known yet: update looks it up
         exclude_entries(m, t);
-        --m.order;
+        escape_to_shorter(m, t);
     }
     *symbol = sym;
     return true;

@@ -1,7 +1,10 @@
 // Compression benchmark: our two coders beside their peers on one corpus.
 //
 //   bench_compress [CORPUS_DIR] [MEGABYTES] [ONLY]
+//   bench_compress --run lzss|arith compress|expand IN OUT
 //
+// The second form runs one coder once, file to file (for profiling and for
+// comparing the outputs of two builds).
 // ONLY (text, exe or random) runs one file of the corpus.
 // The corpus is built once in CORPUS_DIR (default ./compress-corpus) and
 // reused: text.bin (the plain-text documentation of this system, files in
@@ -196,6 +199,18 @@ double peer_peak_mb(const std::string& cmd, const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 6 && std::strcmp(argv[1], "--run") == 0) {
+        Coder c = std::strcmp(argv[2], "lzss") == 0 ? Coder::lzss : Coder::arith;
+        bool ok = std::strcmp(argv[3], "expand") == 0 ? our_expand(c, argv[4], argv[5])
+                                                      : our_compress(c, argv[4], argv[5]);
+        if (c == Coder::arith)
+            std::fprintf(stderr, "arith model: %u contexts, %llu bytes, %.1f bytes per context\n",
+                         cz_arith_stats.tables, (unsigned long long)cz_arith_stats.model_bytes,
+                         cz_arith_stats.tables
+                             ? (double)cz_arith_stats.model_bytes / cz_arith_stats.tables
+                             : 0.0);
+        return ok ? 0 : 1;
+    }
     std::string dir = argc > 1 ? argv[1] : "compress-corpus";
     if (argc > 2) corpus_bytes = (size_t)std::atol(argv[2]) << 20;
     fs::create_directories(dir);
