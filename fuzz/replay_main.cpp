@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,11 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace fs = std::filesystem;
 
-static uint64_t state = 0x2545F4914F6CDD1Dull;
 static uint32_t next_random() {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
+    static uint64_t state = 0x2545F4914F6CDD1Dull;
+    state ^= state << 13, state ^= state >> 7, state ^= state << 17;
     return (uint32_t)(state >> 16);
 }
 
@@ -42,9 +39,8 @@ int main(int argc, char** argv) {
             files.push_back(argv[i]);
         }
         for (auto& p : files) {
-            std::ifstream f(p, std::ios::binary);
             std::ostringstream os;
-            os << f.rdbuf();
+            os << std::ifstream(p, std::ios::binary).rdbuf();
             corpus.push_back(os.str());
         }
     }
@@ -54,24 +50,20 @@ int main(int argc, char** argv) {
     run("");
     for (int r = 0; r < rounds; ++r) {
         std::string s;
-        if (!corpus.empty() && r % 4 != 0) {
+        if (corpus.empty() || r % 4 == 0) {
+            s.resize(next_random() % 2048);
+            for (char& c : s) c = (char)next_random();
+        } else {
             s = corpus[next_random() % corpus.size()];
-            int edits = 1 + (int)(next_random() % 8);
-            for (int e = 0; e < edits && !s.empty(); ++e) {
+            for (int e = 1 + (int)(next_random() % 8); e > 0 && !s.empty(); --e) {
+                const std::string& o = corpus[next_random() % corpus.size()];
                 switch (next_random() % 4) {
                     case 0: s[next_random() % s.size()] ^= (char)(1u << (next_random() % 8)); break;
                     case 1: s[next_random() % s.size()] = (char)next_random(); break;
                     case 2: s.resize(next_random() % s.size()); break;
-                    case 3: {
-                        const std::string& o = corpus[next_random() % corpus.size()];
-                        if (!o.empty()) s += o.substr(next_random() % o.size());
-                    } break;
+                    case 3: s += o.empty() ? o : o.substr(next_random() % o.size()); break;
                 }
             }
-        } else {
-            size_t n = next_random() % 2048;
-            s.resize(n);
-            for (char& c : s) c = (char)next_random();
         }
         run(s);
     }

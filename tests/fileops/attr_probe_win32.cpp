@@ -9,43 +9,39 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <string>
 
 int main(int argc, char** argv) {
-    const char* cmd = argc > 2 ? argv[1] : "";
-    unsigned long a = 0;
-    if (!std::strcmp(cmd, "get")) {
-        if ((a = GetFileAttributesA(argv[2])) == INVALID_FILE_ATTRIBUTES) return 2;
-    } else if (!std::strcmp(cmd, "set")) {
-        return argc == 4 && SetFileAttributesA(argv[2], std::strtoul(argv[3], nullptr, 16)) ? 0 : 2;
-    } else if (!std::strcmp(cmd, "info")) {
-        HANDLE h = CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::string cmd = argc > 2 ? argv[1] : "";
+    const char* f = argc > 2 ? argv[2] : "";
+    unsigned long a = INVALID_FILE_ATTRIBUTES;
+    if (cmd == "get") a = GetFileAttributesA(f);
+    if (cmd == "set")
+        return argc == 4 && SetFileAttributesA(f, std::strtoul(argv[3], 0, 16)) ? 0 : 2;
+    if (cmd == "info") {
+        HANDLE h = CreateFileA(f, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0);
         BY_HANDLE_FILE_INFORMATION i;
-        if (h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(h, &i)) return 2;
+        if (h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &i)) a = i.dwFileAttributes;
         CloseHandle(h);
-        a = i.dwFileAttributes;
-    } else if (!std::strcmp(cmd, "find")) {
+    }
+    if (cmd == "find") {
         WIN32_FIND_DATAA fd;
-        HANDLE h = FindFirstFileA(argv[2], &fd);
+        HANDLE h = FindFirstFileA(f, &fd);
         if (h == INVALID_HANDLE_VALUE) return std::printf("none %lu\n", GetLastError()), 0;
         FindClose(h);
         return std::printf("%s 0x%lx\n", fd.cFileName, (unsigned long)fd.dwFileAttributes), 0;
-    } else if (!std::strcmp(cmd, "move") && argc == 4) {
-        if (MoveFileA(argv[2], argv[3])) return std::printf("ok\n"), 0;
-        return std::printf("%lu\n", GetLastError()), 0;
-    } else if (!std::strcmp(cmd, "dos")) {
-        SYSTEMTIME st = {};
-        st.wYear = (WORD)std::atoi(argv[2]);
-        st.wMonth = 6;
-        st.wDay = 1;
+    }
+    if (cmd == "move" && argc == 4)
+        return MoveFileA(f, argv[3]) ? std::printf("ok\n") : std::printf("%lu\n", GetLastError()),
+               0;
+    if (cmd == "dos") {
+        SYSTEMTIME st = {(WORD)std::atoi(f), 6, 0, 1};
         FILETIME ft;
         WORD d, t;
         if (SystemTimeToFileTime(&st, &ft) && FileTimeToDosDateTime(&ft, &d, &t))
             return std::printf("ok 0x%04x\n", d), 0;
         return std::printf("fail %lu\n", GetLastError()), 0;
-    } else {
-        return 3;
     }
+    if (a == INVALID_FILE_ATTRIBUTES) return 2;
     return std::printf("0x%lx\n", a), 0;
 }

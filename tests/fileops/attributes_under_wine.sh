@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# The Windows program under Wine and the POSIX layer (platform_posix_test)
-# must read and write the same attribute word on the same files:
-#   read-only = no write permission bit; hidden/system = user.DOSATTRIB "0x%x";
-#   archive on every regular file.
+# The Windows program under Wine and the POSIX layer (platform_test) must read
+# and write the same attribute word on the same files: read-only = no write
+# permission bit; hidden/system = user.DOSATTRIB "0x%x"; archive on every file.
 set -u
 probe=$1
 run() { "$(dirname "$0")/../../cmake/wine-run" "$probe" "$@" 2>/dev/null | tr -d '\r'; }
@@ -33,18 +32,18 @@ check "read-only clears every write bit" "$(stat -c %A "$f")" "-r--r--r--"
 run set "$f" 0x20
 check "clearing read-only gives the owner write" "$(stat -c %A "$f" | cut -c3)" "w"
 mkdir "$d/sub"
-check "folder" "$(run get "$d/sub")" 0x10
-# Names as Wine finds them (platform_test expects the same of the POSIX layer).
 : >"$d/.dot" >"$d/Mixed.TXT" >"$d/x.txt.bak" >"$d/xylo"
-check "a leading dot is hidden through the name" "$(run get "$d/.dot")" 0x22
-check "... and when found" "$(run find "$d/.DOT")" ".dot 0x22"
-check "... but not through a handle" "$(run info "$d/.dot")" 0x20
-check "names are found without regard to case" "$(run find "$d/mixed.txt")" "Mixed.TXT 0x20"
-check "X.* finds X.TXT.BAK" "$(run find "$d/X.*")" "x.txt.bak 0x20"
-check "X.* does not find XYLO" "$(run find "$d/xyl.*")" "none 2"
-check "renaming a file to its own name" "$(run move "$d/xylo" "$d/XYLO")" ok
-check "renaming onto another file" "$(run move "$d/xylo" "$d/x.txt.bak")" 183
-# Wine 8 wraps years after 2107 (0x00c1 is 1980-06-01); Windows refuses
-# them, and so do both twins of the platform layer.
-check "Wine's FileTimeToDosDateTime of 2108" "$(run dos 2108)" "ok 0x00c1"
+# Names as Wine finds them (platform_test expects the same of the POSIX layer).
+while IFS='|' read -r what got want; do check "$what" "$(eval run "$got")" "$want"; done <<'CASES'
+folder|get "$d/sub"|0x10
+a leading dot is hidden through the name|get "$d/.dot"|0x22
+... and when found|find "$d/.DOT"|.dot 0x22
+... but not through a handle|info "$d/.dot"|0x20
+names are found without regard to case|find "$d/mixed.txt"|Mixed.TXT 0x20
+X.* finds X.TXT.BAK|find "$d/X.*"|x.txt.bak 0x20
+X.* does not find XYLO|find "$d/xyl.*"|none 2
+renaming a file to its own name|move "$d/xylo" "$d/XYLO"|ok
+renaming onto another file|move "$d/xylo" "$d/x.txt.bak"|183
+Wine 8 wraps 2108 to 1980 (both twins refuse it)|dos 2108|ok 0x00c1
+CASES
 [ $fails -eq 0 ]

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 
 #include "fileops/progress.h"
@@ -36,7 +37,7 @@ void lq_register_reset(LqResetFn fn) { resets().push_back(fn); }
 std::string lq_boxes_dump() {
     std::string s = std::to_string(boxes.size()) + " box(es):\n";
     for (auto& b : boxes)
-        s += "  [" + b.caption + "] [" + b.text + "] style " + std::to_string(b.style) + "\n";
+        s += "  [" + b.caption + "] [" + b.text + "] " + std::to_string(b.style) + "\n";
     return s;
 }
 
@@ -67,7 +68,6 @@ void LqTest::SetUp() {
     for (char& c : name)
         if (!isalnum((unsigned char)c)) c = '_';
     fs::path base = fs::temp_directory_path() / "lqtest", d;
-    fs::create_directories(base);
     do {
         d = base / (name + "_" + std::to_string(++counter) + "_" + std::to_string(rand()));
     } while (fs::exists(d));
@@ -94,8 +94,8 @@ std::string LqTest::path(const std::string& name) const {
     return dir_ + (dir_.find('\\') != std::string::npos ? '\\' : '/') + name;
 }
 
-// The file helpers go through the platform layer's ANSI calls (with the fault
-// injector bypassed), so names mean what they mean to the code under test.
+// Through the platform layer's ANSI calls, so that names mean what they mean
+// to the code under test.
 void LqTest::write_file(const std::string& p, const std::string& bytes) {
     PfFaultPause pause;
     PfFile f = pf_open(p.c_str(), PF_ACCESS_WRITE, PF_SHARE_READ, PF_CREATE_ALWAYS);
@@ -149,12 +149,7 @@ std::string lq_source_dir() {
 std::string lq_random_bytes(size_t n, uint32_t seed) {
     std::string s(n, '\0');
     uint64_t x = 0x9E3779B97F4A7C15ull ^ seed;
-    for (char& c : s) {
-        x ^= x << 13;
-        x ^= x >> 7;
-        x ^= x << 17;
-        c = char(x >> 24);
-    }
+    for (char& c : s) x ^= x << 13, x ^= x >> 7, x ^= x << 17, c = char(x >> 24);
     return s;
 }
 
@@ -165,7 +160,6 @@ std::string lq_hex(const std::string& bytes) {
     return s;
 }
 
-// Every other character than a hex digit is skipped.
 std::string lq_unhex(const std::string& hex) {
     std::string digits, out;
     for (char c : hex)
