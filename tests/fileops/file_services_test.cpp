@@ -10,26 +10,28 @@ class FileServices : public LqTest {
 };
 
 uint64_t u64(const PfFileTime& t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
+PfFileTime ft(uint64_t v) { return PfFileTime{uint32_t(v), uint32_t(v >> 32)}; }
 const uint64_t t2001 = 126256467060000000ull;  // 2001-02-03 04:05:06 UTC
+const std::string err = "Lockquill(TM) ERROR: ";
 
 TEST_F(FileServices, MakeExtendedFilename) {
     const std::string over = std::string(LQ_MAX_PATH - 4, 'n') + ".txt";
-    const char* cases[][3] = {{"C:\\DIR\\NOTE.TXT", "uut", "C:\\DIR\\NOTE.uut"},
-                              {"C:\\DIR\\ARCH.TAR.GZ", "uub", "C:\\DIR\\ARCH.TAR.uub"},
-                              {"C:\\MY.DIR\\FILE", "uub", "C:\\MY.DIR\\FILE.uub"},
-                              {"/tmp/my.dir/file", "TCF", "/tmp/my.dir/file.TCF"},
-                              {"NAME.", "uub", "NAME.uub"},
-                              {"a.b\\c.d", "TEF", "a.b\\c.TEF"},
-                              {"C:\\DIR\\NOTE.UUT", "uut", ""},
-                              {over.c_str(), "TCF", ""}};
+    const std::string fits = std::string(LQ_MAX_PATH - 5, 'n');  // 259 characters with .TCF
+    const std::string cases[][3] = {{"C:\\DIR\\NOTE.TXT", "uut", "C:\\DIR\\NOTE.uut"},
+                                    {"C:\\DIR\\ARCH.TAR.GZ", "uub", "C:\\DIR\\ARCH.TAR.uub"},
+                                    {"C:\\MY.DIR\\FILE", "uub", "C:\\MY.DIR\\FILE.uub"},
+                                    {"/tmp/my.dir/file", "TCF", "/tmp/my.dir/file.TCF"},
+                                    {"NAME.", "uub", "NAME.uub"},
+                                    {"a.b\\c.d", "TEF", "a.b\\c.TEF"},
+                                    {fits, "TCF", fits + ".TCF"},
+                                    {"C:\\DIR\\NOTE.UUT", "uut", ""},
+                                    {over, "TCF", ""}};
     for (const auto& c : cases) {
         char target[LQ_MAX_PATH] = "garbage";
-        EXPECT_EQ(iMakeExtendedFilename(target, c[0], c[1]), *c[2] ? 0 : -1) << c[0];
-        EXPECT_STREQ(target, c[2]);
+        EXPECT_EQ(iMakeExtendedFilename(target, c[0].c_str(), c[1].c_str()), c[2].empty() ? -1 : 0);
+        EXPECT_EQ(target, c[2]);
     }
-    char exact[LQ_MAX_PATH];  // a name of 259 characters fits
-    EXPECT_EQ(iMakeExtendedFilename(exact, std::string(LQ_MAX_PATH - 5, 'n').c_str(), "TCF"), 0);
-    const std::string cap = "Lockquill(TM) ERROR: iMakeExtendedFilename|";
+    const std::string cap = err + "iMakeExtendedFilename|";
     EXPECT_EQ(boxes(), cap +
                            " C:\\DIR\\NOTE.UUT already exists WILL/CAN NOT overwrite. ReName the "
                            "file manually.|16\n" +
@@ -41,29 +43,26 @@ TEST_F(FileServices, AttributesAndTimesRoundTripAndFailures) {
     std::string p = path("ro.txt");
     write_file(p, "data");
     PfFile f = pf_open(p.c_str(), PF_ACCESS_WRITE, PF_SHARE_READ, PF_OPEN_EXISTING);
-    PfFileTime a{uint32_t(t2001 + 50000000), uint32_t((t2001 + 50000000) >> 32)},
-        w{uint32_t(t2001), uint32_t(t2001 >> 32)};
+    PfFileTime a = ft(t2001 + 51234567), w = ft(t2001 + 1234567);  // below the second too
     ASSERT_TRUE(pf_set_file_time(f, nullptr, &a, &w) && pf_close(f));
     set_readonly(p, true);
     FileInformation rec, now;
     ASSERT_EQ(iGetDateTimeAttribsRemoveReadOnly(p.c_str(), &rec), 0);
     EXPECT_TRUE((rec.dwFileAttributes & PF_ATTR_READONLY) && rec.nFileSizeLow == 4);
-    EXPECT_FALSE(pf_get_attributes(p.c_str()) & PF_ATTR_READONLY);
+    EXPECT_EQ(pf_get_attributes(p.c_str()), uint32_t(PF_ATTR_ARCHIVE));
     write_file(p, "other data");
     ASSERT_EQ(iSetDateTimeAttribs(p.c_str(), &rec), 0);
     f = pf_open(p.c_str(), PF_ACCESS_READ, PF_SHARE_READ, PF_OPEN_EXISTING);
-    pf_get_file_information(f, &now);
-    pf_close(f);
-    EXPECT_TRUE(now.dwFileAttributes & PF_ATTR_READONLY);
-    EXPECT_EQ(u64(now.ftLastWriteTime), t2001);
+    EXPECT_TRUE(pf_get_file_information(f, &now) && pf_close(f));
+    EXPECT_EQ(now.dwFileAttributes, uint32_t(PF_ATTR_ARCHIVE | PF_ATTR_READONLY));
+    EXPECT_EQ(u64(now.ftLastWriteTime), t2001 + 1234567);
 #ifndef _WIN32  // under Wine the access time reads as the time of this check
-    EXPECT_EQ(u64(now.ftLastAccessTime), t2001 + 50000000);
+    EXPECT_EQ(u64(now.ftLastAccessTime), t2001 + 51234567);
 #endif
     rec.dwFileAttributes = PF_ATTR_ARCHIVE;  // on a file read-only at the time of the call
     ASSERT_EQ(iSetDateTimeAttribs(p.c_str(), &rec), 0);
     EXPECT_EQ(pf_get_attributes(p.c_str()), uint32_t(PF_ATTR_ARCHIVE));
     EXPECT_EQ(boxes(), "");
-    const std::string get = "Lockquill(TM) ERROR: iGetDateTimeAttribsRemoveReadOnly | Error code: ";
     EXPECT_EQ(iGetDateTimeAttribsRemoveReadOnly(path("none").c_str(), &rec) +
                   iSetDateTimeAttribs(path("none").c_str(), &rec),
               2);
@@ -73,18 +72,18 @@ TEST_F(FileServices, AttributesAndTimesRoundTripAndFailures) {
         pf_open(p.c_str(), PF_ACCESS_WRITE, PF_SHARE_READ | PF_SHARE_WRITE, PF_OPEN_EXISTING);
     EXPECT_EQ(iGetDateTimeAttribsRemoveReadOnly(p.c_str(), &rec), 1);
     pf_close(writer);
-    EXPECT_EQ(boxes(), get + "2 \r\n filename: @none |16\n" + get +
-                           "2 \r\n filename: @none |16\n"
-                           "Lockquill(TM) ERROR: iSetDateTimeAttribs | Error code: 5 \r\n "
-                           "filename: @ro.txt |16\n" +
+    const std::string get = err + "iGetDateTimeAttribsRemoveReadOnly | Error code: ";
+    EXPECT_EQ(boxes(), get + "2 \r\n filename: @none |16\n" + get + "2 \r\n filename: @none |16\n" +
+                           err +
+                           "iSetDateTimeAttribs | Error code: 5 \r\n filename: @ro.txt |16\n" +
                            get + "32 \r\n filename: @ro.txt |16\n");
 }
 
 TEST_F(FileServices, SizesEndValuesRenameExistenceAndFreeSpace) {
-    const std::string size_box =
-        "Lockquill(TM) ERROR: lGetFileSize| COULD NOT determine size of "
-        "the file, error # -10 \r\n @missing |16\n";
-    const std::string end_box = "Lockquill(TM) ERROR: sGetShortEndValue | Internal error code: ";
+    const std::string size_box = err +
+                                 "lGetFileSize| COULD NOT determine size of the file, error "
+                                 "# -10 \r\n @missing |16\n";
+    const std::string end_box = err + "sGetShortEndValue | Internal error code: ";
     const struct {
         const char* name;
         std::string bytes;  // "-" for none
@@ -119,11 +118,10 @@ TEST_F(FileServices, SizesEndValuesRenameExistenceAndFreeSpace) {
     pf_fault_arm(PF_FAULT_DISKFREE, 1, 21);
     EXPECT_EQ(lGetDiskFree("a.txt"), -1);
     EXPECT_EQ(boxes(),
-              "Lockquill(TM) ERROR: iRename | Could not ReName\r\n @c to\r\n @two |16\n"
-              "Lockquill(TM) ERROR: bDoesFileExist | The file(s) @gone DOES/DO NOT "
-              "EXIST.\r\n Code: 2 |16\n"
-              "Lockquill(TM) ERROR: lGetDiskFree | Could not retrieve amount of free "
-              "media space for a.txt.  Code: 21 |16\n");
+              err + "iRename | Could not ReName\r\n @c to\r\n @two |16\n" + err +
+                  "bDoesFileExist | The file(s) @gone DOES/DO NOT EXIST.\r\n Code: 2 |16\n" + err +
+                  "lGetDiskFree | Could not retrieve amount of free media space for "
+                  "a.txt.  Code: 21 |16\n");
 }
 
 TEST_F(FileServices, DosStampsKeepFourAttributeBits) {
@@ -131,8 +129,7 @@ TEST_F(FileServices, DosStampsKeepFourAttributeBits) {
     const uint16_t date = (21 << 9) | (2 << 5) | 3, time = (4 << 11) | (5 << 5) | 3;
     ASSERT_EQ(iDateTimeAttribeToByHandleFileInformation(&info, date, time, 0x27 | 0x18), 0);
     EXPECT_EQ(info.dwFileAttributes, 0x27u);
-    EXPECT_EQ(u64(info.ftLastWriteTime), t2001);
-    EXPECT_EQ(u64(info.ftCreationTime), 0u);
+    EXPECT_EQ(u64(info.ftLastWriteTime) + u64(info.ftCreationTime), t2001);
     info.dwFileAttributes = 0x27 | 0x98;
     uint16_t d = 0, t = 0, a = 0;
     ASSERT_EQ(iByHandleFileInformationToDateTimeAttribute(&d, &t, &a, &info), 0);
@@ -142,10 +139,10 @@ TEST_F(FileServices, DosStampsKeepFourAttributeBits) {
     info.ftLastWriteTime = PfFileTime{0, 0x01000000};  // 1975
     EXPECT_EQ(iByHandleFileInformationToDateTimeAttribute(&d, &t, &a, &info), -1);
     std::string b = boxes();
-    EXPECT_EQ(b.find("Lockquill(TM) ERROR: iDateTimeAttribeToByHandleFileInformation | Could not "
-                     "convert file information  Code: "),
+    EXPECT_EQ(b.find(err + "iDateTimeAttribeToByHandleFileInformation | Could not convert file "
+                           "information  Code: "),
               0u);
-    EXPECT_NE(b.find("\nLockquill(TM) ERROR: iByHandleFileInformationToDateTimeAttribute | "),
+    EXPECT_NE(b.find("\n" + err + "iByHandleFileInformationToDateTimeAttribute | "),
               std::string::npos);
 }
 

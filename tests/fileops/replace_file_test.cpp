@@ -2,12 +2,7 @@
 // Windows build): every kind of target, and a fault at every platform call.
 #include "fileops/replace_file.h"
 
-#include <cstdlib>
 #include <cstring>
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 #include "tests/support/lq_test.h"
 
@@ -26,10 +21,10 @@ int write_new(PfFile f, void*) {
     return 0;
 }
 
-// setup and check: shell commands in the test folder; check must succeed
-// after the save (natively: the POSIX layer keeps mode and owner).  saved:
-// the name saved to; also: another name that must show the same content;
-// files: every name in the folder afterwards.
+// setup and check: host shell commands in the test folder, check to hold after
+// the save (natively: the POSIX layer keeps mode and owner).  saved: the name
+// saved to; also: another name that must show the same content; files: every
+// name in the folder afterwards.
 struct Case {
     const char *name, *setup, *check;
     bool existed, locked;  // locked: held open elsewhere without delete sharing
@@ -50,52 +45,6 @@ const Case cases[] = {
 
 class ReplaceStep : public LqTest {
   protected:
-    void TearDown() override {
-        sh("chmod 755 .");
-        LqTest::TearDown();
-    }
-
-    // Runs a shell command in the test folder (under Wine: the host's shell).
-    int sh(const std::string& cmd) {
-        if (cmd.empty()) return 0;
-#ifdef _WIN32
-        typedef char*(CDECL * UnixName)(const WCHAR*);
-        static UnixName unix_name = UnixName(
-            (void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
-        if (!unix_name) return -1;
-        std::wstring wdir(dir().begin(), dir().end());
-        char* u = unix_name(wdir.c_str());
-        // Wine does not wait for a host process: it leaves its status behind.
-        std::string line = "/bin/sh -c \"cd '" + std::string(u) + "' && (" + cmd + "); echo $? >'" +
-                           u + ".done'\"";
-        HeapFree(GetProcessHeap(), 0, u);
-        STARTUPINFOA si = {sizeof si};
-        PROCESS_INFORMATION pi;
-        if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, 0, 0, nullptr, nullptr, &si, &pi))
-            return -1;
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-        std::string done = dir() + ".done";  // beside the folder, which may be read-only
-        for (int i = 0; i < 2000 && !exists(done); ++i) Sleep(5);
-        std::string code = exists(done) ? read_file(done) : "-1";
-        DeleteFileA(done.c_str());
-        return std::atoi(code.c_str());
-#else
-        return std::system(("cd '" + dir() + "' && " + cmd).c_str());
-#endif
-    }
-
-    // Makes the case's files; returns the handle that holds the file open.
-    PfFile prepare(const Case& c) {
-        PfFaultPause pause;
-        sh("chmod 755 .; rm -f ./*");
-        if (c.existed) write_file(path("t.txt"), old_text);
-        EXPECT_EQ(sh(c.setup), 0) << c.name;
-        return c.locked ? pf_open(path("t.txt").c_str(), PF_ACCESS_READ,
-                                  PF_SHARE_READ | PF_SHARE_WRITE, PF_OPEN_EXISTING)
-                        : PF_INVALID_FILE;
-    }
-
     // The names in the folder, sorted, separated by blanks.
     std::string names() {
         std::string all;
@@ -103,11 +52,20 @@ class ReplaceStep : public LqTest {
         return all;
     }
 
-    // Runs the replace step on the case; checks the one thing that must hold
-    // whatever failed: the old content or the new, never neither, and no
-    // file left that no box names.
+    // Runs the replace step on the case's files; checks what must hold
+    // whatever failed: the old content or the new, never neither, the
+    // failure's text, and no file left that no box names.
     int run(const Case& c) {
-        PfFile held = prepare(c);
+        PfFile held = PF_INVALID_FILE;
+        {
+            PfFaultPause pause;
+            sh("chmod 755 .; rm -f ./*");
+            if (c.existed) write_file(path("t.txt"), old_text);
+            EXPECT_EQ(sh(c.setup), 0) << c.name;
+            if (c.locked)
+                held = pf_open(path("t.txt").c_str(), PF_ACCESS_READ,
+                               PF_SHARE_READ | PF_SHARE_WRITE, PF_OPEN_EXISTING);
+        }
         lq_boxes_clear();
         int r = lq_replace_file(path(c.saved).c_str(), write_new, nullptr);
         PfFaultPause pause;
@@ -117,10 +75,8 @@ class ReplaceStep : public LqTest {
                             : c.existed ? old_text
                                         : "(missing)"))
             << c.name << ": " << got.substr(0, 12);
-        EXPECT_TRUE(r == 0 || r == -1) << r;
-        EXPECT_EQ(szMessageBuffer[0] != 0, r != 0) << c.name;
+        EXPECT_TRUE(r == 0 || (r == -1 && szMessageBuffer[0])) << r;
         EXPECT_TRUE(!c.also[0] || read_file(path(c.also)) == got) << c.name;
-        // A file left behind is named in a box of its own.
         size_t strays = 0, named = 0;
         for (const std::string& n : list_dir(dir())) strays += !std::strstr(c.files, n.c_str());
         for (const RecordedBox& b : lq_boxes())
@@ -133,18 +89,11 @@ class ReplaceStep : public LqTest {
 TEST_F(ReplaceStep, SavesEveryKindOfTargetKeepingItsIdentity) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (!std::strcmp(c.setup, "chmod 555 .")) {
-            // Where the system lets this user create files in a folder
-            // without write permission, the case cannot be made.
-            prepare(c);
-            PfFaultPause pause;
-            PfFile f =
-                pf_open(path("probe").c_str(), PF_ACCESS_WRITE, PF_SHARE_NONE, PF_CREATE_NEW);
-            if (f != PF_INVALID_FILE) {
-                pf_close(f);
-                std::printf("skipped \"%s\": this user creates files anywhere\n", c.name);
-                continue;
-            }
+        // A user who may create files in a folder without write permission
+        // (root) cannot have that case made.
+        if (c.setup == cases[6].setup && !sh("chmod 555 . && touch p 2>/dev/null && rm p")) {
+            std::printf("skipped \"%s\": this user creates files anywhere\n", c.name);
+            continue;
         }
         ASSERT_EQ(run(c), 0) << szMessageBuffer << lq_boxes_dump();
         EXPECT_EQ(names(), c.files);
@@ -158,7 +107,9 @@ TEST_F(ReplaceStep, SavesEveryKindOfTargetKeepingItsIdentity) {
     }
 }
 
-// A fault at each platform call of the save, in each kind of save.
+// A fault at each platform call of the save, in each kind of save.  The
+// first write and the first flush belong to the new content: a save that
+// does not see them fail would report a copy that may not be on the medium.
 TEST_F(ReplaceStep, AFaultAnywhereLeavesTheOldFileOrTheNewOne) {
     int failures = 0;
     for (const Case* c : {&cases[0], &cases[2], &cases[4], &cases[5]}) {
@@ -172,7 +123,9 @@ TEST_F(ReplaceStep, AFaultAnywhereLeavesTheOldFileOrTheNewOne) {
                              std::to_string(n));
                 pf_fault_reset();
                 pf_fault_arm(PfFaultOp(op), n);
-                failures += run(*c) != 0;
+                int r = run(*c);
+                failures += r != 0;
+                EXPECT_TRUE(r != 0 || n > 1 || (op != PF_FAULT_WRITE && op != PF_FAULT_FLUSH));
                 pf_fault_reset();
             }
         }

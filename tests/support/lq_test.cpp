@@ -1,5 +1,9 @@
 #include "tests/support/lq_test.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <algorithm>
 #include <cstdlib>
 #include <deque>
@@ -81,7 +85,8 @@ void LqTest::TearDown() {
     iShowProgress(-1);
     fs::current_path(old_cwd_);
     std::error_code ec;
-    // Read-only files would block the removal on Windows.
+    // Read-only files and folders would block the removal.
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
     for (auto& e : fs::recursive_directory_iterator(dir_, ec))
         fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add, ec);
     fs::remove_all(dir_, ec);
@@ -132,6 +137,36 @@ void LqTest::set_readonly(const std::string& p, bool on) {
     uint32_t a = pf_get_attributes(p.c_str());
     ASSERT_NE(a, PF_INVALID_ATTRIBUTES) << p;
     ASSERT_TRUE(pf_set_attributes(p.c_str(), on ? a | PF_ATTR_READONLY : a & ~PF_ATTR_READONLY));
+}
+
+int LqTest::sh(const std::string& cmd) const {
+    if (cmd.empty()) return 0;
+#ifdef _WIN32
+    typedef char*(CDECL * UnixName)(const WCHAR*);
+    static UnixName unix_name = UnixName(
+        (void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
+    if (!unix_name) return -1;
+    std::wstring wdir(dir_.begin(), dir_.end());
+    char* u = unix_name(wdir.c_str());
+    // Wine does not wait for a host process: it leaves its status beside the
+    // folder (which may be read-only).
+    std::string line =
+        "/bin/sh -c \"cd '" + std::string(u) + "' && (" + cmd + "); echo $? >'" + u + ".done'\"";
+    HeapFree(GetProcessHeap(), 0, u);
+    STARTUPINFOA si = {sizeof si};
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, 0, 0, nullptr, nullptr, &si, &pi))
+        return -1;
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    std::string done = dir_ + ".done";
+    for (int i = 0; i < 2000 && !exists(done); ++i) Sleep(5);
+    std::string code = exists(done) ? read_file(done) : "-1";
+    DeleteFileA(done.c_str());
+    return std::atoi(code.c_str());
+#else
+    return std::system(("cd '" + dir_ + "' && (" + cmd + ")").c_str());
+#endif
 }
 
 std::string lq_artifact_dir() {

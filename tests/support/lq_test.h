@@ -48,6 +48,8 @@ class LqTest : public ::testing::Test {
     static bool exists(const std::string& p);
     static std::vector<std::string> list_dir(const std::string& d);  // sorted
     static void set_readonly(const std::string& p, bool on);
+    // Runs a shell command of the host in the folder (under Wine too); its status.
+    int sh(const std::string& cmd) const;
 
     std::string dir_, old_cwd_;
 };
