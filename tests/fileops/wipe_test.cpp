@@ -20,7 +20,8 @@ void observe(PfFile, int64_t position, const void* data, uint32_t n) {
 
 class WipeFile : public LqTest {
   protected:
-    int wipe(const std::string& name, int32_t start = 0) {
+    int wipe(const std::string& name, const std::string& bytes, int32_t start = 0) {
+        write_file(path(name), bytes);
         writes.clear();
         pf_set_write_observer(observe);
         return iWipeFile(path(name).c_str(), start);
@@ -38,10 +39,9 @@ TEST_F(WipeFile, ChunksGetFourFlushedPassesInOrder) {
                  {2000, 1500, false, {{1500, 500}}},
                  {0, 0, false, {}}};
     for (const auto& c : cases) {
-        write_file(path("secret"), lq_random_bytes(c.size, 1));
         pf_fault_reset();
         if (c.low_memory) pf_fault_arm(PF_FAULT_ALLOC, 1);
-        ASSERT_EQ(wipe("secret", int32_t(c.start)), 0) << lq_boxes_dump();
+        ASSERT_EQ(wipe("secret", lq_random_bytes(c.size, 1), int32_t(c.start)), 0);
         std::string want;
         for (auto chunk : c.chunks)
             for (int byte : {0x00, 0x0F, 0xFF, 0x00})
@@ -50,66 +50,58 @@ TEST_F(WipeFile, ChunksGetFourFlushedPassesInOrder) {
         EXPECT_EQ(writes, want) << c.size;
         EXPECT_EQ(pf_fault_calls(PF_FAULT_FLUSH), int(4 * c.chunks.size()));
     }
-    write_file(path("ro"), "read only");
+    for (const char* f : {"ro", "hid"}) write_file(path(f), f);
     set_readonly(path("ro"), true);
-    write_file(path("hid"), "hidden");
     pf_set_attributes(path("hid").c_str(), PF_ATTR_HIDDEN | PF_ATTR_SYSTEM);
-    EXPECT_EQ(wipe("ro") + wipe("hid"), 0);
-    EXPECT_EQ(boxes(), "");
-    EXPECT_TRUE(list_dir(dir()).empty());
+    EXPECT_EQ(iWipeFile(path("ro").c_str(), 0) + iWipeFile(path("hid").c_str(), 0), 0);
+    EXPECT_TRUE(boxes().empty() && list_dir(dir()).empty());
 }
 
 TEST_F(WipeFile, EachFailureHasItsWordsAndLeavesItsFile) {
-    const std::string w = "Lockquill(TM) ERROR: iWipeFile| COULD NOT ";
+    const std::string get =
+        "Lockquill(TM) ERROR: iGetDateTimeAttribsRemoveReadOnly | Error code: "
+        "112 \r\n filename: @f |16\n";
+    const std::string set =
+        "Lockquill(TM) ERROR: iSetDateTimeAttribs | Error code: 112 \r\n "
+        "filename: @f |16\n";
     const struct {
         PfFaultOp op;
-        int n;
-        bool sticky;
-        int result;
-        std::string boxes, left;  // left: the file's bytes afterwards, "-" when gone
+        int n, result;
+        std::string before, words, left;  // left: the file's bytes afterwards, "-" when gone
     } cases[] = {
-        {PF_FAULT_WRITE, 1, false, -6, w + "write 0x00 to the file @f to WIPE it!|16\n", ""},
-        {PF_FAULT_WRITE, 2, false, -6, w + "write 0x0F to the file @f to WIPE it!|16\n", ""},
-        {PF_FAULT_WRITE, 3, false, -6, w + "write 0xFF to the file @f to WIPE it!|16\n", ""},
-        {PF_FAULT_WRITE, 4, false, -6, w + "write 0x00/b to the file @f to WIPE it!|16\n", ""},
-        {PF_FAULT_SEEK, 1, false, -4, w + "seek into the file @f to WIPE it!|16\n", "abc"},
-        {PF_FAULT_TRUNCATE, 1, false, -6, w + "change size of the file @f to WIPE it!|16\n",
-         std::string(3, '\0')},
-        {PF_FAULT_ALLOC, 1, true, -5, w + "allocate buffer for file @f to WIPE it!|16\n", "abc"},
-        {PF_FAULT_SETTIME, 1, false, -7,
-         "Lockquill(TM) ERROR: iSetDateTimeAttribs | Error code: 112 \r\n filename: @f |16\n" + w +
-             "change date and time of the file @f to WIPE it!|16\n",
-         ""},
-        {PF_FAULT_DELETE, 1, false, -6, w + "remove the file @f to WIPE it!|16\n", "-"},
-        {PF_FAULT_OPEN, 1, false, -1,
-         "Lockquill(TM) ERROR: iGetDateTimeAttribsRemoveReadOnly | Error code: 112 \r\n filename: "
-         "@f |16\n" +
-             w + "obtain and/or remove Read Only attributes of the file @f to WIPE it!|16\n",
-         "abc"},
-        {PF_FAULT_OPEN, 2, false, -3, w + "open the file @f to WIPE it!|16\n", "abc"},
+        {PF_FAULT_WRITE, 1, -6, "", "write 0x00 to the file", ""},
+        {PF_FAULT_WRITE, 2, -6, "", "write 0x0F to the file", ""},
+        {PF_FAULT_WRITE, 3, -6, "", "write 0xFF to the file", ""},
+        {PF_FAULT_WRITE, 4, -6, "", "write 0x00/b to the file", ""},
+        {PF_FAULT_SEEK, 1, -4, "", "seek into the file", "abc"},
+        {PF_FAULT_TRUNCATE, 1, -6, "", "change size of the file", std::string(3, '\0')},
+        {PF_FAULT_ALLOC, 1, -5, "", "allocate buffer for file", "abc"},  // every size refused
+        {PF_FAULT_SETTIME, 1, -7, set, "change date and time of the file", ""},
+        {PF_FAULT_DELETE, 1, -6, "", "remove the file", "-"},
+        {PF_FAULT_OPEN, 1, -1, get, "obtain and/or remove Read Only attributes of the file", "abc"},
+        {PF_FAULT_OPEN, 2, -3, "", "open the file", "abc"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.boxes);
+        SCOPED_TRACE(c.words);
         for (const std::string& f : list_dir(dir())) pf_delete(path(f).c_str());
-        write_file(path("f"), "abc");
-        pf_fault_arm(c.op, c.n, PF_ERROR_DISK_FULL, c.sticky);
-        EXPECT_EQ(wipe("f"), c.result);
+        pf_fault_arm(c.op, c.n, PF_ERROR_DISK_FULL, c.op == PF_FAULT_ALLOC);
+        EXPECT_EQ(wipe("f", "abc"), c.result);
         pf_fault_reset();
-        EXPECT_EQ(boxes(), c.boxes);
+        EXPECT_EQ(boxes(), c.before + "Lockquill(TM) ERROR: iWipeFile| COULD NOT " + c.words +
+                               " @f to WIPE it!|16\n");
         EXPECT_EQ(exists(path("f")) ? read_file(path("f")) : "-", c.left);
     }
     // Low memory halves the buffer while the half stays above 1 KB: 3000,
     // 1500, then no 750.
-    write_file(path("f"), std::string(3000, 'q'));
     pf_fault_arm(PF_FAULT_ALLOC, 1, PF_ERROR_NOT_ENOUGH_MEMORY, true);
-    EXPECT_EQ(wipe("f"), -5);
+    EXPECT_EQ(wipe("f", std::string(3000, 'q')), -5);
     EXPECT_EQ(pf_fault_calls(PF_FAULT_ALLOC), 2);
     pf_fault_reset();
     lq_boxes_clear();
     // The last name taken by another file: the rename's box only, nothing
     // of that file lost.
     write_file(path("\xFF"), "someone else's");
-    EXPECT_EQ(wipe("f"), -1);
+    EXPECT_EQ(wipe("f", "abc"), -1);
     EXPECT_EQ(boxes(), "Lockquill(TM) ERROR: iRename | Could not ReName\r\n @f to\r\n @\xFF |16\n");
     EXPECT_EQ(read_file(path("\xFF")), "someone else's");
 }
