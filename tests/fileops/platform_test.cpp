@@ -1,11 +1,9 @@
 // The platform layer shows the same files the same way natively and under
-// Wine (attributes_under_wine.sh pins Wine's side): these run in both builds,
-// the POSIX twin's own cases natively.
+// Wine: these run in both builds, the POSIX twin's own cases natively.
 #include <cstring>
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 #endif
 
@@ -20,9 +18,6 @@ std::string found(const std::string& pattern) {
     return std::string(fd.cFileName) + " " + std::to_string(fd.dwFileAttributes);
 }
 uint64_t u64(const PfFileTime& t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
-PfFile open_rw(const std::string& p, PfDisposition d = PF_OPEN_EXISTING, uint32_t share = 0) {
-    return pf_open(p.c_str(), PF_ACCESS_READ | PF_ACCESS_WRITE, share, d);
-}
 uint32_t refusal(const std::string& p, unsigned access, unsigned share,
                  PfDisposition d = PF_OPEN_EXISTING) {
     return pf_open(p.c_str(), access, share, d) == PF_INVALID_FILE ? pf_last_error() : 0;
@@ -68,7 +63,7 @@ TEST_F(Platform, AttributesNamesAndFinding) {
 
 TEST_F(Platform, HandlesShareModesInjectedFailuresAndMemory) {
     std::string p = path("rw");
-    PfFile f = open_rw(p, PF_CREATE_NEW);
+    PfFile f = pf_open(p.c_str(), PF_ACCESS_READ | PF_ACCESS_WRITE, 0, PF_CREATE_NEW);
     char buf[16] = {0};
     EXPECT_TRUE(pf_write(f, "hello world", 11) == 11 && pf_seek(f, 5, PF_SEEK_SET) == 5);
     EXPECT_TRUE(pf_truncate(f) && pf_seek(f, 0, PF_SEEK_END) == 5);
@@ -103,22 +98,19 @@ TEST_F(Platform, HandlesShareModesInjectedFailuresAndMemory) {
 }
 
 TEST_F(Platform, DosStampsFrom1980To2107) {
-    const struct {
-        uint64_t filetime;    // seconds since 1601 x 10^7
-        uint16_t date, time;  // 0, 0: refused
-    } cases[] = {{119600064000000000ull, 0x0021, 0},
-                 {119600063990000000ull, 0, 0},  // 1980, 1979
-                 {125962560000000000ull, 0x285d, 0},
-                 {133537248000000000ull, 0x5861, 0},  // 2000-02-29, 2024-03-01
-                 {157520160000000000ull, 0xf061, 0},  // 2100-03-01
-                 {159992927980000000ull, 0xff9f, 0xbf7d},
-                 {159992928000000000ull, 0, 0}};  // 2107-12-31 23:59:58, 2108
+    // Seconds since 1601 and the stamp, 0 0 when refused: 1980-01-01, 1979-12-31 23:59:59,
+    // 2000-02-29, 2024-03-01, 2100-03-01, 2107-12-31 23:59:58, 2108-01-01.
+    const uint64_t cases[][3] = {{11960006400, 0x0021, 0}, {11960006399, 0, 0},
+                                 {12596256000, 0x285d, 0}, {13353724800, 0x5861, 0},
+                                 {15752016000, 0xf061, 0}, {15999292798, 0xff9f, 0xbf7d},
+                                 {15999292800, 0, 0}};
     for (const auto& c : cases) {
-        PfFileTime ft{uint32_t(c.filetime), uint32_t(c.filetime >> 32)}, back;
+        const uint64_t v = c[0] * 10000000;
+        PfFileTime ft{uint32_t(v), uint32_t(v >> 32)}, back;
         uint16_t d = 0, t = 0;
-        EXPECT_EQ(pf_file_time_to_dos(&ft, &d, &t), c.date != 0) << c.filetime;
-        EXPECT_TRUE(d == c.date && t == c.time) << c.filetime << ": " << d << " " << t;
-        EXPECT_TRUE(!d || (pf_dos_to_file_time(d, t, &back) && u64(back) == c.filetime));
+        EXPECT_EQ(pf_file_time_to_dos(&ft, &d, &t), c[1] != 0) << c[0];
+        EXPECT_TRUE(d == c[1] && t == c[2]) << c[0] << ": " << d << " " << t;
+        EXPECT_TRUE(!d || (pf_dos_to_file_time(d, t, &back) && u64(back) == v));
     }
     // 2001-02-29, 2000-02-30, month 13, April 31, 24:00, 00:60, 00:00:60
     const uint16_t bad[][2] = {{0x2A5D, 0},      {0x285E, 0},     {0x2BA1, 0}, {0x2A9F, 0},
@@ -176,7 +168,7 @@ TEST_F(Platform, PosixTimesDescriptorsRootErrorsAndSpecialFiles) {
     EXPECT_EQ(u64(info.ftLastAccessTime), 126256467061234567u);
     EXPECT_EQ(u64(info.ftLastWriteTime), 126256467069876543u);
     EXPECT_EQ(found("/tm?") + found("/TMP"), "tmp 16tmp 16");  // found in the root folder
-    f = open_rw(p);
+    f = pf_open(p.c_str(), PF_ACCESS_WRITE, 0, PF_OPEN_EXISTING);
     int full = open("/dev/full", O_WRONLY);
     ASSERT_TRUE(full >= 0 && dup2(full, int(f)) == int(f));  // the handle now fills a disk
     close(full);
