@@ -31,22 +31,19 @@ int main(int argc, char** argv) {
     std::vector<std::string> corpus;
     for (int i = 1; i < argc; ++i) {
         std::error_code ec;
-        std::vector<fs::path> files;
-        if (fs::is_directory(argv[i], ec)) {
-            for (auto& e : fs::recursive_directory_iterator(argv[i], ec))
-                if (e.is_regular_file()) files.push_back(e.path());
-        } else if (fs::exists(argv[i], ec)) {
-            files.push_back(argv[i]);
-        }
-        for (auto& p : files) {
+        std::vector<fs::path> files{argv[i]};
+        if (fs::is_directory(argv[i], ec))
+            files.assign(fs::recursive_directory_iterator(argv[i], ec), {});
+        for (const fs::path& p : files) {
+            if (!fs::is_regular_file(p, ec)) continue;
             std::ostringstream os;
             os << std::ifstream(p, std::ios::binary).rdbuf();
+            run(os.str());
             corpus.push_back(os.str());
         }
     }
     const char* env = std::getenv("LQ_FUZZ_ROUNDS");
     int rounds = env ? std::atoi(env) : 3000;
-    for (const std::string& s : corpus) run(s);
     run("");
     for (int r = 0; r < rounds; ++r) {
         std::string s;
