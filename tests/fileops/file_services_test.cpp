@@ -54,20 +54,11 @@ TEST_F(FileServices, AttributesAndTimesRoundTripAndFailures) {
     rec.dwFileAttributes = PF_ATTR_ARCHIVE;  // on a file read-only at the time of the call
     ASSERT_EQ(iSetDateTimeAttribs(p.c_str(), &rec), 0);
     EXPECT_EQ(pf_get_attributes(p.c_str()), uint32_t(PF_ATTR_ARCHIVE));
-    std::string none = path("none");
-    EXPECT_EQ(iGetDateTimeAttribsRemoveReadOnly(none.c_str(), &rec) +
-                  iSetDateTimeAttribs(none.c_str(), &rec),
-              2);
-    pf_fault_arm(PF_FAULT_SETTIME, 1, PF_ERROR_ACCESS_DENIED);
-    EXPECT_EQ(iSetDateTimeAttribs(p.c_str(), &rec), 1);
-    f = pf_open(p.c_str(), PF_ACCESS_WRITE, PF_SHARE_READ | PF_SHARE_WRITE, PF_OPEN_EXISTING);
-    EXPECT_EQ(iGetDateTimeAttribsRemoveReadOnly(p.c_str(), &rec), 1);  // a writer holds it
-    pf_close(f);
-    const std::string get = err + "iGetDateTimeAttribsRemoveReadOnly | Error code: ";
-    EXPECT_EQ(boxes(), get + "2 \r\n filename: @none |16\n" + get + "2 \r\n filename: @none |16\n" +
-                           err +
-                           "iSetDateTimeAttribs | Error code: 5 \r\n filename: @ro.txt |16\n" +
-                           get + "32 \r\n filename: @ro.txt |16\n");
+    // A missing file (the other failures: in the wipe's cases).
+    EXPECT_EQ(iSetDateTimeAttribs(path("none").c_str(), &rec), 1);
+    EXPECT_EQ(boxes(), err +
+                           "iGetDateTimeAttribsRemoveReadOnly | Error code: 2 \r\n filename: "
+                           "@none |16\n");
 }
 
 TEST_F(FileServices, SizesEndValuesRenameExistenceAndFreeSpace) {
@@ -128,10 +119,7 @@ TEST_F(FileServices, DosStampsKeepFourAttributeBits) {
     info.ftLastWriteTime = PfFileTime{0, 0x01000000};                               // 1975
     EXPECT_EQ(iByHandleFileInformationToDateTimeAttribute(&d, &t, &a, &info), -1);
     ASSERT_EQ(lq_boxes().size(), 2u);
-    EXPECT_EQ(lq_boxes()[0].caption + lq_boxes()[1].caption,
-              err + "iDateTimeAttribeToByHandleFileInformation " + err +
-                  "iByHandleFileInformationToDateTimeAttribute ");
-    EXPECT_EQ(lq_boxes()[0].text.find(" Could not convert file information  Code: "), 0u);
+    EXPECT_EQ(lq_boxes()[1].caption, err + "iByHandleFileInformationToDateTimeAttribute ");
 }
 
 }  // namespace

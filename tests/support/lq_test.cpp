@@ -16,8 +16,7 @@ namespace fs = std::filesystem;
 namespace {
 std::vector<RecordedBox> boxes;
 std::deque<int> answers;
-// Registered from static initialisers of other files: constructed on first use.
-std::vector<LqResetFn>& resets() {
+std::vector<LqResetFn>& resets() {  // filled by static initialisers: made on first use
     static std::vector<LqResetFn> v;
     return v;
 }
@@ -47,12 +46,10 @@ std::string lq_boxes_dump() {
 
 std::string lq_boxes_text(const std::string& folder) {
     std::string out;
-    for (const RecordedBox& b : boxes) {
-        std::string t = b.caption + "|" + b.text + "|" + std::to_string(b.style) + "\n";
-        for (size_t at; !folder.empty() && (at = t.find(folder)) != std::string::npos;)
-            t.replace(at, folder.size(), "@");
-        out += t;
-    }
+    for (const RecordedBox& b : boxes)
+        out += b.caption + "|" + b.text + "|" + std::to_string(b.style) + "\n";
+    for (size_t at; !folder.empty() && (at = out.find(folder)) != std::string::npos;)
+        out.replace(at, folder.size(), "@");
     boxes.clear();
     return out;
 }
@@ -71,13 +68,13 @@ void LqTest::SetUp() {
     std::string name = std::string(info->test_suite_name()) + "_" + info->name();
     for (char& c : name)
         if (!isalnum((unsigned char)c)) c = '_';
-    fs::path base = fs::temp_directory_path() / "lqtest", d;
+    fs::path d;
     do {
-        d = base / (name + "_" + std::to_string(++counter) + "_" + std::to_string(rand()));
+        d = fs::temp_directory_path() / "lqtest" /
+            (name + "_" + std::to_string(++counter) + "_" + std::to_string(rand()));
     } while (fs::exists(d));
     fs::create_directories(d);
-    dir_ = fs::canonical(d).make_preferred().string();
-    fs::current_path(dir_);
+    fs::current_path(dir_ = fs::canonical(d).make_preferred().string());
 }
 
 void LqTest::TearDown() {
@@ -113,10 +110,10 @@ std::string LqTest::read_file(const std::string& p) {
     std::string out;
     PfFaultPause pause;
     PfFile f = pf_open(p.c_str(), PF_ACCESS_READ, PF_SHARE_READ | PF_SHARE_WRITE, PF_OPEN_EXISTING);
-    if (f == PF_INVALID_FILE) return out;
     char buf[65536];
-    for (int32_t n; (n = pf_read(f, buf, sizeof buf)) > 0;) out.append(buf, (size_t)n);
-    pf_close(f);
+    for (int32_t n; f != PF_INVALID_FILE && (n = pf_read(f, buf, sizeof buf)) > 0;)
+        out.append(buf, (size_t)n);
+    if (f != PF_INVALID_FILE) pf_close(f);
     return out;
 }
 
@@ -142,24 +139,22 @@ void LqTest::set_readonly(const std::string& p, bool on) {
 int LqTest::sh(const std::string& cmd) const {
     if (cmd.empty()) return 0;
 #ifdef _WIN32
+    // The host's shell, found by its Unix name.  Wine does not wait for a host
+    // process: it leaves its status beside the folder (which may be read-only).
     typedef char*(CDECL * UnixName)(const WCHAR*);
     static UnixName unix_name = UnixName(
         (void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
-    if (!unix_name) return -1;
     std::wstring wdir(dir_.begin(), dir_.end());
-    char* u = unix_name(wdir.c_str());
-    // Wine does not wait for a host process: it leaves its status beside the
-    // folder (which may be read-only).
-    std::string line =
-        "/bin/sh -c \"cd '" + std::string(u) + "' && (" + cmd + "); echo $? >'" + u + ".done'\"";
+    char* u = unix_name ? unix_name(wdir.c_str()) : nullptr;
+    if (!u) return -1;
+    std::string done = dir_ + ".done", line = "/bin/sh -c \"cd '" + std::string(u) + "' && (" +
+                                              cmd + "); echo $? >'" + u + ".done'\"";
     HeapFree(GetProcessHeap(), 0, u);
     STARTUPINFOA si = {sizeof si};
     PROCESS_INFORMATION pi;
     if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, 0, 0, nullptr, nullptr, &si, &pi))
         return -1;
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    std::string done = dir_ + ".done";
+    CloseHandle(pi.hProcess), CloseHandle(pi.hThread);
     for (int i = 0; i < 2000 && !exists(done); ++i) Sleep(5);
     std::string code = exists(done) ? read_file(done) : "-1";
     DeleteFileA(done.c_str());

@@ -1,5 +1,3 @@
-// Shared test support.
-//
 // LqTest: each test runs in a fresh temporary folder (also the current
 // directory), with every program-wide record reset, the fault injector disarmed
 // and every message box recorded instead of shown.  Questions are answered from
@@ -29,9 +27,8 @@ std::string lq_boxes_dump();      // the boxes as readable text, for failure mes
 // The boxes as "caption|text|style" lines, folder written as "@"; then clears them.
 std::string lq_boxes_text(const std::string& folder);
 
-// Functions that reset a subsystem's program-wide records in LqTest::SetUp.
 typedef void (*LqResetFn)();
-void lq_register_reset(LqResetFn fn);
+void lq_register_reset(LqResetFn fn);  // fn resets a subsystem's records in every SetUp
 
 class LqTest : public ::testing::Test {
   protected:
@@ -48,8 +45,7 @@ class LqTest : public ::testing::Test {
     static bool exists(const std::string& p);
     static std::vector<std::string> list_dir(const std::string& d);  // sorted
     static void set_readonly(const std::string& p, bool on);
-    // Runs a shell command of the host in the folder (under Wine too); its status.
-    int sh(const std::string& cmd) const;
+    int sh(const std::string& cmd) const;  // a host shell command in the folder (Wine too)
 
     std::string dir_, old_cwd_;
 };
