@@ -1,5 +1,12 @@
 // The file services: derived names, attributes and times, sizes, end values,
-// renaming, existence, free space and DOS stamps, with their messages.
+// renaming, existence and free space, with their messages.  iWipeFile: four
+// flushed passes per chunk, then cut, zeroed, renamed and removed; every
+// failure with its words and the file it leaves.  And the progress window the
+// operations keep up to date.
+#include <algorithm>
+
+#include "fileops/progress.h"
+#include "fileops/wipe.h"
 #include "tests/support/lq_test.h"
 
 namespace {
@@ -105,21 +112,132 @@ TEST_F(FileServices, SizesEndValuesRenameExistenceAndFreeSpace) {
                   "for a.txt.  Code: 21 |16\n");
 }
 
-TEST_F(FileServices, DosStampsKeepFourAttributeBits) {
-    FileInformation info = {};
-    const uint16_t date = (21 << 9) | (2 << 5) | 3, time = (4 << 11) | (5 << 5) | 3;
-    ASSERT_EQ(iDateTimeAttribeToByHandleFileInformation(&info, date, time, 0x27 | 0x18), 0);
-    EXPECT_TRUE(info.dwFileAttributes == 0x27 && u64(info.ftLastWriteTime) == t2001);
-    EXPECT_EQ(u64(info.ftCreationTime), 0u);
-    info.dwFileAttributes = 0x27 | 0x98;
-    uint16_t d = 0, t = 0, a = 0;
-    ASSERT_EQ(iByHandleFileInformationToDateTimeAttribute(&d, &t, &a, &info), 0);
-    EXPECT_TRUE(d == date && t == time && a == 0x27);
-    EXPECT_EQ(iDateTimeAttribeToByHandleFileInformation(&info, 0x2BA1, 0, 0), -1);  // month 13
-    info.ftLastWriteTime = PfFileTime{0, 0x01000000};                               // 1975
-    EXPECT_EQ(iByHandleFileInformationToDateTimeAttribute(&d, &t, &a, &info), -1);
-    ASSERT_EQ(lq_boxes().size(), 2u);
-    EXPECT_EQ(lq_boxes()[1].caption, err + "iByHandleFileInformationToDateTimeAttribute ");
+std::string writes;  // "position+size:byte " per write; the byte of a uniform one, else "?"
+
+void observe(PfFile, int64_t position, const void* data, uint32_t n) {
+    const unsigned char* p = (const unsigned char*)data;
+    bool uniform = n && std::count(p, p + n, p[0]) == int64_t(n);
+    writes += std::to_string(position) + "+" + std::to_string(n) + ":" +
+              (uniform ? std::to_string(p[0]) : "?") + " ";
+}
+
+class WipeFile : public LqTest {
+  protected:
+    int wipe(const std::string& name, const std::string& bytes, int32_t start = 0) {
+        write_file(path(name), bytes);
+        writes.clear();
+        pf_set_write_observer(observe);
+        return iWipeFile(path(name).c_str(), start);
+    }
+    std::string boxes() { return lq_boxes_text(path("")); }
+};
+
+TEST_F(WipeFile, ChunksGetFourFlushedPassesInOrder) {
+    const struct {
+        size_t size, start;
+        bool low_memory;  // the 65500-byte buffer refused, its half taken
+        std::vector<std::pair<int, int>> chunks;
+    } cases[] = {{100000, 0, false, {{0, 65500}, {65500, 34500}}},
+                 {70000, 0, true, {{0, 32750}, {32750, 32750}, {65500, 4500}}},
+                 {2000, 1500, false, {{1500, 500}}},
+                 {0, 0, false, {}}};
+    for (const auto& c : cases) {
+        pf_fault_reset();
+        if (c.low_memory) pf_fault_arm(PF_FAULT_ALLOC, 1);
+        ASSERT_EQ(wipe("secret", lq_random_bytes(c.size, 1), int32_t(c.start)), 0);
+        std::string want;
+        for (auto chunk : c.chunks)
+            for (int byte : {0x00, 0x0F, 0xFF, 0x00})
+                want += std::to_string(chunk.first) + "+" + std::to_string(chunk.second) + ":" +
+                        std::to_string(byte) + " ";
+        EXPECT_EQ(writes, want) << c.size;
+        EXPECT_EQ(pf_fault_calls(PF_FAULT_FLUSH), int(4 * c.chunks.size()));
+    }
+    for (const char* f : {"ro", "hid"}) write_file(path(f), f);
+    set_readonly(path("ro"), true);
+    pf_set_attributes(path("hid").c_str(), PF_ATTR_HIDDEN | PF_ATTR_SYSTEM);
+    EXPECT_EQ(iWipeFile(path("ro").c_str(), 0) + iWipeFile(path("hid").c_str(), 0), 0);
+    EXPECT_TRUE(boxes().empty() && list_dir(dir()).empty());
+}
+
+TEST_F(WipeFile, EachFailureHasItsWordsAndLeavesItsFile) {
+    const std::string get =
+        "Lockquill(TM) ERROR: iGetDateTimeAttribsRemoveReadOnly | Error code: "
+        "112 \r\n filename: @f |16\n";
+    const std::string set =
+        "Lockquill(TM) ERROR: iSetDateTimeAttribs | Error code: 112 \r\n "
+        "filename: @f |16\n";
+    const struct {
+        PfFaultOp op;
+        int n, result;
+        std::string before, words, left;  // left: the file's bytes afterwards, "-" when gone
+    } cases[] = {
+        {PF_FAULT_WRITE, 1, -6, "", "write 0x00 to the file", ""},
+        {PF_FAULT_WRITE, 2, -6, "", "write 0x0F to the file", ""},
+        {PF_FAULT_WRITE, 3, -6, "", "write 0xFF to the file", ""},
+        {PF_FAULT_WRITE, 4, -6, "", "write 0x00/b to the file", ""},
+        {PF_FAULT_SEEK, 1, -4, "", "seek into the file", "abc"},
+        {PF_FAULT_TRUNCATE, 1, -6, "", "change size of the file", std::string(3, '\0')},
+        {PF_FAULT_ALLOC, 1, -5, "", "allocate buffer for file", "abc"},  // every size refused
+        {PF_FAULT_SETTIME, 1, -7, set, "change date and time of the file", ""},
+        {PF_FAULT_DELETE, 1, -6, "", "remove the file", "-"},
+        {PF_FAULT_OPEN, 1, -1, get, "obtain and/or remove Read Only attributes of the file", "abc"},
+        {PF_FAULT_OPEN, 2, -3, "", "open the file", "abc"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words);
+        for (const std::string& f : list_dir(dir())) pf_delete(path(f).c_str());
+        pf_fault_arm(c.op, c.n, PF_ERROR_DISK_FULL, c.op == PF_FAULT_ALLOC);
+        EXPECT_EQ(wipe("f", "abc"), c.result);
+        pf_fault_reset();
+        EXPECT_EQ(boxes(), c.before + "Lockquill(TM) ERROR: iWipeFile| COULD NOT " + c.words +
+                               " @f to WIPE it!|16\n");
+        EXPECT_EQ(exists(path("f")) ? read_file(path("f")) : "-", c.left);
+    }
+    // Low memory halves the buffer while the half stays above 1 KB: 3000,
+    // 1500, then no 750.
+    pf_fault_arm(PF_FAULT_ALLOC, 1, PF_ERROR_NOT_ENOUGH_MEMORY, true);
+    EXPECT_EQ(wipe("f", std::string(3000, 'q')), -5);
+    EXPECT_EQ(pf_fault_calls(PF_FAULT_ALLOC), 2);
+    pf_fault_reset();
+    lq_boxes_clear();
+    // The last name taken by another file: the rename's box only, nothing
+    // of that file lost.
+    write_file(path("\xFF"), "someone else's");
+    EXPECT_EQ(wipe("f", "abc"), -1);
+    EXPECT_EQ(boxes(), "Lockquill(TM) ERROR: iRename | Could not ReName\r\n @f to\r\n @\xFF |16\n");
+    EXPECT_EQ(read_file(path("\xFF")), "someone else's");
+}
+
+std::string events;  // o(pen), p(aint), c(lose), each with the percentage shown
+bool refuse_open;
+intptr_t fake_open() {
+    return refuse_open ? 0 : (events += "o" + std::string(szProgressPercent), 42);
+}
+void fake_paint(intptr_t w) { events += (w == 42 ? "|p" : "|?") + std::string(szProgressPercent); }
+void fake_close(intptr_t) { events += "|c" + std::string(szProgressPercent) + "|"; }
+const LqProgressUi fake_ui = {fake_open, fake_paint, fake_close};
+
+TEST_F(WipeFile, ShowProgressOpensPaintsClosesOnceAndSteps) {
+    lq_set_progress_ui(&fake_ui);
+    std::snprintf(szProgressPercent, sizeof szProgressPercent, " 12%% completed ");
+    fProgressFraction = 0.5f;
+    EXPECT_EQ(iShowProgress(1) + iShowProgress(1), 0);  // a nested open does nothing
+    EXPECT_TRUE(hwndProgress == 42 && fProgressFraction == 0.0f);
+    EXPECT_EQ(iShowProgress(-1) + iShowProgress(-1) + iShowProgress(0), 0);  // closed once
+    EXPECT_TRUE(hwndProgress == 0 && !szProgressOperation[0] && !szProgressPercent[0]);
+    refuse_open = true;
+    EXPECT_EQ(iShowProgress(1), -1);
+    lq_progress_step(10);  // no window: nothing counted or painted
+    refuse_open = false;
+    lq_progress_begin(" Compressing ", "a.txt", 100);
+    lq_progress_step(5);
+    lq_progress_step(32);
+    EXPECT_TRUE(fProgressFraction == 0.37f && dwProgressDone == 37);
+    lq_progress_end();
+    EXPECT_EQ(events,
+              "o 12% completed |p 12% completed |c|o|p 0% completed |p  5% completed |p 37% "
+              "completed |c|");
 }
 
 }  // namespace
