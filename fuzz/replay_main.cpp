@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -35,11 +35,10 @@ int main(int argc, char** argv) {
         if (fs::is_directory(argv[i], ec))
             files.assign(fs::recursive_directory_iterator(argv[i], ec), {});
         for (const fs::path& p : files) {
-            if (!fs::is_regular_file(p, ec)) continue;
-            std::ostringstream os;
-            os << std::ifstream(p, std::ios::binary).rdbuf();
-            run(os.str());
-            corpus.push_back(os.str());
+            std::ifstream f(p, std::ios::binary);
+            if (fs::is_regular_file(p, ec))
+                run(corpus.emplace_back(std::istreambuf_iterator<char>(f),
+                                        std::istreambuf_iterator<char>()));
         }
     }
     const char* env = std::getenv("LQ_FUZZ_ROUNDS");

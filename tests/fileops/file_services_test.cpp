@@ -155,12 +155,8 @@ TEST_F(WipeFile, FourFlushedPassesPerChunkAndEveryFailureWithItsWords) {
     pf_set_attributes(path("hid").c_str(), PF_ATTR_HIDDEN | PF_ATTR_SYSTEM);
     EXPECT_EQ(iWipeFile(path("ro").c_str(), 0) + iWipeFile(path("hid").c_str(), 0), 0);
     EXPECT_TRUE(boxes().empty() && list_dir(dir()).empty());
-    const std::string get =
-        "Lockquill(TM) ERROR: iGetDateTimeAttribsRemoveReadOnly | Error code: "
-        "112 \r\n filename: @f |16\n";
-    const std::string set =
-        "Lockquill(TM) ERROR: iSetDateTimeAttribs | Error code: 112 \r\n "
-        "filename: @f |16\n";
+    const std::string code = " | Error code: 112 \r\n filename: @f |16\n",
+                      E = "Lockquill(TM) ERROR: ";
     const struct {
         PfFaultOp op;
         int n, result;
@@ -173,9 +169,11 @@ TEST_F(WipeFile, FourFlushedPassesPerChunkAndEveryFailureWithItsWords) {
         {PF_FAULT_SEEK, 1, -4, "", "seek into the file", "abc"},
         {PF_FAULT_TRUNCATE, 1, -6, "", "change size of the file", std::string(3, '\0')},
         {PF_FAULT_ALLOC, 1, -5, "", "allocate buffer for file", "abc"},  // every size refused
-        {PF_FAULT_SETTIME, 1, -7, set, "change date and time of the file", ""},
+        {PF_FAULT_SETTIME, 1, -7, E + "iSetDateTimeAttribs" + code,
+         "change date and time of the file", ""},
         {PF_FAULT_DELETE, 1, -6, "", "remove the file", "-"},
-        {PF_FAULT_OPEN, 1, -1, get, "obtain and/or remove Read Only attributes of the file", "abc"},
+        {PF_FAULT_OPEN, 1, -1, E + "iGetDateTimeAttribsRemoveReadOnly" + code,
+         "obtain and/or remove Read Only attributes of the file", "abc"},
         {PF_FAULT_OPEN, 2, -3, "", "open the file", "abc"},
     };
     for (const auto& c : failures) {
@@ -184,8 +182,8 @@ TEST_F(WipeFile, FourFlushedPassesPerChunkAndEveryFailureWithItsWords) {
         pf_fault_arm(c.op, c.n, PF_ERROR_DISK_FULL, c.op == PF_FAULT_ALLOC);
         EXPECT_EQ(wipe("f", "abc"), c.result);
         pf_fault_reset();
-        EXPECT_EQ(boxes(), c.before + "Lockquill(TM) ERROR: iWipeFile| COULD NOT " + c.words +
-                               " @f to WIPE it!|16\n");
+        EXPECT_EQ(boxes(),
+                  c.before + E + "iWipeFile| COULD NOT " + c.words + " @f to WIPE it!|16\n");
         EXPECT_EQ(exists(path("f")) ? read_file(path("f")) : "-", c.left);
     }
     // Low memory halves the buffer while the half stays above 1 KB: 3000,

@@ -66,8 +66,8 @@ void LqTest::SetUp() {
     old_cwd_ = fs::current_path().string();
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-    for (char& c : name)
-        if (!isalnum((unsigned char)c)) c = '_';
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return !isalnum((unsigned char)c); }, '_');
     fs::path d;
     do {
         d = fs::temp_directory_path() / "lqtest" /
