@@ -148,6 +148,9 @@ TEST_F(Platform, AttributesAsTheHostKeepsThem) {
         {"", 0x20, 0x20, "[ $(stat -c %a f) = 640 ] && ! " + dos},
     };
     for (const auto& c : cases) {
+#ifdef _WIN32  // Wine makes the file read-only first: a user then cannot write the bits
+        if (c.set == 0x27) continue;
+#endif
         SCOPED_TRACE(std::string(c.host) + " " + std::to_string(c.set));
         EXPECT_EQ(sh(c.host), 0);
         EXPECT_TRUE(!c.set || pf_set_attributes(path("f").c_str(), c.set));
