@@ -89,6 +89,8 @@ TEST_F(FileServices, SizesEndValuesRenameExistenceAndFreeSpace) {
     pf_fault_arm(PF_FAULT_READ, 1, PF_ERROR_READ_FAULT);
     EXPECT_EQ(sGetShortEndValue(path("v").c_str()), -3);
     EXPECT_EQ(lGetFileSize(path("v").c_str()) + lGetFileSize(path("missing").c_str()), 5 - 10);
+    PfFile alone = pf_open(path("v").c_str(), PF_ACCESS_READ, 0, PF_OPEN_EXISTING);  // none kept
+    EXPECT_TRUE(alone != PF_INVALID_FILE && pf_close(alone));
     EXPECT_EQ(iRename(path("v").c_str(), path("c").c_str()), 0);
     EXPECT_EQ(iRename(path("c").c_str(), path("two").c_str()), -1);
     EXPECT_EQ(read_file(path("two")) + read_file(path("c")), std::string("ab") + "abc\x34\x12");
