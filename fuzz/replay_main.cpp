@@ -5,10 +5,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,11 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace fs = std::filesystem;
 
-static uint64_t state = 0x2545F4914F6CDD1Dull;
 static uint32_t next_random() {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
+    static uint64_t state = 0x2545F4914F6CDD1Dull;
+    state ^= state << 13, state ^= state >> 7, state ^= state << 17;
     return (uint32_t)(state >> 16);
 }
 
@@ -34,44 +31,35 @@ int main(int argc, char** argv) {
     std::vector<std::string> corpus;
     for (int i = 1; i < argc; ++i) {
         std::error_code ec;
-        std::vector<fs::path> files;
-        if (fs::is_directory(argv[i], ec)) {
-            for (auto& e : fs::recursive_directory_iterator(argv[i], ec))
-                if (e.is_regular_file()) files.push_back(e.path());
-        } else if (fs::exists(argv[i], ec)) {
-            files.push_back(argv[i]);
-        }
-        for (auto& p : files) {
+        std::vector<fs::path> files{argv[i]};
+        if (fs::is_directory(argv[i], ec))
+            files.assign(fs::recursive_directory_iterator(argv[i], ec), {});
+        for (const fs::path& p : files) {
             std::ifstream f(p, std::ios::binary);
-            std::ostringstream os;
-            os << f.rdbuf();
-            corpus.push_back(os.str());
+            if (fs::is_regular_file(p, ec))
+                run(corpus.emplace_back(std::istreambuf_iterator<char>(f),
+                                        std::istreambuf_iterator<char>()));
         }
     }
     const char* env = std::getenv("LQ_FUZZ_ROUNDS");
     int rounds = env ? std::atoi(env) : 3000;
-    for (const std::string& s : corpus) run(s);
     run("");
     for (int r = 0; r < rounds; ++r) {
         std::string s;
-        if (!corpus.empty() && r % 4 != 0) {
+        if (corpus.empty() || r % 4 == 0) {
+            s.resize(next_random() % 2048);
+            for (char& c : s) c = (char)next_random();
+        } else {
             s = corpus[next_random() % corpus.size()];
-            int edits = 1 + (int)(next_random() % 8);
-            for (int e = 0; e < edits && !s.empty(); ++e) {
+            for (int e = 1 + (int)(next_random() % 8); e > 0 && !s.empty(); --e) {
+                const std::string& o = corpus[next_random() % corpus.size()];
                 switch (next_random() % 4) {
                     case 0: s[next_random() % s.size()] ^= (char)(1u << (next_random() % 8)); break;
                     case 1: s[next_random() % s.size()] = (char)next_random(); break;
                     case 2: s.resize(next_random() % s.size()); break;
-                    case 3: {
-                        const std::string& o = corpus[next_random() % corpus.size()];
-                        if (!o.empty()) s += o.substr(next_random() % o.size());
-                    } break;
+                    case 3: s += o.empty() ? o : o.substr(next_random() % o.size()); break;
                 }
             }
-        } else {
-            size_t n = next_random() % 2048;
-            s.resize(n);
-            for (char& c : s) c = (char)next_random();
         }
         run(s);
     }
