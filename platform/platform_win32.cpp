@@ -248,6 +248,14 @@ bool pf_file_time_to_dos(const PfFileTime* ft, uint16_t* date, uint16_t* time) {
 }
 
 bool pf_dos_to_file_time(uint16_t date, uint16_t time, PfFileTime* ft) {
+    // Wine 8 takes February 29 of any year; the twin refuses it outside leap
+    // years itself, as Windows and the POSIX twin do.
+    const unsigned year = (date >> 9) + 1980u, month = (date >> 5) & 0x0F, day = date & 0x1F;
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    if (month == 2 && day == 29 && !leap) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
     FILETIME f;
     if (!DosDateTimeToFileTime(date, time, &f)) return false;
     *ft = pf_of(f);
