@@ -71,18 +71,18 @@ struct MemoryMode {
         std::memset(&MemoryStreams, 0, sizeof MemoryStreams);
     }
     std::string output() const {
-        if (!MemoryStreams.out_buffer) return {};
-        return std::string((const char*)MemoryStreams.out_buffer, (size_t)MemoryStreams.out_pos);
+        const char* out = (const char*)MemoryStreams.out_buffer;
+        return out ? std::string(out, (size_t)MemoryStreams.out_pos) : "";
     }
 };
 
 enum class Coder { lzss, arith };
 
 struct Run {
-    int result = -99;    // the coder's (-99: a file did not open; -100: a close failed)
-    int io_error = 0;    // MemoryStreams.io_error afterwards
-    int32_t in_pos = 0;  // MemoryStreams.in_pos afterwards (expansion: bytes taken)
-    std::string bytes;   // what came out
+    int result = -99;  // the coder's (-99: a file did not open; -100: a close failed)
+    int io_error = 0;  // and MemoryStreams.in_pos afterwards (expansion: bytes taken)
+    int32_t in_pos = 0;
+    std::string bytes;  // what came out
 };
 
 // One coder (the arithmetic one with contexts up to `order`), compressing or
@@ -100,10 +100,9 @@ inline Run code(Coder coder, bool compress, const char* in_path, const char* out
         run.result = compress ? (lzss ? iLzssCompress(s, bf) : iArithCompress(s, bf, order))
                               : (lzss ? iLzssExpand(bf, s) : iArithExpand(bf, s, order));
     run.in_pos = MemoryStreams.in_pos;
-    int closed = 0;
-    if (bf) compress ? (void)(closed = iCloseOutputBitFile(bf)) : CloseInputBitFile(bf);
-    if (s && cz_stream_close(s) != 0) closed = -1;
-    if (closed != 0 && run.result == 0) run.result = -100;
+    bool closed = !bf || (compress ? iCloseOutputBitFile(bf) == 0 : (CloseInputBitFile(bf), true));
+    if (s && cz_stream_close(s) != 0) closed = false;
+    if (!closed && run.result == 0) run.result = -100;
     run.io_error = MemoryStreams.io_error;
     if (files) run.bytes = read_file(out_path);
     return run;

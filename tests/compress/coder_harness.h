@@ -10,14 +10,12 @@ namespace cz = cz_fuzz;
 using cz_fuzz::Coder;
 using cz_fuzz::MemoryMode;
 
-inline const bool cz_fresh_state_registered =
-    (lq_register_reset([] {
-         std::memset(&MemoryStreams, 0, sizeof MemoryStreams);
-         std::memset(&cs_data, 0, sizeof cs_data);
-         gPreCompressSize = 0, cz_arith_memory_limit = 0;
-         cz_stop_when_larger = true;
-     }),
-     true);
+inline void cz_fresh_state() {
+    std::memset(&MemoryStreams, 0, sizeof MemoryStreams);
+    std::memset(&cs_data, 0, sizeof cs_data);
+    gPreCompressSize = 0, cz_arith_memory_limit = 0, cz_stop_when_larger = true;
+}
+inline const bool cz_fresh_state_registered = (lq_register_reset(cz_fresh_state), true);
 
 // A file of tests/golden/compress (see the README there).
 inline std::string cz_golden(const std::string& name) {
