@@ -102,12 +102,9 @@ TEST_F(CoderTest, StreamVectors) {
         cz::Run made = cz::memory(v.coder, true, v.input, -1, v.order);
         cz::Run back =
             cz::memory(v.coder, false, lq_unhex(v.stream ? v.stream : "00 00 00"), -1, v.order);
-        if (!v.stream) {
-            EXPECT_TRUE(made.result == -1 && back.result == -1 && made.io_error == -1);
-            continue;
-        }
-        EXPECT_EQ(lq_hex(made.bytes), v.stream);
-        EXPECT_TRUE(back.result == 0 && back.bytes == v.input);
+        if (v.stream) EXPECT_EQ(lq_hex(made.bytes), v.stream);
+        EXPECT_TRUE(v.stream ? back.result == 0 && back.bytes == v.input
+                             : made.result == -1 && back.result == -1 && made.io_error == -1);
     }
     // A match into the never-written window gives zeros.
     EXPECT_EQ(cz::memory(Coder::lzss, false, lq_unhex("03 21 80 00")).bytes, std::string(5, '\0'));
@@ -161,7 +158,6 @@ TEST_F(CoderTest, GoldenFilesAreWrittenAndReadAgain) {
             }
             ASSERT_EQ(iCompressFile(path(name).c_str(), 1, algorithm, 0, &cs_data), 0);
             std::string packed = read_file(path(name));
-            ASSERT_GE(packed.size(), 254u) << what;
             EXPECT_EQ(cz::coding_difference(coder, packed.substr(0, packed.size() - 254),
                                             golden.substr(0, golden.size() - 254)),
                       "")
