@@ -49,9 +49,11 @@ inline std::string read_file(const char* p) {
 
 // Memory mode: in_buffer = a copy of `in`, a fresh output block of `capacity`
 // bytes (-1: the input's length + 1).  At the end the written bytes must lie
-// inside the block, which is freed, and every field is zero again (file mode).
+// inside the block, which is freed, and the fields are as they were before
+// (modes nest).
 struct MemoryMode {
     std::string input;
+    CzMemoryStreams saved = MemoryStreams;
     MemoryMode(const std::string& in, int capacity = -1) : input(in) {
         std::memset(&MemoryStreams, 0, sizeof MemoryStreams);
         if (capacity < 0) capacity = (int)input.size() + 1;
@@ -68,7 +70,7 @@ struct MemoryMode {
             pf_global_unlock(MemoryStreams.out_block);
             pf_global_free(MemoryStreams.out_block);
         }
-        std::memset(&MemoryStreams, 0, sizeof MemoryStreams);
+        MemoryStreams = saved;
     }
     std::string output() const {
         const char* out = (const char*)MemoryStreams.out_buffer;

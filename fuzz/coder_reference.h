@@ -1,9 +1,9 @@
-// Literal, slow transcriptions of the two coders' rules: every standing
-// position tried and bit-by-bit output for LZSS; a totals array rebuilt per
-// table, an exclusion array cleared per symbol and one allocation per table
-// for the arithmetic coder (order 3 unless told).  The production arithmetic coder must give the
-// same bytes; the production LZSS coder the same literals and match lengths step by step (its match
-// finder may name another of equally long occurrences).
+// Literal, slow transcriptions of the two coders' rules: 32-bit tree arrays
+// and bit-by-bit output for LZSS; a totals array rebuilt per table, an
+// exclusion array cleared per symbol and one allocation per table for the
+// arithmetic coder (order 3 unless told).  The production arithmetic coder must give the same
+// bytes; the production LZSS coder the same literals and match lengths step
+// by step (its match finder may name another of equally long occurrences).
 #pragma once
 
 #include <algorithm>
@@ -26,6 +26,58 @@ struct BitSink {
         while (n--) bit((v >> n) & 1);
     }
     std::string close() { return mask != 0x80 ? out + (char)rack : out; }
+};
+
+// LZSS: a binary tree over the 4096-byte window, node 4096 its root.
+struct Lzss {
+    uint8_t window[4096] = {};
+    int32_t parent[4097] = {}, smaller[4097] = {}, larger[4097] = {};
+
+    void set_parent(int c, int p) {
+        if (c != 0) parent[c] = p;  // node 0 is never written
+    }
+    void relink(int old, int with) {
+        int up = parent[old];
+        (larger[up] == old ? larger : smaller)[up] = with;
+    }
+    void replace(int old, int with) {
+        relink(old, with);
+        parent[with] = parent[old], smaller[with] = smaller[old], larger[with] = larger[old];
+        set_parent(smaller[with], with);
+        set_parent(larger[with], with);
+        parent[old] = 0;
+    }
+    void contract(int old, int child) {
+        set_parent(child, parent[old]);
+        relink(old, child);
+        parent[old] = 0;
+    }
+    void remove(int p) {
+        if (parent[p] == 0) return;
+        if (larger[p] == 0) return contract(p, smaller[p]);
+        if (smaller[p] == 0) return contract(p, larger[p]);
+        int q = smaller[p];
+        while (larger[q] != 0) q = larger[q];
+        contract(q, smaller[q]);
+        replace(p, q);
+    }
+    int insert(int n, int* match) {
+        if (n == 0) return 0;
+        for (int p = larger[4096], best = 0;;) {
+            int i = 0, delta = 0;
+            while (i < 17 && (delta = window[(n + i) & 4095] - window[(p + i) & 4095]) == 0) ++i;
+            if (i >= best) {
+                best = i, *match = p;
+                if (i == 17) return replace(p, n), 17;
+            }
+            int* child = delta >= 0 ? &larger[p] : &smaller[p];
+            if (*child == 0) {
+                *child = n, parent[n] = p, smaller[n] = larger[n] = 0;
+                return best;
+            }
+            p = *child;
+        }
+    }
 };
 
 // Arithmetic, order 3: tables of (symbol, count) with a child table per entry.
@@ -164,49 +216,33 @@ struct Arith {
 
 }  // namespace
 
-// LZSS: after each token, the longest match (up to 17 bytes, ring bytes as
-// they lie) among the positions entered during the last 4079 steps, every
-// one tried that agrees on two bytes (shorter ones give a literal either
-// way); position 0 is never entered.
 inline std::string reference_lzss_compress(const std::string& input) {
-    uint8_t window[4096] = {};
-    int32_t key[4096];  // the first two bytes of a standing position, -1 for others
-    std::fill(key, key + 4096, -1);
+    auto z = std::make_unique<Lzss>();
     BitSink sink;
     size_t next = 0;
     int current = 1, ahead = 0, length = 0, position = 0;
-    auto first_two = [&](int p) { return window[p] | window[(p + 1) & 4095] << 8; };
     for (; ahead < 17 && next < input.size(); ++ahead)
-        window[current + ahead] = (uint8_t)input[next++];
-    key[current] = first_two(current);
+        z->window[current + ahead] = (uint8_t)input[next++];
+    z->larger[4096] = current;
+    z->parent[current] = 4096;
     while (ahead > 0) {
         length = std::min(length, ahead);
         int step = length <= 1 ? 1 : length;
         if (length <= 1)
-            sink.bit(1), sink.bits(window[current], 8);
+            sink.bit(1), sink.bits(z->window[current], 8);
         else
             sink.bit(0), sink.bits((uint32_t)position, 12), sink.bits((uint32_t)(length - 2), 4);
         for (int i = 0; i < step; ++i) {
-            key[(current + 17) & 4095] = -1;
+            z->remove((current + 17) & 4095);
             if (next < input.size())
-                window[(current + 17) & 4095] = (uint8_t)input[next++];
+                z->window[(current + 17) & 4095] = (uint8_t)input[next++];
             else
                 --ahead;
             current = (current + 1) & 4095;
-            if (ahead == 0) continue;
-            int k = current ? first_two(current) : -2;  // position 0 is never entered
-            if (i == step - 1) length = 0;
-            for (int p = 0; i == step - 1 && p < 4096; ++p) {  // the longest standing match
-                int n = 0;
-                while (key[p] == k && n < 17 &&
-                       window[(current + n) & 4095] == window[(p + n) & 4095])
-                    ++n;
-                if (n > length) length = n, position = p;
-            }
-            if (current != 0) key[current] = k;
+            if (ahead != 0) length = z->insert(current, &position);
         }
     }
-    sink.bits(0, 13);
+    sink.bits(0, 13);  // a match at position 0: the end
     return sink.close();
 }
 
