@@ -1,7 +1,7 @@
 // Literal, slow transcriptions of the two coders' rules: 32-bit tree arrays
 // and bit-by-bit output for LZSS; a totals array rebuilt per table, an
 // exclusion array cleared per symbol and one allocation per table for the
-// arithmetic coder.  The production arithmetic coder must give the same
+// arithmetic coder (order 3 unless told).  The production arithmetic coder must give the same
 // bytes; the production LZSS coder the same literals and match lengths step
 // by step (its match finder may name another of equally long occurrences).
 #pragma once
@@ -246,8 +246,9 @@ inline std::string reference_lzss_compress(const std::string& input) {
     return sink.close();
 }
 
-inline std::string reference_arith_compress(const std::string& input) {
+inline std::string reference_arith_compress(const std::string& input, int order = 3) {
     auto a = std::make_unique<Arith>();
+    a->max_order = a->order = order;
     a->setup();
     size_t next = 0;
     uint32_t counter = 0;
@@ -266,8 +267,8 @@ inline std::string reference_arith_compress(const std::string& input) {
         if (symbol == -2) a->flush_tables(a->slot(0)), flush = false;
         a->update(symbol);
         if (symbol >= 0) {
-            a->slot(3) = a->next(a->slot(3), symbol, 3);
-            for (int k = 2; k >= 1; --k) a->slot(k) = a->slot(k + 1)->shorter;
+            a->slot(order) = a->next(a->slot(order), symbol, order);
+            for (int k = order - 1; k >= 1; --k) a->slot(k) = a->slot(k + 1)->shorter;
         }
     }
     int b = (a->low >> 14) & 1;

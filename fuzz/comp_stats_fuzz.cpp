@@ -5,7 +5,6 @@
 // Input: byte 0 answers the questions (bit 0: Yes to overwriting a backup,
 // bit 1: a stale backup is present), the rest is the file.
 #include "compress/compress_file.h"
-#include "fileops/file_services.h"
 #include "fuzz/coder_fuzz_common.h"
 #include "platform/ui.h"
 
@@ -20,16 +19,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     answers = *data++;
     std::string file((const char*)data, --size);
     std::filesystem::remove("file.TCF");
-    cz_fuzz::write_file("file.dat", data, size);
-    if (answers & 2) cz_fuzz::write_file("file.TCF", data, size / 2);
+    cz_fuzz::write_file("file.dat", file);
+    if (answers & 2) cz_fuzz::write_file("file.TCF", file.substr(0, size / 2));
     std::memset(&MemoryStreams, 0, sizeof MemoryStreams);
     CompStats record;
     iReadCompStats(&record, "file.dat");
     if (iExpandFile("file.dat", 1, &cs_data) != 0 && cz_fuzz::read_file("file.dat") != file)
         std::abort();
     if (!(answers & 2) && std::filesystem::exists("file.TCF")) std::abort();
-    // The same bytes as an expanded editor text: record checked, data coded.
-    cz_fuzz::MemoryMode memory((const uint8_t*)file.data(), size, 64);
+    cz_fuzz::MemoryMode memory(file, 64);  // as an expanded editor text: record checked, data coded
     iExpandFile("file.dat", 1, &cs_data);
     return 0;
 }

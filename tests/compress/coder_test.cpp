@@ -1,34 +1,117 @@
-// The two coders: stream vectors, the literal reference coders' output on the
-// golden samples, golden compressed files, round trips in memory and on
-// files, cut and failing streams.
+// Bit streams and the two coders: stream vectors, the literal reference
+// coders' output on the golden samples, golden compressed files, round trips
+// in memory and on files, cut and failing streams.
+#include <memory>
+
 #include "tests/compress/coder_harness.h"
 
 namespace {
 
 class CoderTest : public LqTest {};
 
+// Most significant bit first at every width, off byte boundaries; the last
+// byte padded with zeros and counted.  Written to a file, read in memory.
+TEST_F(CoderTest, BitsGoMostSignificantFirstAtEveryWidth) {
+    std::string seeds = lq_random_bytes(33 * 4, 7);
+    auto value_of = [&](int n) {
+        uint32_t v;
+        std::memcpy(&v, seeds.data() + n * 4, 4);
+        return n == 32 ? v : v & ((1u << n) - 1u);
+    };
+    BitFile* bf = OpenOutputBitFile(path("bits").c_str());
+    for (int bit : {1, 0, 1, 1, 0, 0, 1, 0x40}) ASSERT_EQ(iWriteBit(bf, bit), 0);
+    EXPECT_EQ(MemoryStreams.out_pos, 1);
+    for (int n = 0; n <= 32; ++n)
+        ASSERT_EQ(iWriteBits(bf, n ? value_of(n) : 0xDEADBEEF, n ? n : 32), 0);
+    ASSERT_EQ(iWriteBits(bf, 0x5, 3), 0);
+    ASSERT_EQ(iCloseOutputBitFile(bf), 0);
+    std::string bytes = read_file(path("bits"));
+    EXPECT_EQ(MemoryStreams.out_pos, (int32_t)bytes.size());
+    EXPECT_EQ(lq_hex(bytes.substr(0, 5) + bytes.substr(bytes.size() - 1)), "b3 de ad be ef a0");
+    MemoryMode memory(bytes);
+    BitFile* in = OpenInputBitFile(nullptr);
+    EXPECT_EQ(lReadBits(in, 4), 0xBu);
+    EXPECT_EQ(iReadBit(in), 0);
+    EXPECT_EQ(lReadBits(in, 6), 0x1Eu);  // 011 then 110
+    EXPECT_EQ(MemoryStreams.in_pos, 2);
+    EXPECT_EQ(lReadBits(in, 29), 0x1EADBEEFu);
+    for (int n = 1; n <= 32; ++n) EXPECT_EQ(lReadBits(in, n), value_of(n)) << n;
+    EXPECT_TRUE(lReadBits(in, 3) == 5 && MemoryStreams.io_error == 0);
+    CloseInputBitFile(in);
+}
+
+// The end of the input, files that do not open, a failed flush; the memory
+// block grows by 1024 at byte 1 and byte 1025, and a failed growth keeps
+// what was written.
+TEST_F(CoderTest, BitStreamEndsAndFailures) {
+    EXPECT_EQ(OpenInputBitFile(path("missing").c_str()), nullptr);
+    EXPECT_EQ(OpenOutputBitFile(path("no/such/folder/x").c_str()), nullptr);
+    BitFile* bf = OpenOutputBitFile(path("bits").c_str());
+    pf_fault_arm(PF_FAULT_WRITE, 1);
+    ASSERT_EQ(iWriteBits(bf, 0x1234, 16), 0);  // still buffered
+    EXPECT_TRUE(iCloseOutputBitFile(bf) == -1 && MemoryStreams.io_error == -1);
+    {
+        MemoryMode empty("");
+        bf = OpenInputBitFile(nullptr);
+        EXPECT_TRUE(iReadBit(bf) == -1 && MemoryStreams.io_error == -1);
+        EXPECT_TRUE(lReadBits(bf, 5) == 0 && MemoryStreams.io_error == 1 &&
+                    MemoryStreams.in_pos == 0);
+        CloseInputBitFile(bf);
+    }
+    MemoryMode memory("", 0);
+    bf = OpenOutputBitFile(nullptr);
+    for (int i = 0; i < 2048; ++i) {
+        ASSERT_EQ(iWriteBits(bf, i == 1024 ? 0x42 : i < 1024 ? (i + 0x41) & 0xFF : 0xAB, 8), 0);
+        if (i == 0 || i == 1023 || i == 1024)
+            EXPECT_EQ(MemoryStreams.out_capacity, i < 1024 ? 1024 : 2048) << i;
+    }
+    EXPECT_EQ(pf_global_size(MemoryStreams.out_block), 2048u);
+    std::string bytes = memory.output();
+    EXPECT_EQ(lq_hex(bytes.substr(0, 2) + bytes.substr(1023, 2)), "41 42 40 42");
+    pf_fault_arm(PF_FAULT_ALLOC, 1);
+    EXPECT_TRUE(iWriteBits(bf, 0xEF, 8) == -1 && MemoryStreams.io_error == -1);
+    EXPECT_TRUE(!MemoryStreams.out_buffer && !MemoryStreams.out_capacity &&
+                MemoryStreams.out_pos == 2048);
+    uint8_t* kept = (uint8_t*)pf_global_lock(MemoryStreams.out_block);
+    EXPECT_EQ(kept[1024] + kept[2047], 0x42 + 0xAB);
+    pf_global_unlock(MemoryStreams.out_block);
+    iCloseOutputBitFile(bf);
+}
+
+// Streams made by the reference coders (orders other than 3: by this coder,
+// checked against the reference run at that order once); an order outside
+// 0 to 7 is refused.
 TEST_F(CoderTest, StreamVectors) {
     struct {
         Coder coder;
+        int order;
         std::string input;
-        const char* stream;
-    } vectors[] = {{Coder::lzss, "", "00 00"},
-                   {Coder::lzss, "A", "a0 80 00"},
-                   {Coder::lzss, std::string(20, 'a'), "b0 80 07 c0 24 00 00"},
-                   {Coder::lzss, "abcabcabcabc", "b0 d8 ac 60 01 70 00 00"},
-                   {Coder::arith, "", "ff 20 00 00"},
-                   {Coder::arith, "A", "be 40 90 00 00"}};
+        const char* stream;  // null: refused
+    } vectors[] = {{Coder::lzss, 3, "", "00 00"},
+                   {Coder::lzss, 3, "A", "a0 80 00"},
+                   {Coder::lzss, 3, std::string(20, 'a'), "b0 80 07 c0 24 00 00"},
+                   {Coder::lzss, 3, "abcabcabcabc", "b0 d8 ac 60 01 70 00 00"},
+                   {Coder::arith, 3, "", "ff 20 00 00"},
+                   {Coder::arith, 3, "A", "be 40 90 00 00"},
+                   {Coder::arith, 0, "abababab", "9e 2f 92 65 85 00 00"},
+                   {Coder::arith, 7, "abababab", "9e 2f d1 ff ff 90 00 00"},
+                   {Coder::arith, 8, "A", nullptr},
+                   {Coder::arith, -1, "A", nullptr}};
     for (auto& v : vectors) {
-        EXPECT_EQ(lq_hex(cz_memory(v.coder, true, v.input).bytes), v.stream);
-        CoderRun back = cz_memory(v.coder, false, lq_unhex(v.stream));
-        EXPECT_TRUE(back.result == 0 && back.bytes == v.input) << v.stream;
+        SCOPED_TRACE(v.input + " at order " + std::to_string(v.order));
+        cz::Run made = cz::memory(v.coder, true, v.input, -1, v.order);
+        cz::Run back =
+            cz::memory(v.coder, false, lq_unhex(v.stream ? v.stream : "00 00 00"), -1, v.order);
+        if (v.stream) EXPECT_EQ(lq_hex(made.bytes), v.stream);
+        EXPECT_TRUE(v.stream ? back.result == 0 && back.bytes == v.input
+                             : made.result == -1 && back.result == -1 && made.io_error == -1);
     }
     // A match into the never-written window gives zeros.
-    EXPECT_EQ(cz_memory(Coder::lzss, false, lq_unhex("03 21 80 00")).bytes, std::string(5, '\0'));
+    EXPECT_EQ(cz::memory(Coder::lzss, false, lq_unhex("03 21 80 00")).bytes, std::string(5, '\0'));
 }
 
-// Every sample: the arithmetic coder writes the reference's bytes, LZSS its
-// parse; ours and the reference's streams expand back.
+// Every sample: this coder writes the reference's stream (see
+// coding_difference); ours and the reference's streams expand back.
 TEST_F(CoderTest, SamplesCodeAsTheReferenceAndRoundTrip) {
     int samples = 0;
     for (auto& e : std::filesystem::directory_iterator(lq_source_dir() +
@@ -40,11 +123,11 @@ TEST_F(CoderTest, SamplesCodeAsTheReferenceAndRoundTrip) {
         for (Coder coder : {Coder::lzss, Coder::arith}) {
             std::string what = name + (coder == Coder::arith ? ".max" : ".fast");
             std::string reference = cz_golden("reference/" + what);
-            CoderRun mem = cz_memory(coder, true, input);
-            ASSERT_EQ(mem.result, 0) << what;
-            cz_expect_same_coding(coder, mem.bytes, reference, what);
+            cz::Run mem = cz::memory(coder, true, input);
+            EXPECT_EQ(mem.result, 0) << what;
+            EXPECT_EQ(cz::coding_difference(coder, mem.bytes, reference), "") << what;
             for (const std::string* stream : {&mem.bytes, &reference}) {
-                CoderRun back = cz_memory(coder, false, *stream);
+                cz::Run back = cz::memory(coder, false, *stream);
                 EXPECT_TRUE(back.result == 0 && back.bytes == input) << what;
             }
         }
@@ -52,33 +135,33 @@ TEST_F(CoderTest, SamplesCodeAsTheReferenceAndRoundTrip) {
     EXPECT_GE(samples, 20);
 }
 
-// Golden compressed files (tests/golden/compress, see the README there), made
-// in memory mode as the encrypted editor text uses it: every build reads them
-// back in place and writes them again, in memory and in place.
+// Golden compressed files, made in memory mode as the encrypted editor text
+// uses it: every build reads them back in place and writes them again, in
+// memory and in place.
 TEST_F(CoderTest, GoldenFilesAreWrittenAndReadAgain) {
     for (const char* name : {"sample.txt", "sample.bin"}) {
         std::string input = cz_golden(name), made;
         for (uint16_t algorithm : {1, 2}) {
             Coder coder = algorithm == 1 ? Coder::arith : Coder::lzss;
-            std::string golden_name = std::string(name) + (algorithm == 1 ? ".max" : ".fast");
+            std::string what = std::string(name) + (algorithm == 1 ? ".max" : ".fast");
             {
-                CzMemoryMode memory(input);
-                ASSERT_EQ(iCompressFile(name, 1, algorithm, 0, &cs_data), 0) << golden_name;
+                MemoryMode memory(input);
+                ASSERT_EQ(iCompressFile(name, 1, algorithm, 0, &cs_data), 0) << what;
                 made = memory.output();
             }
-            std::string golden = cz_golden(golden_name);
-            cz_expect_same_coding(coder, made, golden, golden_name);
+            std::string golden = cz_golden(what);
+            EXPECT_EQ(cz::coding_difference(coder, made, golden), "") << what;
             for (const std::string* packed : {&made, &golden}) {
                 write_file(path(name), *packed);
                 ASSERT_EQ(iExpandFile(path(name).c_str(), 1, &cs_data), 0) << lq_boxes_dump();
-                EXPECT_TRUE(read_file(path(name)) == input) << golden_name;
-                EXPECT_EQ(cs_data.algorithm, algorithm);
+                EXPECT_TRUE(read_file(path(name)) == input && cs_data.algorithm == algorithm);
             }
             ASSERT_EQ(iCompressFile(path(name).c_str(), 1, algorithm, 0, &cs_data), 0);
             std::string packed = read_file(path(name));
-            ASSERT_GE(packed.size(), 254u) << golden_name;
-            cz_expect_same_coding(coder, packed.substr(0, packed.size() - 254),
-                                  golden.substr(0, golden.size() - 254), golden_name + " in place");
+            EXPECT_EQ(cz::coding_difference(coder, packed.substr(0, packed.size() - 254),
+                                            golden.substr(0, golden.size() - 254)),
+                      "")
+                << what << " in place";
         }
     }
     EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
@@ -87,15 +170,16 @@ TEST_F(CoderTest, GoldenFilesAreWrittenAndReadAgain) {
 // The finder's running position count, started near its top (inside a long
 // call, and at the start of empty calls), never wraps: the parse stays.
 TEST_F(CoderTest, FinderCountNearItsTopKeepsTheParse) {
+    std::string text = cz_golden("reference/text"), runs = cz_golden("reference/runs");
     for (uint32_t start : {0xF0000000u - 20000u, 0xFFFFE000u, 0xF0000000u}) {
         cz_lzss_set_next_start(start);
         for (int round = 0; round < 3; ++round) {
-            EXPECT_EQ(lq_hex(cz_memory(Coder::lzss, true, "").bytes), "00 00");
-            for (const char* name : {"text", "runs"})
-                cz_expect_same_coding(
-                    Coder::lzss,
-                    cz_memory(Coder::lzss, true, cz_golden(std::string("reference/") + name)).bytes,
-                    cz_golden(std::string("reference/") + name + ".fast"), name);
+            EXPECT_EQ(lq_hex(cz::memory(Coder::lzss, true, "").bytes), "00 00");
+            std::string a = cz::memory(Coder::lzss, true, text).bytes;
+            std::string b = cz::memory(Coder::lzss, true, runs).bytes;
+            EXPECT_EQ(cz::coding_difference(Coder::lzss, a, cz_golden("reference/text.fast")) +
+                          cz::coding_difference(Coder::lzss, b, cz_golden("reference/runs.fast")),
+                      "");
         }
     }
     cz_lzss_set_next_start(0);
@@ -103,76 +187,73 @@ TEST_F(CoderTest, FinderCountNearItsTopKeepsTheParse) {
 
 // A long stream of every kind of token (golden, see the README there)
 // expands as the rules say: in memory with room and grown from nothing, to a
-// file with bytes after it; cut anywhere, it fails after putting out a prefix
-// of that and taking every byte.
+// file with bytes after it (not taken).
 TEST_F(CoderTest, LzssExpansionFollowsTheRules) {
     std::string stream = cz_golden("reference/tokens.lzss");
     std::string want = cz_golden("reference/tokens.lzss.out");
-    for (int capacity : {(int)want.size(), 0}) {
-        CoderRun mem = cz_memory(Coder::lzss, false, stream, capacity);
-        EXPECT_TRUE(mem.result == 0 && mem.bytes == want);
-        EXPECT_EQ(mem.in_pos, (int32_t)stream.size());
-    }
     write_file(path("z"), stream + "trailing bytes");
-    CoderRun file = cz_file(Coder::lzss, false, path("z"), path("out"));
-    EXPECT_TRUE(file.result == 0 && file.bytes == want);
-    EXPECT_EQ(file.in_pos, (int32_t)stream.size());
-    std::string cuts = lq_random_bytes(8, 1);
-    for (size_t i = 0; i < cuts.size(); ++i) {
-        std::string cut = stream.substr(0, (uint8_t)cuts[i] * stream.size() / 256 + i);
-        CoderRun run = cz_memory(Coder::lzss, false, cut, 0);
-        EXPECT_TRUE(run.result == -1 && run.io_error != 0);
-        EXPECT_EQ(want.compare(0, run.bytes.size(), run.bytes), 0) << cut.size();
-        EXPECT_GT(run.bytes.size() + 40, want.size() * cut.size() / stream.size() * 9 / 10);
-        EXPECT_EQ(run.in_pos, (int32_t)cut.size());
-        write_file(path("z"), cut);
-        CoderRun f = cz_file(Coder::lzss, false, path("z"), path("out"));
-        EXPECT_TRUE(f.result == -1 && f.bytes == run.bytes) << cut.size();
-    }
+    for (cz::Run run : {cz::memory(Coder::lzss, false, stream, (int)want.size()),
+                        cz::memory(Coder::lzss, false, stream, 0),
+                        cz::code(Coder::lzss, false, path("z").c_str(), path("out").c_str())})
+        EXPECT_TRUE(run.result == 0 && run.bytes == want && run.in_pos == (int32_t)stream.size());
 }
 
 // Cut at every length, a stream fails (arithmetic: -2 within the first 16
-// bits, else -4); growth and writes that fail end either coder.
+// bits, else -4) having taken every byte and put out a prefix of the data
+// that grows with the cut (the same on a file); growth and writes that fail
+// end either coder.
 TEST_F(CoderTest, CutAndFailingStreams) {
-    std::string input = lq_random_bytes(200000, 5);
+    std::string input = lq_random_bytes(200000, 5), text = cz_golden("reference/text");
     write_file(path("in"), input);
+    const char *in = "in", *z = "z", *out = "out";  // relative: the test's folder is current
     for (Coder coder : {Coder::lzss, Coder::arith}) {
         bool arith = coder == Coder::arith;
-        std::string stream =
-            cz_memory(coder, true, cz_golden("reference/text").substr(0, 800)).bytes;
-        for (size_t n = 0; n + (arith ? 2 : 0) < stream.size(); ++n) {
-            CoderRun run = cz_memory(coder, false, stream.substr(0, n));
-            EXPECT_EQ(run.result, !arith ? -1 : n < 2 ? -2 : -4) << n;
-            EXPECT_NE(run.io_error, 0) << n;
+        std::string stream = cz::memory(coder, true, text).bytes;
+        size_t last = 0;
+        for (size_t n = 0, end = stream.size() - (arith ? 2 : 0); n < end;
+             n += n < 800 ? 1 : std::max<size_t>(1, std::min<size_t>(997, end - 1 - n))) {
+            cz::Run run = cz::memory(coder, false, stream.substr(0, n), 0);
+            EXPECT_TRUE(run.result == (!arith  ? -1
+                                       : n < 2 ? -2
+                                               : -4) &&
+                        run.io_error != 0 && run.in_pos == (int32_t)n &&
+                        text.compare(0, run.bytes.size(), run.bytes) == 0)
+                << n;
+            EXPECT_GE(run.bytes.size(), last) << n;
+            last = run.bytes.size();
+            if (n < 800 && n % 100 != 3) continue;
+            write_file(path(z), stream.substr(0, n));
+            EXPECT_TRUE(cz::code(coder, false, z, out).bytes == run.bytes) << n;
         }
-        stream = cz_memory(coder, true, std::string(5000, 'q')).bytes;
+        EXPECT_GT(last + 100, text.size());
+        stream = cz::memory(coder, true, std::string(5000, 'q')).bytes;
         pf_fault_arm(PF_FAULT_ALLOC, 2);  // the first is the block itself
-        CoderRun grown = cz_memory(coder, false, stream, 0);
+        cz::Run grown = cz::memory(coder, false, stream, 0);
         EXPECT_TRUE(grown.result == -1 && grown.io_error == -1);
         pf_fault_arm(PF_FAULT_WRITE, 2);
-        CoderRun c = cz_file(coder, true, path("in"), path("z"));
+        cz::Run c = cz::code(coder, true, in, z);
         EXPECT_TRUE(c.result == (arith ? -3 : -1) && c.io_error == -1);
         // A stream over several file buffers, whose ends fall inside tokens.
-        write_file(path("z"), cz_memory(coder, true, input).bytes);
-        EXPECT_TRUE(cz_file(coder, false, path("z"), path("out")).bytes == input);
+        write_file(path(z), cz::memory(coder, true, input).bytes);
+        EXPECT_TRUE(cz::code(coder, false, z, out).bytes == input);
         pf_fault_arm(PF_FAULT_WRITE, 1);
-        EXPECT_EQ(cz_file(coder, false, path("z"), path("out")).result, -1);
+        EXPECT_EQ(cz::code(coder, false, z, out).result, -1);
     }
 }
 
 TEST_F(CoderTest, ArithModelThatCannotGrowFailsWithTheStepsCode) {
     std::string input = cz_golden("reference/text");
-    std::string stream = cz_memory(Coder::arith, true, input).bytes;
+    std::string stream = cz::memory(Coder::arith, true, input).bytes;
     cz_arith_memory_limit = 1;  // not even the set-up fits
-    EXPECT_EQ(cz_memory(Coder::arith, true, input).result, -1);
-    EXPECT_EQ(cz_memory(Coder::arith, false, stream).result, -1);
+    EXPECT_EQ(cz::memory(Coder::arith, true, input).result, -1);
+    EXPECT_EQ(cz::memory(Coder::arith, false, stream).result, -1);
     EXPECT_TRUE(cz_arith_stats.out_of_memory);
     // Room for the set-up but not for the text's contexts: the first failing
     // step is an update (the new entry) or a context advance (a new table).
     cz_arith_memory_limit = 6000;
-    CoderRun c = cz_memory(Coder::arith, true, input);
+    cz::Run c = cz::memory(Coder::arith, true, input);
     EXPECT_TRUE((c.result == -5 || c.result == -6) && c.io_error == -1) << c.result;
-    CoderRun e = cz_memory(Coder::arith, false, stream);
+    cz::Run e = cz::memory(Coder::arith, false, stream);
     EXPECT_TRUE(e.result == -6 || e.result == -7) << e.result;
 }
 
