@@ -212,10 +212,6 @@ std::vector<HWND> editor_windows() {
         if (!GetWindow(w, GW_OWNER)) v.push_back(w);  // not an icon title
     return v;
 }
-void set_passwords() {
-    std::strcpy(gPassword1, P1);
-    std::strcpy(gPassword2, P2);
-}
 void type_keys(HWND dlg, int id, const std::string& keys) {
     for (char c : keys) SendMessageA(GetDlgItem(dlg, id), WM_CHAR, WPARAM(uint8_t(c)), 1);
 }

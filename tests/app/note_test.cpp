@@ -5,11 +5,8 @@
 
 #include "app/encryption_dialogs.h"
 #include "compress/memory_streams.h"
-#include "crypt/encrypted_text.h"
 #include "crypt/veil_reader.h"
 #include "crypt/veilmix.h"
-#include "crypt/veilmix_file.h"
-#include "fileops/wipe.h"
 #include "tests/app/gui_harness.h"
 
 namespace {
@@ -24,26 +21,19 @@ std::string long_note() {  // long enough for both coders to pay
     for (int i = 0; i < 12; ++i) s += std::to_string(i) + ". " + letter;
     return s;
 }
-VeilStats trailers(const std::string& name) {
-    VeilStats r = {};
-    int16_t size = 0;
-    EXPECT_EQ(lq_scan_encrypted_text(name.c_str(), &r, &size, 0, 0), 0);
-    return r;
-}
 // An encrypted window saved as name through the name and encryption dialogs.
-HWND saved_note(const std::string& name, const std::string& text, int compression,
-                bool read_only = false) {
+HWND saved_note(const std::string& name, const std::string& text, int compression) {
     HWND w = hAddEditWindow(nullptr, TRUE);
     type_text(w, text);
     lq_gui_choose_file(name, name_title);
-    answer_encrypt(compression, read_only);
+    answer_encrypt(compression);
     EXPECT_EQ(iSaveFile(w), 0);
     return w;
 }
 }  // namespace
 
 // Secure New, type, Save, close, Secure Open, edit, save, open: the text is
-// back; Decrypt a File reads it too.  Short texts refuse compression (a box).
+// back.  Short texts refuse compression (a box).
 TEST_F(NoteTest, NewSaveCloseOpenEditSave) {
     const std::tuple<std::string, int, int> cases[] = {// text, compression asked, stored
                                                        {letter, 0, 0},
@@ -62,23 +52,13 @@ TEST_F(NoteTest, NewSaveCloseOpenEditSave) {
         answer_encrypt(asked, false, false, i == 1 ? "encrypt_dialog" : nullptr,
                        "Where was the orchard planted?\r\nAsk for the gardener's name.");
         file_command(IDM_SECURE_SAVE, name, name_title);
-        VeilStats r = trailers(path(name));
+        VeilStats r = {};
+        int16_t size = 0;
+        EXPECT_EQ(lq_scan_encrypted_text(path(name).c_str(), &r, &size, 0, 0), 0);
         EXPECT_EQ(r.compression * 10 + word(w, GWW_MODIFIED), stored * 10);
         EXPECT_TRUE(r.originalsize == int32_t(text.size()) && r.dosdate != 0);
         EXPECT_EQ(gPassword1[0] | gPassword2[0] | VeilmixState.keyLength, 0) << "forgotten";
         EXPECT_EQ(lq_gui_captions(), refused);
-        if (i == 0) {
-            // tests/golden/note/gui_note.ent but for its DOS date and time
-            // (lockquill-cli show reads it natively); a fresh one is left in
-            // the artifacts, to replace it after a deliberate format change.
-            std::string fresh = read_file(path(name)),
-                        golden = read_file(lq_source_dir() + "/tests/golden/note/gui_note.ent");
-            write_file(lq_artifact_dir() + "/gui_note.ent", fresh);
-            write_file(lq_artifact_dir() + "/gui_note.txt", text);
-            const size_t stamp = fresh.size() - VEIL_STATS_SIZE + 20;
-            EXPECT_TRUE(golden.size() == fresh.size() &&
-                        golden.replace(stamp, 4, fresh, stamp, 4) == fresh);
-        }
         command(IDM_SECURE_CLOSE);
         ASSERT_FALSE(IsWindow(w));
         answer_decrypt(P1, P2, i == 1 ? "decrypt_dialog" : nullptr);
@@ -86,12 +66,6 @@ TEST_F(NoteTest, NewSaveCloseOpenEditSave) {
         w = hwndActiveChild;
         EXPECT_EQ(edit_text(w) + std::to_string(word(w, GWW_ENCRYPTED) * 2 + word(w, GWW_MODIFIED)),
                   text + "2");
-        if (i == 0) {
-            MoveWindow(hwndFrame, 0, 0, 640, 300, TRUE);
-            ShowWindow(w, SW_MAXIMIZE);
-            lq_gui_pump();
-            lq_gui_screenshot(hwndFrame, "decrypted_note");
-        }
         type_text(w, "P.S. ");
         answer_encrypt(asked);
         command(IDM_SECURE_SAVE);
@@ -103,11 +77,6 @@ TEST_F(NoteTest, NewSaveCloseOpenEditSave) {
         command(IDM_SECURE_CLOSE);
         EXPECT_FALSE(MemoryStreams.in_buffer || MemoryStreams.out_buffer) << "left in memory mode";
         EXPECT_EQ(lq_gui_captions(), refused);
-        if (text.empty()) continue;  // an empty data part stays refused there
-        VeilStats file = trailers(path(name));
-        set_passwords();
-        EXPECT_EQ(iVeilmixFile(path(name).c_str(), &file, -1), 0);
-        EXPECT_EQ(read_file(path(name)), "P.S. " + text);
     }
     // Wrong passwords: garbled text, or the size warning when the garbage
     // holds a zero byte; the window opens either way.
@@ -140,81 +109,6 @@ TEST_F(NoteTest, CancelInEachDialogLeavesEveryFileUntouched) {
         EXPECT_EQ(read_file(name), before);
         EXPECT_EQ(list_dir(dir()), std::vector<std::string>{"keep.ent"});
         EXPECT_EQ(gPassword1[0] | gPassword2[0], 0);
-    }
-    EXPECT_EQ(lq_gui_captions(), "");
-}
-
-// A save over a read-only encrypted file failing at each write and flush:
-// the old file stays byte for byte, attributes included.
-TEST_F(NoteTest, SaveOverReadOnlyFileAndFailuresKeepTheOldFile) {
-    const std::string name = path("ro.ent");
-    HWND w = saved_note(name, long_note(), 1, true);
-    for (PfFaultOp op : {PF_FAULT_WRITE, PF_FAULT_FLUSH}) {
-        type_text(w, "Again: ");
-        const std::string old = read_file(name) + std::to_string(pf_get_attributes(name.c_str()));
-        ASSERT_TRUE(pf_get_attributes(name.c_str()) & PF_ATTR_READONLY);
-        int failures = 0;
-        for (int n = 1; n < 20; ++n, ++failures) {
-            SCOPED_TRACE(n);
-            answer_encrypt(2);
-            pf_fault_arm(op, n);
-            if (iSaveFile(w) == 0) break;
-            pf_fault_reset();
-            EXPECT_EQ(read_file(name) + std::to_string(pf_get_attributes(name.c_str())), old);
-            EXPECT_EQ(list_dir(dir()).size() * 10 + word(w, GWW_MODIFIED), 11u);
-            std::string boxes = lq_gui_captions();
-            EXPECT_EQ(boxes.substr(boxes.rfind('\n', boxes.size() - 2) + 1),
-                      "Lockquill(TM) ERROR: iSaveEncryptedEditFile /16\n");
-        }
-        // The save that went through had the fault still armed for a call
-        // after it (the wipe of the old copy): what that left goes.
-        pf_fault_reset();
-        for (const std::string& f : list_dir(dir()))
-            if (f != "ro.ent") iWipeFile(path(f).c_str(), 0);
-        EXPECT_GE(failures, op == PF_FAULT_WRITE ? 3 : 1);
-        EXPECT_TRUE(pf_get_attributes(name.c_str()) & PF_ATTR_READONLY);
-        VeilStats r = trailers(name);  // the text saved, read back by the load's own core
-        set_passwords();
-        LqSecretBlock text;
-        int32_t n = 0;
-        ASSERT_EQ(lq_read_encrypted_text(name.c_str(), &r, &text, &n), 0);
-        EXPECT_EQ(std::string(reinterpret_cast<char*>(text.data), size_t(n)), edit_text(w));
-    }
-}
-
-// A file of each older record size (the fuzz corpus's, around a text
-// encrypted here in mode 2) opens; Backup is not offered to an editor load.
-TEST_F(NoteTest, OlderRecordSizesOpen) {
-    const std::string text = "Written long ago,\r\nstill to be read.\r\n";
-    for (auto [size, checksum_at] :
-         {std::pair{774, 653}, std::pair{390, 269}, std::pair{287, 267}, std::pair{277, 267}}) {
-        const std::string corpus = "legacy_" + std::to_string(size), name = path(corpus + ".ent");
-        SCOPED_TRACE(corpus);
-        std::string b = read_file(lq_source_dir() + "/fuzz/corpus/veil_stats/" + corpus),
-                    data = text;
-        std::string record = b.substr(b.size() - size_t(size - 2));
-        VeilStats mode2 = {};
-        mode2.mode = 2;
-        set_passwords();
-        gByteSum = 0;
-        iResetVeilmix(&mode2);
-        iVeilmix(uint32_t(data.size()), reinterpret_cast<uint8_t*>(&data[0]), &mode2, 1, 0, "");
-        const uint32_t fields[2] = {gByteSum, uint32_t(data.size())};
-        for (int i = 0; i < 8; ++i)
-            record[size_t(checksum_at + i)] = char(fields[i / 4] >> (8 * (i % 4)));
-        write_file(name, data + record + char(size & 0xFF) + char(size >> 8));
-        lq_gui_on_dialog([](HWND dlg) {
-            EXPECT_EQ(lq_gui_item_text(dlg, IDC_DEC_VERSION) + "|" +
-                          lq_gui_item_text(dlg, IDC_DEC_RIDDLE) + "|" +
-                          lq_gui_item_text(dlg, IDC_DEC_STATUS) +
-                          (lq_gui_enabled(dlg, IDC_DEC_BACKUP) ? "|Backup" : ""),
-                      "Version:3.0 c   Mode:2|old one|Status: OK !");
-            type_keys(dlg, IDC_DEC_PASSWORD1, P1);
-            type_keys(dlg, IDC_DEC_PASSWORD2, P2);
-            lq_gui_click(dlg, IDC_DEC_OK);
-        });
-        HWND w = open_file(name);
-        EXPECT_TRUE(w && edit_text(w) == text);
     }
     EXPECT_EQ(lq_gui_captions(), "");
 }

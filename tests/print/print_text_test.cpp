@@ -88,26 +88,18 @@ TEST(lq_print_body, PrintsAsTheTableSays) {
         std::string log;
         const char* message;
     } cases[] = {
+        // clang-format off
         {"Heads", "", {}, 0, "60:Heads   page 1@60|--|", ""},
         {"H", "ab\r\ncd", {}, 0, "60:H   page 1|80:ab|90:cd|--|60:H   page 2|--|", ""},
-        {"Too wide heading",
-         "a\rb\rc",
-         {},
-         0,
-         wide + "1@0|80:a|90:b|--|" + wide + "2@0|80:c|--|",
-         ""},
+        {"Too wide heading", "a\rb\rc", {}, 0, wide + "1@0|80:a|90:b|--|" + wide + "2@0|80:c|--|", ""},
         {"", "x", {}, 0, "60:   page 1|80:x|--|", ""},
         {"H", "x", {1, 0, 0}, 1, "", " On First Page Header iPrintStartPage "},
         {"H", "x", {2, 0, 0}, 1, "60:H   page 1|", " On Repeated TabbedTextOut "},
         {"H", "a\rb\rc", {0, 1, 0}, 1, "60:H   page 1|80:a|90:b|", " On EndPage "},
-        {"H",
-         "a\rb\rc",
-         {4, 0, 0},
-         1,
-         "60:H   page 1|80:a|90:b|--|",
-         " On Repeated iPrintStartPage "},
+        {"H", "a\rb\rc", {4, 0, 0}, 1, "60:H   page 1|80:a|90:b|--|", " On Repeated iPrintStartPage "},
         {"H", "a\rb\rc", {0, 0, 2}, -1, "60:H   page 1|80:a|", ""},
         {"H", "a\rb\rc", {0, 1, 3}, -1, "60:H   page 1|80:a|90:b|", ""},
+        // clang-format on
     };
     lq_print_device = {record_draw, record_frame, nullptr};
     for (const auto& c : cases) {
