@@ -61,6 +61,8 @@ TEST_F(NoteTest, NewSaveCloseOpenEditSave) {
         EXPECT_EQ(lq_gui_captions(), refused);
         command(IDM_SECURE_CLOSE);
         ASSERT_FALSE(IsWindow(w));
+        if (i == 0) answer_decrypt(nullptr), file_command(IDM_SECURE_OPEN, name, open_title);
+        EXPECT_EQ(hwndActiveChild, nullptr);  // Cancel opens nothing
         answer_decrypt(P1, P2, i == 1 ? "decrypt_dialog" : nullptr);
         file_command(IDM_SECURE_OPEN, name, open_title);
         w = hwndActiveChild;
@@ -91,31 +93,9 @@ TEST_F(NoteTest, NewSaveCloseOpenEditSave) {
     }
 }
 
-// Cancel in every dialog of the way leaves every file as it was.
-TEST_F(NoteTest, CancelInEachDialogLeavesEveryFileUntouched) {
-    const std::string name = path("keep.ent");
-    HWND w = saved_note(name, long_note(), 2);
-    const std::string before = read_file(name);
-    type_text(w, "changed ");
-    lq_gui_cancel_file_dialog(name_title);
-    answer_encrypt(0, false, true);
-    lq_gui_cancel_file_dialog(open_title);
-    answer_decrypt(nullptr);
-    for (int id : {IDM_SECURE_SAVEAS, IDM_SECURE_SAVE, IDM_SECURE_CLOSE, IDM_SECURE_OPEN, 0}) {
-        if (id == IDM_SECURE_CLOSE) EXPECT_EQ(word(w, GWW_MODIFIED), 1);
-        if (id == IDM_SECURE_CLOSE) SetWindowWord(w, GWW_MODIFIED, 0);
-        if (id) command(id);
-        if (!id) EXPECT_EQ(hAddEditWindow(name.c_str(), TRUE), nullptr);
-        EXPECT_EQ(read_file(name), before);
-        EXPECT_EQ(list_dir(dir()), std::vector<std::string>{"keep.ent"});
-        EXPECT_EQ(gPassword1[0] | gPassword2[0], 0);
-    }
-    EXPECT_EQ(lq_gui_captions(), "");
-}
-
 // The password dialogs' rules after every key: OK only for acceptable
 // passwords, the confirmation wiped when it can't match, 20 characters at
-// most; then Speed and Size, Enter and Escape ignored, Help, OK.
+// most; then Speed and Size, Enter and Escape ignored, OK.
 TEST_F(NoteTest, DialogRulesKeyByKey) {
     // control, keys typed, OK enabled then, the first confirmation's text then
     typedef std::tuple<int, const char*, bool, const char*> Step;
@@ -139,7 +119,6 @@ TEST_F(NoteTest, DialogRulesKeyByKey) {
             }
             if (!encrypt) {
                 EXPECT_EQ(lq_gui_item_text(dlg, IDC_DEC_PASSWORD1).size(), 20u);
-                lq_gui_click(dlg, IDC_DEC_HELP);
                 return lq_gui_click(dlg, IDC_DEC_CANCEL);
             }
             for (int id : {IDC_ENC_SPEED, IDC_ENC_SIZE}) lq_gui_click(dlg, id);
@@ -147,7 +126,6 @@ TEST_F(NoteTest, DialogRulesKeyByKey) {
             SetFocus(GetDlgItem(dlg, IDC_ENC_PASSWORD1));
             lq_gui_key(VK_RETURN);
             lq_gui_key(VK_ESCAPE);
-            lq_gui_click(dlg, IDC_ENC_HELP);
             lq_gui_again(dlg, [](HWND d) {
                 EXPECT_TRUE(IsWindowVisible(d)) << "Enter or Escape closed the dialog";
                 EXPECT_TRUE(IsDlgButtonChecked(d, IDC_ENC_SIZE) &&
@@ -164,8 +142,4 @@ TEST_F(NoteTest, DialogRulesKeyByKey) {
                   std::to_string(gVeilStats.compression) + "/" +
                   std::to_string(gVeilStats.riddlelength) + "/" + gRiddle,
               "abcdefg/hijklmn/1/1024/" + std::string(1023, 'r'));
-    const std::string h = std::string(szHelpFile) + "|261|";
-    EXPECT_EQ(lq_gui_help_calls(),
-              (std::vector<std::string>{h + "Decrypting any File, The Decrypt a File dialog box",
-                                        h + "Encrypting any File, the Encrypt a File dialog box"}));
 }
