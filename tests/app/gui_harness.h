@@ -38,8 +38,7 @@ void lq_gui_key(UINT vk);             // a key press posted to the focused windo
 std::string lq_gui_text(HWND w);
 std::string lq_gui_item_text(HWND dlg, int id);
 bool lq_gui_enabled(HWND dlg, int id);
-// Answers the next open or save dialog (its title checked when given).
-void lq_gui_choose_file(const std::string& path, const char* title = nullptr);
+// Cancels the next open or save dialog (its title checked when given).
 void lq_gui_cancel_file_dialog(const char* title = nullptr);
 // <artifacts>/screenshots/<name>.png; lq_gui_pixel: one client pixel as 0xRRGGBB.
 bool lq_gui_screenshot(HWND w, const std::string& name);

@@ -1,6 +1,5 @@
 // Private notes: the life of an encrypted text in the editor as a person lives
 // it (dialogs typed into key by key, OK clicked only when enabled).
-#include <cstring>
 #include <tuple>
 
 #include "app/encryption_dialogs.h"
@@ -20,15 +19,6 @@ std::string long_note() {  // long enough for both coders to pay
     std::string s;
     for (int i = 0; i < 12; ++i) s += std::to_string(i) + ". " + letter;
     return s;
-}
-// An encrypted window saved as name through the name and encryption dialogs.
-HWND saved_note(const std::string& name, const std::string& text, int compression) {
-    HWND w = hAddEditWindow(nullptr, TRUE);
-    type_text(w, text);
-    lq_gui_choose_file(name, name_title);
-    answer_encrypt(compression);
-    EXPECT_EQ(iSaveFile(w), 0);
-    return w;
 }
 }  // namespace
 
@@ -83,10 +73,14 @@ TEST_F(NoteTest, NewSaveCloseOpenEditSave) {
     // Wrong passwords: garbled text, or the size warning when the garbage
     // holds a zero byte; the window opens either way.
     for (int warned : {0, 1}) {
-        const std::string text = warned ? long_note() : "abc", name = path(std::to_string(warned));
-        SendMessageA(saved_note(name, text, 0), WM_CLOSE, 0, 0);
+        const std::string text = warned ? long_note() : "abc", name = std::to_string(warned);
+        command(IDM_SECURE_NEW);
+        type_text(hwndActiveChild, text);
+        answer_encrypt();
+        file_command(IDM_SECURE_SAVE, name, name_title);
+        command(IDM_SECURE_CLOSE);
         answer_decrypt(P2, P1);
-        HWND opened = hAddEditWindow(name.c_str(), TRUE);
+        HWND opened = hAddEditWindow(path(name).c_str(), TRUE);
         EXPECT_TRUE(opened && edit_text(opened) != text);
         EXPECT_EQ(lq_gui_captions(),
                   warned ? "Lockquill(TM) WARNING: iLoadEncryptedEditFile /48\n" : "");

@@ -3,11 +3,9 @@
 // skipped, saying why, without a scheduler.
 #include <cstdlib>
 #include <fstream>
-#include <map>
 #include <sstream>
 
 #include "app/print.h"
-#include "print/print_text.h"
 #include "tests/app/gui_harness.h"
 
 namespace {
@@ -30,7 +28,6 @@ LRESULT CALLBACK on_send(int code, WPARAM w, LPARAM l) {
 
 struct PrintTest : LqGuiTest {
     std::string pdfs = env("LQ_PRINT_PDF_DIR") + "/", out = env("LQ_ARTIFACT_DIR") + "/print/";
-    std::map<std::string, DWORD> sizes;  // the queue's PDFs: last size seen, ~0u once taken
     void SetUp() override {
         LqGuiTest::SetUp();
         if (pdfs == "/") GTEST_SKIP() << "no printer (" << env("LQ_PRINT_UNAVAILABLE") << ")";
@@ -38,7 +35,6 @@ struct PrintTest : LqGuiTest {
         hPrinterDC = nullptr;
         hook = SetWindowsHookExA(WH_CALLWNDPROC, on_send, nullptr, GetCurrentThreadId());
         CreateDirectoryA(dos(out).c_str(), nullptr);
-        next_pdf(1, "");  // marks the PDFs already there as taken
     }
     void TearDown() override {
         if (hook) UnhookWindowsHookEx(hook);
@@ -57,22 +53,18 @@ struct PrintTest : LqGuiTest {
         if (button) lq_gui_on_dialog([button](HWND dlg) { lq_gui_click(dlg, button); });
         command(IDM_FILE_PRINT);
     }
-    // The text of the next whole PDF (size held for 0.1 s) in the queue's folder,
-    // copied out as name.pdf and drawn as name-N.png; "" when none comes in
-    // time.  With no name, every PDF there counts as taken.
-    std::string next_pdf(int tenths, const std::string& name) {
+    // The text of the job's PDF (its size held for 0.1 s) in the queue's folder
+    // (one job a run: only this test prints), copied out as name.pdf and drawn
+    // as name-N.png; "" when none comes in a minute.
+    std::string job_text(const std::string& name) {
         std::string file, p = out + name, txt = p + ".txt";
-        for (int i = 0; i < tenths && file.empty(); ++i, Sleep(100)) {
+        for (DWORD i = 0, last = 0; i < 600 && file.empty(); ++i, Sleep(100)) {
             WIN32_FIND_DATAA f;
             HANDLE h = FindFirstFileA(dos(pdfs + "*.pdf").c_str(), &f);
-            for (bool more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &f)) {
-                DWORD& last = sizes.emplace(f.cFileName, name.empty() ? ~0u : 0).first->second;
-                if (last != ~0u && file.empty() && f.nFileSizeLow && f.nFileSizeLow == last)
-                    file = f.cFileName, last = ~0u;
-                else if (last != ~0u)
-                    last = f.nFileSizeLow;
-            }
-            if (h != INVALID_HANDLE_VALUE) FindClose(h);
+            if (h == INVALID_HANDLE_VALUE) continue;
+            if (f.nFileSizeLow && f.nFileSizeLow == last) file = f.cFileName;
+            last = f.nFileSizeLow;
+            FindClose(h);
         }
         if (file.empty()) return "";
         // Wine cannot wait for a Unix program: the text file comes last.
@@ -107,7 +99,7 @@ TEST_F(PrintTest, ANoteOfThreePages) {
     // Three pages, each with its heading line; every word of the text in order.
     print(typed, 0);
     EXPECT_EQ(shown_name, heading.substr(0, 30));
-    std::istringstream pdf(next_pdf(600, "note"));
+    std::istringstream pdf(job_text("note"));
     std::string body;
     int pages = 0;
     for (std::string page, head; std::getline(pdf, page, '\f'); body += page) {
