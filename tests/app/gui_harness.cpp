@@ -7,7 +7,6 @@
 #include <set>
 
 #include "app/find.h"
-#include "crypt/veilmix.h"
 #include "fileops/progress.h"
 
 namespace {

@@ -31,8 +31,6 @@ struct PrintTest : LqGuiTest {
     void SetUp() override {
         LqGuiTest::SetUp();
         if (pdfs == "/") GTEST_SKIP() << "no printer (" << env("LQ_PRINT_UNAVAILABLE") << ")";
-        pdPrinter = PRINTDLGA{};
-        hPrinterDC = nullptr;
         hook = SetWindowsHookExA(WH_CALLWNDPROC, on_send, nullptr, GetCurrentThreadId());
         CreateDirectoryA(dos(out).c_str(), nullptr);
     }

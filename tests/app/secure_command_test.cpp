@@ -10,7 +10,6 @@
 
 namespace {
 using SecureCommandTest = LqGuiTest;
-using Files = std::vector<std::string>;
 
 const std::string plain = [] {  // long enough for the compressors to gain on it
     std::string s;
@@ -46,7 +45,7 @@ TEST_F(SecureCommandTest, EncryptThenDecryptInPlaceAndThroughUU) {
               "a.uetbegin 666 a.txt\r\n");
     answer_decrypt();
     file_command(IDM_SECURE_OPEN_UU, "a.uet", "Select the UU Encoded file to Decrypt and edit...");
-    EXPECT_EQ(list_dir(dir()), Files{"a.uet"});
+    EXPECT_EQ(list_dir(dir()), std::vector<std::string>{"a.uet"});
     EXPECT_EQ(edit_text(hwndActiveChild), plain);
     answer_decrypt();
     file_command(IDM_SECURE_DECRYPT_UU, "a.uet", "Select the UU Encoded file to Decrypt...");

@@ -76,9 +76,8 @@ int record_frame(void*) {
 }
 
 // w 10, h 10, 200 x 160 units: 6 characters per line, headings at 60, two
-// lines per page at 80 and 90.  Cases: an empty text; a text that fills its
-// page (one more page, only the heading); a heading line too wide; an empty
-// heading; each failure; Cancel after a line, and Cancel seen at a page end.
+// lines per page at 80 and 90.  A text that fills its page gets one more
+// page, only the heading; Cancel counts after a line and at a page end.
 TEST(lq_print_body, PrintsAsTheTableSays) {
     const std::string wide = "60:Too wide heading   page ";
     const struct {
