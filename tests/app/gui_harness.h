@@ -32,21 +32,20 @@ class LqGuiTest : public LqTest {
 typedef std::function<void(HWND dlg)> LqDialogAction;
 void lq_gui_on_dialog(LqDialogAction action);
 void lq_gui_again(HWND dlg, LqDialogAction action);
-void lq_gui_pump();                  // dispatches the messages waiting for this thread
+void lq_gui_pump();                   // dispatches the messages waiting for this thread
 void lq_gui_click(HWND dlg, int id);  // fails the test on a disabled button
-void lq_gui_key(UINT vk);            // a key press posted to the focused window
+void lq_gui_key(UINT vk);             // a key press posted to the focused window
 std::string lq_gui_text(HWND w);
 std::string lq_gui_item_text(HWND dlg, int id);
 bool lq_gui_enabled(HWND dlg, int id);
-// Answers the next open or save dialog (its title checked when given).
-void lq_gui_choose_file(const std::string& path, const char* title = nullptr);
+// Cancels the next open or save dialog (its title checked when given).
 void lq_gui_cancel_file_dialog(const char* title = nullptr);
 // <artifacts>/screenshots/<name>.png; lq_gui_pixel: one client pixel as 0xRRGGBB.
 bool lq_gui_screenshot(HWND w, const std::string& name);
 uint32_t lq_gui_pixel(HWND w, int x, int y);
 // Starts a command line (a Unix program too) with its output to out; the process.
 HANDLE lq_gui_start(std::string line, HANDLE out = nullptr);
-std::string lq_gui_captions();  // the boxes as "caption/style" lines; clears them
+std::string lq_gui_captions();                  // the boxes as "caption/style" lines; clears them
 std::vector<std::string>& lq_gui_help_calls();  // "file|command|key"
 
 // Editor windows: the edit control, a window word, the text, typing at the
@@ -63,7 +62,6 @@ inline HWND open_file(const std::string& path) { return hAddEditWindow(path.c_st
 
 // The passwords of the encrypted files (tests/golden/note was made with them).
 inline const char P1[] = "Nightjar7", P2[] = "Kestrel42";
-void set_passwords();  // P1 and P2 as the dialogs leave them
 void type_keys(HWND dlg, int id, const std::string& keys);  // '\b' is Backspace
 // The encryption dialog: passwords and confirmations typed, the Riddle, Speed
 // (2) or Size (1), Read Only; OK once enabled (or Cancel).

@@ -76,9 +76,8 @@ int record_frame(void*) {
 }
 
 // w 10, h 10, 200 x 160 units: 6 characters per line, headings at 60, two
-// lines per page at 80 and 90.  Cases: an empty text; a text that fills its
-// page (one more page, only the heading); a heading line too wide; an empty
-// heading; each failure; Cancel after a line, and Cancel seen at a page end.
+// lines per page at 80 and 90.  A text that fills its page gets one more
+// page, only the heading; Cancel counts after a line and at a page end.
 TEST(lq_print_body, PrintsAsTheTableSays) {
     const std::string wide = "60:Too wide heading   page ";
     const struct {
@@ -88,26 +87,18 @@ TEST(lq_print_body, PrintsAsTheTableSays) {
         std::string log;
         const char* message;
     } cases[] = {
+        // clang-format off
         {"Heads", "", {}, 0, "60:Heads   page 1@60|--|", ""},
         {"H", "ab\r\ncd", {}, 0, "60:H   page 1|80:ab|90:cd|--|60:H   page 2|--|", ""},
-        {"Too wide heading",
-         "a\rb\rc",
-         {},
-         0,
-         wide + "1@0|80:a|90:b|--|" + wide + "2@0|80:c|--|",
-         ""},
+        {"Too wide heading", "a\rb\rc", {}, 0, wide + "1@0|80:a|90:b|--|" + wide + "2@0|80:c|--|", ""},
         {"", "x", {}, 0, "60:   page 1|80:x|--|", ""},
         {"H", "x", {1, 0, 0}, 1, "", " On First Page Header iPrintStartPage "},
         {"H", "x", {2, 0, 0}, 1, "60:H   page 1|", " On Repeated TabbedTextOut "},
         {"H", "a\rb\rc", {0, 1, 0}, 1, "60:H   page 1|80:a|90:b|", " On EndPage "},
-        {"H",
-         "a\rb\rc",
-         {4, 0, 0},
-         1,
-         "60:H   page 1|80:a|90:b|--|",
-         " On Repeated iPrintStartPage "},
+        {"H", "a\rb\rc", {4, 0, 0}, 1, "60:H   page 1|80:a|90:b|--|", " On Repeated iPrintStartPage "},
         {"H", "a\rb\rc", {0, 0, 2}, -1, "60:H   page 1|80:a|", ""},
         {"H", "a\rb\rc", {0, 1, 3}, -1, "60:H   page 1|80:a|90:b|", ""},
+        // clang-format on
     };
     lq_print_device = {record_draw, record_frame, nullptr};
     for (const auto& c : cases) {
