@@ -133,7 +133,7 @@ TEST_F(EditorTest, AWindowStaysWhenItsSaveFails) {
 }
 
 // An "Untitled" window asks for a name; a decrypted one whether to save it
-// plain (No keeps it encrypted).
+// plain (No keeps it encrypted); Close All stops at one Cancel.
 TEST_F(EditorTest, UntitledAndDecryptedWindowsAskFirst) {
     HWND w = new_window("draft");
     file_command(IDM_FILE_SAVE, "draft.txt", name_title);
@@ -153,6 +153,15 @@ TEST_F(EditorTest, UntitledAndDecryptedWindowsAskFirst) {
     EXPECT_TRUE(!IsWindow(w) && read_file(path("draft.txt")) == "more draft");
     EXPECT_EQ(lq_gui_captions(),
               security + "4115\n" + security + "4115\n" + question + security + "4116\n");
+    // Close All stops at one Cancel; No to each closes them all.
+    new_window("a"), new_window("");
+    lq_answer_next(LQ_IDCANCEL);
+    command(IDM_WINDOW_CLOSEALL);
+    EXPECT_EQ(editor_windows().size(), 2u);
+    for (int answer : {LQ_IDNO, LQ_IDNO}) lq_answer_next(answer);
+    command(IDM_WINDOW_CLOSEALL);
+    EXPECT_TRUE(editor_windows().empty());
+    EXPECT_EQ(SendMessageA(hwndFrame, WM_QUERYENDSESSION, 0, 0), 1);
 }
 
 // The Edit menu's state and commands; wrap swaps the edit control of a
