@@ -395,6 +395,9 @@ TEST_F(UuFile, SplitRefusesMaximumsAndNames) {
                            "iUUSplitUpFile| The UU split up target file @L.U00 already exists! "
                            "Do you wish to overwrite it ?|36\n");
     EXPECT_EQ(list_dir(dir()), (Names{"L.U00", "L.uut", "odd.U00"}));
+    const std::string too_long(LQ_MAX_PATH, 'p');  // no room for its terminator
+    EXPECT_EQ(iUUSplitUpFile(too_long.c_str(), 1, "L.uut", 5120), -1);
+    EXPECT_EQ(boxes(), err + "The path " + too_long + " is too long.|16\n");
 }
 
 TEST_F(UuFile, RebuildRefusesSizesAndTargetsNamingTheirOwnParts) {
