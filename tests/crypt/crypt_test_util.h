@@ -1,14 +1,13 @@
-// Shared by the encryption tests: the fixture, older records built field by
-// field, encrypted files built from their parts.
+// The encryption tests' fixture, older records built field by field, files built from parts.
 #pragma once
-
 #include <cstdint>
 #include <map>
+#include <numeric>
+#include <tuple>
 
 #include "crypt/veil_stats.h"
 #include "fuzz/veil_stream.h"
 #include "tests/support/lq_test.h"
-
 class CryptTest : public LqTest {
   protected:
     void SetUp() override { LqTest::SetUp(), lq_crypt_reset(); }
@@ -54,31 +53,21 @@ inline VeilStats current_record(int32_t datalength, uint32_t checksum, int16_t r
     r.datalength = datalength, r.checksum = checksum, r.riddlelength = riddlelength;
     return r;
 }
-
 inline std::string packed(const VeilStats& r) {
     uint8_t b[VEIL_STATS_SIZE];
     lq_veil_stats_pack(&r, b);
     return std::string(reinterpret_cast<char*>(b), VEIL_STATS_SIZE);
 }
 
-inline VeilStats record_of(const std::string& file) {
-    VeilStats r;
-    lq_veil_stats_unpack(reinterpret_cast<const uint8_t*>(file.data() + file.size() - 135), &r);
-    return r;
-}
-
 inline uint32_t byte_sum(const std::string& s) {
-    uint32_t sum = 0;
-    for (unsigned char c : s) sum += c;
-    return sum;
+    return std::accumulate(s.begin(), s.end(), 0u,
+                           [](uint32_t a, unsigned char c) { return a + c; });
 }
-
 // data + Riddle with its zero + record describing them.
 inline std::string encrypted_file(const std::string& data, const std::string& riddle) {
     return data + riddle + '\0' +
            packed(current_record(int32_t(data.size()), byte_sum(data), int16_t(riddle.size() + 1)));
 }
-
 inline std::string ledger() {
     std::string text;
     for (int i = 0; i < 3000; ++i) text += "line " + std::to_string(i % 17) + " of the ledger\r\n";

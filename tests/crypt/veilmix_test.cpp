@@ -1,14 +1,10 @@
-// The Veilmix cipher (golden streams of every mode and key length, cut
-// anywhere, and back; long streams; its progress window) and the VeilStats
-// record (its 135 bytes, defaults, the four older sizes, the judgement).
+// The Veilmix cipher (golden streams, progress window) and the VeilStats record.
 #include <fstream>
 #include <sstream>
 
 #include "fileops/progress.h"
 #include "tests/crypt/crypt_test_util.h"
-
 namespace {
-
 uint64_t fnv1a(const std::string& s) {
     uint64_t h = 1469598103934665603ull;
     for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
@@ -17,11 +13,8 @@ uint64_t fnv1a(const std::string& s) {
 
 using Veilmix = CryptTest;
 
-// Every mode (0 and 1 act as 2, 4 as 3), key lengths 2 to 20: the golden
-// stream, and back; the byte sum is of the output.  (The streams fix the
-// whole schedule: first key bytes and their forms, sweep order, rekeys,
-// ramps, vector and serial paths; the fuzz target cuts them anywhere.)  Then
-// long streams, many times around the ramps' cycle and the rekeys, cut.
+// Every mode and key length 2 to 20: the golden stream (fixing the whole schedule; the fuzz
+// target cuts them anywhere), and back.  Then long streams around the ramps and rekeys, cut.
 TEST_F(Veilmix, GoldenAndLongStreams) {
     std::ifstream in(lq_source_dir() + "/tests/golden/crypt/veilmix_streams.txt");
     int lines = 0, mode, L;
@@ -33,8 +26,8 @@ TEST_F(Veilmix, GoldenAndLongStreams) {
         const std::string plain =
             lq_random_bytes(size_t(3000 + L * 37), uint32_t(1000 + mode * 100 + L));
         const std::string whole = veil(p1, p2, mode, plain, 1);
-        EXPECT_EQ(fnv1a(whole), std::stoull(hash, nullptr, 16));
-        EXPECT_EQ(gByteSum, byte_sum(whole));
+        EXPECT_EQ(std::make_tuple(fnv1a(whole), gByteSum),
+                  std::make_tuple(std::stoull(hash, nullptr, 16), byte_sum(whole)));
         EXPECT_EQ(veil(p1, p2, mode, whole, -1), plain);
     }
     EXPECT_EQ(lines, 95);
@@ -54,11 +47,8 @@ const LqProgressUi fake_ui = {[] { return intptr_t(42); },
                               },
                               [](intptr_t) { painted.push_back("closed"); }};
 
-// Modes past 3 act as 3, below 2 as 2; a zero count changes nothing but
-// consumes the reset; keys shorter than two stay inside the key; a stream
-// never started gets one; byte sums accumulate across calls modulo 2^32.
-// With its own progress window the bytes are those of a call without:
-// repainted after bytes 1, 5121, 10241, ... with 5120 more counted each time.
+// Modes past 3 act as 3, below 2 as 2; a zero count consumes the reset; short keys; a stream
+// never started gets one; sums wrap.  The progress window repaints every 5120 bytes.
 TEST_F(Veilmix, ModesKeysSumsAndProgress) {
     const std::string plain = lq_random_bytes(12000, 5), a = "Lockquill", b = "Quillock7";
     EXPECT_EQ(veil(a, b, 99, plain, 1), veil(a, b, 3, plain, 1));
@@ -90,11 +80,8 @@ TEST_F(Veilmix, ModesKeysSumsAndProgress) {
 
 using VeilStatsRecord = CryptTest;
 
-// Every field a distinct value, packed in order, little-endian; the defaults
-// keep the stamp, attributes, read-only and compression choices.
+// Every field a distinct value, packed in order; the defaults keep stamp and choices.
 TEST_F(VeilStatsRecord, GoldenBytesAndDefaults) {
-    // type, 4.0, "l", mode, status, sum, length; stamp, attributes, readonly, Speed,
-    // 70000; reserved; riddlelength 6, size 135.
     const std::string golden =
         "0200 00008040 6c00 0300 ffff 78563412 e8030000 215a 3c6b 2100 0100 "
         "0200 70110100 aa" +
@@ -112,8 +99,7 @@ TEST_F(VeilStatsRecord, GoldenBytesAndDefaults) {
                                                  std::string(97 * 2, '0') + "0000 8700")));
 }
 
-// Older records, built field by field at the offsets of each layout; a tag
-// or Riddle with no zero inside its field ends at the field's end.
+// Older records of each layout; a tag or Riddle with no zero ends at its field's end.
 TEST_F(VeilStatsRecord, LegacyRecordsConvert) {
     VeilStats r;
     char riddle[VEIL_RIDDLE_SIZE];
@@ -128,34 +114,31 @@ TEST_F(VeilStatsRecord, LegacyRecordsConvert) {
         rec.set("originalsize", 9999, 4).text("reserved", std::string(97, '\x5C'));
         std::memset(&r, 0x77, sizeof r);
         ASSERT_TRUE(lq_veil_stats_from_legacy(rec.data(), size, &r, riddle));
-        EXPECT_EQ(r.version, 3.1f);
-        EXPECT_EQ(std::string(r.tag, 2), std::string("k\0", 2));
+        EXPECT_EQ(std::make_tuple(r.version, std::string(r.tag, 2), r.checksum, r.datalength,
+                                  std::string(riddle)),
+                  std::make_tuple(3.1f, std::string("k\0", 2), 0xCAFEBABEu, 4242,
+                                  "What did the raven say?"));
         EXPECT_EQ(r.mode * 10 + r.status + r.riddlelength * 100 + r.structsize * 10000, 1352421);
-        EXPECT_EQ(r.checksum, 0xCAFEBABEu);
-        EXPECT_EQ(r.datalength, 4242);
         EXPECT_EQ(r.dosdate + r.dostime + r.dosattr + r.readonly + r.compression, stamped * 0x3336);
         EXPECT_EQ(r.recordtype * 100000 + r.originalsize, typed * 709999);
         EXPECT_EQ(r.reserved[0] + r.reserved[96], typed * 2 * 0x5C);
-        EXPECT_STREQ(riddle, "What did the raven say?");
         const size_t field = size == 774 ? 641 : 257;
         LegacyRecord full(size);
         full.text("tag", "mn").text("riddle", std::string(field, 'R'));
         ASSERT_TRUE(lq_veil_stats_from_legacy(full.data(), size, &r, riddle));
-        EXPECT_EQ(std::string(r.tag, 2), "mn");
-        EXPECT_EQ(std::string(riddle), std::string(field, 'R'));
-        EXPECT_EQ(r.riddlelength, int16_t(field + 1));
+        EXPECT_EQ(std::string(r.tag, 2) + riddle + std::to_string(r.riddlelength),
+                  "mn" + std::string(field, 'R') + std::to_string(field + 1));
     }
     EXPECT_FALSE(lq_veil_stats_from_legacy(LegacyRecord(390).data(), 136, &r, riddle));
 }
 
 TEST_F(VeilStatsRecord, JudgementLinesAndRiddlePlacement) {
     VeilStats r = current_record(1000, 0x12345678u, 6);
-    EXPECT_EQ(lq_veil_judge(&r, 1000, 0x12345678u), 0);
-    EXPECT_EQ(lq_veil_judge(&r, 1000, 0x12345679u), 1);
-    EXPECT_EQ(lq_veil_judge(&r, 1001, 0), -1);  // the length is judged first
-    EXPECT_STREQ(lq_veil_status_text(0), "Status: OK !");
-    EXPECT_STREQ(lq_veil_status_text(1), "Status: BAD checksum");
-    EXPECT_STREQ(lq_veil_status_text(-1), "Status: BAD data length");
+    // The length is judged first.
+    for (auto [length, sum, text] : {std::make_tuple(1000, 0x12345678u, "Status: OK !"),
+                                     std::make_tuple(1000, 0x12345679u, "Status: BAD checksum"),
+                                     std::make_tuple(1001, 0u, "Status: BAD data length")})
+        EXPECT_STREQ(lq_veil_status_text(lq_veil_judge(&r, length, sum)), text);
     char line[64];
     const char* want[] = {"Version:4.0 l   Mode:3", "Version:12.5 mn   Mode:-2",
                           "Version:12.5     Mode:-2"};  // then a tag with no zero, an empty one
