@@ -1,6 +1,4 @@
-// One Veilmix stream (shared by the cipher's tests and its fuzz target):
-// reset under the two passwords, then the pieces in turn and the rest in one
-// call.  The byte sum of the output is left in gByteSum.
+// One Veilmix stream under two passwords, in pieces then the rest; its byte sum left in gByteSum.
 #pragma once
 
 #include <cstring>

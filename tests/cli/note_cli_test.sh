@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # lockquill-cli write and show, natively and under Wine (the command: the words after GOLDEN_DIR):
-# options, exit codes and the bytes on standard output; the editor's own file shown and its bytes
-# made again; the file tools on them.  (The encrypted text core: tests/crypt.)
+# options, exit codes, the bytes shown; the editor's own file shown and made again.
 set -u
 golden=$1 && shift
 cli=("$@")

@@ -1,13 +1,9 @@
-// Encrypted text files in memory (the editor's encrypted load and save, and
-// lockquill-cli show/write, whose round trips tests/cli drives): a failure at
-// each step keeps the old file, with the message under the load's or the
-// save's caption; the load's warning box.
+// Encrypted text load and save (round trips: tests/cli/note_cli_test.sh): a failure at each
+// step keeps the old file, with its message; the load's warning box.
 #include "crypt/encrypted_text.h"
 #include "crypt/veil_reader.h"
 #include "tests/crypt/crypt_test_util.h"
-
 namespace {
-
 using EncryptedText = CryptTest;
 
 TEST_F(EncryptedText, FailuresKeepTheOldFile) {
@@ -23,13 +19,7 @@ TEST_F(EncryptedText, FailuresKeepTheOldFile) {
     };
     ASSERT_EQ(save("old text", 0), 0);
     const std::string before = read_file(p);
-    struct Row {
-        bool saving;
-        int16_t compression;
-        PfFaultOp op;
-        int n;
-        std::string text;
-    } rows[] = {
+    const std::tuple<bool, int16_t, PfFaultOp, int, std::string> rows[] = {
         {true, 0, PF_FAULT_WRITE, 1, " Writing to the encrypted output file\r\n " + p + " failed."},
         {true, 2, PF_FAULT_WRITE, 1,
          " Writing to the encrypted compressed output file\r\n " + p + " failed."},
@@ -44,25 +34,25 @@ TEST_F(EncryptedText, FailuresKeepTheOldFile) {
         {false, 0, PF_FAULT_OPEN, 1, " The file " + p + " failed to open for editing."},
         {false, 0, PF_FAULT_COUNT_, 0, ""},  // then the old text loads
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.text);
+    for (const auto& [saving, compression, op, n, text] : rows) {
+        SCOPED_TRACE(text);
         lq_boxes_clear();
         int16_t header = 0;
         int32_t expected = 0;
         LqSecretBlock b;
-        ASSERT_EQ(r.saving ? 0 : lq_scan_encrypted_text(p.c_str(), &gVeilStats, &header, 1, 1), 0);
-        if (r.n) pf_fault_arm(r.op, r.n);
-        EXPECT_EQ(r.saving ? save(std::string(9000, 'x'), r.compression)
-                           : lq_read_encrypted_text(p.c_str(), &gVeilStats, &b, &expected),
-                  r.n ? -1 : 0);
+        ASSERT_EQ(saving ? 0 : lq_scan_encrypted_text(p.c_str(), &gVeilStats, &header, 1, 1), 0);
+        if (n) pf_fault_arm(op, n);
+        EXPECT_EQ(saving ? save(std::string(9000, 'x'), compression)
+                         : lq_read_encrypted_text(p.c_str(), &gVeilStats, &b, &expected),
+                  n ? -1 : 0);
         pf_fault_reset();
-        if (r.n)
-            EXPECT_BOX(0, r.saving ? lq_save_text_error_caption : lq_load_text_error_caption,
-                       r.text, LQ_MB_OK | LQ_MB_ICONSTOP);
+        if (n)
+            EXPECT_BOX(0, saving ? lq_save_text_error_caption : lq_load_text_error_caption, text,
+                       LQ_MB_OK | LQ_MB_ICONSTOP);
         EXPECT_EQ(list_dir(dir()), std::vector<std::string>{"old.ent"});
         EXPECT_EQ(read_file(p), before);
         EXPECT_EQ(b.data ? std::string(reinterpret_cast<char*>(b.data)) : "<released>",
-                  r.n ? "<released>" : "old text");
+                  n ? "<released>" : "old text");
     }
     lq_warn_encrypted_text_size();
     EXPECT_BOX(0, "Lockquill(TM) WARNING: iLoadEncryptedEditFile ",

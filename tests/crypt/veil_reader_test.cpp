@@ -37,13 +37,8 @@ TEST_F(VeilReader, RecordsRiddlesAndFailures) {
     };
     auto old = [](int16_t size) { return "0123456789" + older(size).bytes; };
     const PfFaultOp NONE = PF_FAULT_COUNT_, OPEN = PF_FAULT_OPEN, READ = PF_FAULT_READ;
-    struct Case {
-        std::string file;
-        PfFaultOp op;
-        int n, result, header, data;  // data: datalength * 1000 + riddlelength
-        std::string riddle;           // "-": refused and shown, gRiddle kept
-        int16_t show;
-    } cases[] = {
+    // data: datalength * 1000 + riddlelength; riddle "-": refused and shown, gRiddle kept.
+    const std::tuple<std::string, PfFaultOp, int, int, int, int, std::string, int16_t> cases[] = {
         {good, NONE, 0, 0, 135, 5008, "Raven?", 1},
         {end("\x12\x34"), NONE, 0, 1, 0, 0, no, 1},
         {end("\x88\x00"), NONE, 0, 1, 0, 0, no, 1},
@@ -73,24 +68,25 @@ TEST_F(VeilReader, RecordsRiddlesAndFailures) {
         {old(287), READ, 2, -11, 0, 0, "", 1},
         {old(277), READ, 2, -12, 0, 0, "", 1},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.file.size() << " " << c.op << "/" << c.n);
-        write_file(p, c.file);
+    for (const auto& [file, op, n, result, want_header, data, riddle, show] : cases) {
+        SCOPED_TRACE(::testing::Message() << file.size() << " " << op << "/" << n);
+        write_file(p, file);
         std::strcpy(gRiddle, "kept");
         lq_boxes_clear();
-        if (c.n) pf_fault_arm(c.op, c.n);
-        EXPECT_EQ(read(p, 1, c.show), c.result);
+        if (n) pf_fault_arm(op, n);
+        EXPECT_EQ(read(p, 1, show), result);
         pf_fault_reset();
-        EXPECT_EQ(c.result < 0 ? "" : lq_boxes_text(dir()),
-                  c.riddle == no ? "Lockquill(TM) ERROR: iReadVeilStats | The file @" +
-                                       p.substr(dir().size()) +
-                                       " is either not supported in this version or not a "
-                                       "Lockquill Encrypted file |16\n"
-                                 : "");
-        EXPECT_EQ(c.result ? 0 : header * 100000 + rec.datalength * 1000 + rec.riddlelength,
-                  c.header * 100000 + c.data);
-        EXPECT_EQ(c.result ? "" : std::string(gRiddle), c.result ? "" : c.riddle);
-        EXPECT_TRUE(c.result != 1 || std::string(gRiddle) == "kept");
+        EXPECT_EQ(result < 0 ? "" : lq_boxes_text(dir()),
+                  riddle == no ? "Lockquill(TM) ERROR: iReadVeilStats | The file @" +
+                                     p.substr(dir().size()) +
+                                     " is either not supported in this version or not a "
+                                     "Lockquill Encrypted file |16\n"
+                               : "");
+        const std::string kept = result < 0 ? "-" : result ? "kept" : riddle;
+        EXPECT_EQ(
+            std::make_tuple(result ? 0 : header * 100000 + rec.datalength * 1000 + rec.riddlelength,
+                            result < 0 ? "-" : std::string(gRiddle)),
+            std::make_tuple(want_header * 100000 + data, kept));
     }
     write_file(p, good);
     ASSERT_EQ(read(p), 0);
@@ -107,36 +103,31 @@ TEST_F(VeilReader, OtherVersionsAreQuestioned) {
         file +
         " was encrypted by an earlier version, (v3.00c mode:2), of Lockquill. ERRORS WILL "
         "OCCUR 1 in 32,000 or 1 in 65,500 bytes. Continue anyways ?";
-    struct Case {
-        float version;
-        char tag;
-        int16_t mode;
-        int32_t length;
-        const std::string* question;
-    } cases[] = {{4.0f, 'l', 3, 3, nullptr},     {4.0f, 'a', 3, 3, nullptr},
-                 {4.0f, 'm', 3, 3, &newer},      {4.1f, 'a', 3, 3, &newer},
-                 {4.0f, 'l', 4, 3, &newer},      {3.5f, 'z', 3, 40000, nullptr},
-                 {3.0f, 'c', 2, 32000, nullptr}, {3.0f, 'c', 2, 32001, &earlier}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(1, c.tag) + std::to_string(c.version) + std::to_string(c.length));
-        VeilStats r = current_record(c.length, 0, 1);
-        r.version = c.version, r.tag[0] = c.tag, r.mode = c.mode;
-        write_file(p, std::string(size_t(c.length), 'e') + '\0' + packed(r));
+    const std::tuple<float, char, int16_t, int32_t, const std::string*> cases[] = {
+        {4.0f, 'l', 3, 3, nullptr},     {4.0f, 'a', 3, 3, nullptr},
+        {4.0f, 'm', 3, 3, &newer},      {4.1f, 'a', 3, 3, &newer},
+        {4.0f, 'l', 4, 3, &newer},      {3.5f, 'z', 3, 40000, nullptr},
+        {3.0f, 'c', 2, 32000, nullptr}, {3.0f, 'c', 2, 32001, &earlier}};
+    for (const auto& [version, tag, mode, length, question] : cases) {
+        SCOPED_TRACE(std::string(1, tag) + std::to_string(version) + std::to_string(length));
+        VeilStats r = current_record(length, 0, 1);
+        r.version = version, r.tag[0] = tag, r.mode = mode;
+        write_file(p, std::string(size_t(length), 'e') + '\0' + packed(r));
         // No, then Yes; then the editor's probe, which does not ask.
         for (int answer : {int(LQ_IDNO), int(LQ_IDYES), 0}) {
             lq_boxes_clear();
             gMakeBackup = 0;
-            if (c.question && answer) lq_answer_next(answer);
+            if (question && answer) lq_answer_next(answer);
             const int result = read(p, answer ? 1 : 0);
-            if (!c.question || !answer) {
+            if (!question || !answer) {
                 EXPECT_EQ(std::make_tuple(result, lq_boxes_text(""), gMakeBackup),
-                          std::make_tuple(0, "", c.question ? 1 : 0));
+                          std::make_tuple(0, "", question ? 1 : 0));
                 break;
             }
-            EXPECT_BOX(0, "Lockquill(TM) WARNING: iReadVeilStats", *c.question, 36);
+            EXPECT_BOX(0, "Lockquill(TM) WARNING: iReadVeilStats", *question, 36);
             EXPECT_EQ(std::make_tuple(result, gMakeBackup),
                       std::make_tuple(answer == LQ_IDYES ? 0 : 1, answer == LQ_IDYES ? 1 : 0));
-            if (answer == LQ_IDYES && c.question == &newer) break;
+            if (answer == LQ_IDYES && question == &newer) break;
         }
     }
 }
@@ -149,13 +140,8 @@ TEST_F(VeilReader, ScanSumsCountsAndJudgesTheDataPart) {
     for (unsigned char c : data) ++counts[c];
     LegacyRecord later(390);
     later.set_version(5.0f).text("tag", "c").set("mode", 3).text("riddle", std::string(257, 'Q'));
-    struct Case {
-        std::string file;
-        int16_t read_header;
-        int32_t length;   // -1: negative (no data part)
-        int judgement;    // 2: not judged
-        int64_t sum, as;  // -1: not checked; as: bytes 'A' counted
-    } cases[] = {
+    // length -1: negative (no data part); judgement 2: none; sum, 'A's -1: not checked.
+    const std::tuple<std::string, int16_t, int32_t, int, int64_t, int64_t> cases[] = {
         {std::string(whole).replace(70000, 1, 1, char(data[70000] + 1)), 1, 150000, 1, -1, -1},
         {data + "!" + whole.substr(data.size()), 1, 150001, -1, -1, -1},
         {std::string(1000, 'A'), 0, 0, 2, 65000, 1000},
@@ -163,17 +149,17 @@ TEST_F(VeilReader, ScanSumsCountsAndJudgesTheDataPart) {
         {"payload" + later.bytes, 1, -1, 2, 0, 0},
         {whole, 1, 150000, 0, byte_sum(data), counts[0x41]},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file.size());
-        write_file(p, c.file);
+    for (const auto& [file, read_header, length, judgement, sum, as] : cases) {
+        SCOPED_TRACE(file.size());
+        write_file(p, file);
         rec.status = 5;
-        if (c.length < 0) lq_answer_next(LQ_IDYES);
-        ASSERT_EQ(scan(p, c.read_header), 0);
-        EXPECT_TRUE(c.length < 0 ? gDataLength < 0 : gDataLength == c.length) << gDataLength;
+        if (length < 0) lq_answer_next(LQ_IDYES);
+        ASSERT_EQ(scan(p, read_header), 0);
+        EXPECT_TRUE(length < 0 ? gDataLength < 0 : gDataLength == length) << gDataLength;
         const int16_t judged = lq_veil_judge(&rec, gDataLength, gByteSum);
-        EXPECT_EQ(c.judgement == 2 ? 2 : rec.status * 10 + judged, c.judgement);
-        EXPECT_EQ(std::make_tuple(c.sum < 0 ? c.sum : gByteSum, c.as < 0 ? c.as : gByteCounts[65]),
-                  std::make_tuple(c.sum, c.as));
+        EXPECT_EQ(judgement == 2 ? 2 : rec.status * 10 + judged, judgement);
+        EXPECT_EQ(std::make_tuple(sum < 0 ? sum : gByteSum, as < 0 ? as : gByteCounts[65]),
+                  std::make_tuple(sum, as));
     }
     EXPECT_EQ(0, std::memcmp(counts, gByteCounts, sizeof counts));
 }
