@@ -1,6 +1,7 @@
 // The encryption tests' fixture, older records built field by field, files built from parts.
 #pragma once
 #include <cstdint>
+#include <algorithm>
 #include <map>
 #include <numeric>
 #include <tuple>
