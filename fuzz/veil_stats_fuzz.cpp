@@ -31,16 +31,13 @@ static struct Folder {
                          ("lq_veil_stats_fuzz_" + std::to_string(std::random_device{}()));
     void clear() {
         std::error_code ec;
-        for (auto& e : fs::directory_iterator(dir, ec)) {
-            fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add, ec);
-            fs::remove(e.path(), ec);
-        }
+        for (auto& e : fs::directory_iterator(dir, ec))
+            fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add, ec),
+                fs::remove(e.path(), ec);
     }
     ~Folder() {
         std::error_code ec;
-        clear();
-        fs::current_path(fs::temp_directory_path(), ec);
-        fs::remove(dir, ec);
+        clear(), fs::current_path(fs::temp_directory_path(), ec), fs::remove(dir, ec);
     }
 } folder;
 

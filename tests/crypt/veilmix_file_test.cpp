@@ -127,8 +127,8 @@ TEST_F(VeilmixFile, RoundTrips) {
 }
 
 // A stamp that does not convert keeps the file's times; wrong passwords (or a compression never
-// made) show as a failed expansion, the encrypted file back.  A newer record, or an earlier
-// mode-2 one over 32000 bytes, is decrypted only on Yes and keeps a backup.
+// made) show as a failed expansion, the encrypted file back.  An earlier mode-2 record over 32000
+// bytes is decrypted only on Yes and keeps a backup (the reader's questions: veil_reader_test).
 TEST_F(VeilmixFile, DecryptionOfChangedFiles) {
     // method, patch of record bytes 20-24 (stamp) or 28 (compression), password 2, result
     const std::tuple<int16_t, std::string, const char*, int> cases[] = {
@@ -167,20 +167,14 @@ TEST_F(VeilmixFile, DecryptionOfChangedFiles) {
     old.set_version(3.0f).text("tag", "c").set("mode", 2).text("riddle", "old riddle");
     old.set("checksum", byte_sum(data), 4).set("datalength", 40000, 4);
     old.set("dosdate", 0x2A43).set("dostime", 0x20A3).set("dosattr", 0x20);
-    ASSERT_EQ(encrypt(plain_file("ledger.txt", plain)), 0);
-    std::string newer = read_file(p);
-    newer[newer.size() - 135 + 6] = 'm';
-    for (const std::string& enc : {newer, data + old.bytes}) {
-        write_file(p, enc);
-        EXPECT_EQ(decrypt(p), 1001);  // unanswered: No
-        EXPECT_EQ(read_file(p), enc);
-        lq_answer_next(LQ_IDYES);
-        ASSERT_EQ(decrypt(p), 0) << lq_boxes_dump();
-        EXPECT_EQ(read_file(p) + read_file(path("ledger.BED")), plain + enc);
-        EXPECT_EQ(stamp_of(p), t2001 * 4);
-        std::remove(path("ledger.BED").c_str());
-        gMakeBackup = 0;
-    }
+    const std::string enc = data + old.bytes;
+    write_file(p, enc);
+    EXPECT_EQ(decrypt(p), 1001);  // unanswered: No
+    EXPECT_EQ(read_file(p), enc);
+    lq_answer_next(LQ_IDYES);
+    ASSERT_EQ(decrypt(p), 0) << lq_boxes_dump();
+    EXPECT_EQ(read_file(p) + read_file(path("ledger.BED")), plain + enc);
+    EXPECT_EQ(stamp_of(p), t2001 * 4);
 }
 
 // Questions, refusals and failures with their messages: the file as it was (not compressed).
