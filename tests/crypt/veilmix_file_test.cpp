@@ -42,32 +42,27 @@ class VeilmixFile : public CryptTest {
         stamp(path(name), time);
         return path(name);
     }
-    static void stamp(const std::string& p, uint64_t write) {
+    // Sets the write time (unless 0); the write time * 4 + the read-only and hidden attributes.
+    static uint64_t stamp(const std::string& p, uint64_t write = 0) {
         PfFaultPause pause;
         const uint32_t a = pf_get_attributes(p.c_str());
         pf_set_attributes(p.c_str(), a & ~RO);
         PfFile f =
             pf_open(p.c_str(), PF_ACCESS_READ | PF_ACCESS_WRITE, PF_SHARE_READ, PF_OPEN_EXISTING);
-        PfFileTime w{uint32_t(write), uint32_t(write >> 32)};
-        EXPECT_TRUE(pf_set_file_time(f, nullptr, nullptr, &w));
+        const PfFileTime w{uint32_t(write), uint32_t(write >> 32)};
+        FileInformation i{};
+        EXPECT_TRUE((!write || pf_set_file_time(f, nullptr, nullptr, &w)) &&
+                    pf_get_file_information(f, &i));
         pf_close(f);
         pf_set_attributes(p.c_str(), a);
-    }
-    // The write time * 4 + the read-only and hidden attributes.
-    static uint64_t stamp_of(const std::string& p) {
-        PfFaultPause pause;
-        FileInformation i{};
-        PfFile f = pf_open(p.c_str(), PF_ACCESS_READ, PF_SHARE_READ, PF_OPEN_EXISTING);
-        EXPECT_TRUE(pf_get_file_information(f, &i));
-        pf_close(f);
-        const PfFileTime& w = i.ftLastWriteTime;
-        return (uint64_t(w.dwHighDateTime) << 34 | uint64_t(w.dwLowDateTime) << 2) +
-               (pf_get_attributes(p.c_str()) & (RO | HIDDEN));
+        const PfFileTime& t = i.ftLastWriteTime;
+        return (uint64_t(t.dwHighDateTime) << 34 | uint64_t(t.dwLowDateTime) << 2) +
+               (a & (RO | HIDDEN));
     }
     // The file holds `bytes` with its stamp and attributes, and is alone.
     void expect_as_was(const std::string& p, const std::string& bytes, uint64_t time,
                        uint32_t attrs = 0) {
-        EXPECT_EQ(std::make_tuple(read_file(p), stamp_of(p), list_dir(dir()).size()),
+        EXPECT_EQ(std::make_tuple(read_file(p), stamp(p), list_dir(dir()).size()),
                   std::make_tuple(bytes, time * 4 + attrs, size_t(1)))
             << lq_boxes_dump();
     }
@@ -92,7 +87,7 @@ TEST_F(VeilmixFile, RoundTrips) {
         SCOPED_TRACE(std::to_string(bytes.size()) + " " + std::to_string(compression));
         const std::string p = plain_file("report.doc", bytes, time);
         pf_set_attributes(p.c_str(), attrs | PF_ATTR_ARCHIVE);
-        if ((stamp_of(p) & 3) != attrs) continue;  // no hidden attribute here
+        if ((stamp(p) & 3) != attrs) continue;  // no hidden attribute here
         lq_boxes_clear();
         ASSERT_EQ(encrypt(p, compression, ask_readonly), 0) << lq_boxes_dump();
         const std::string enc = read_file(p);
@@ -118,8 +113,7 @@ TEST_F(VeilmixFile, RoundTrips) {
         EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
         const std::string bed = path("report.BED");
         if (backup)
-            EXPECT_EQ(std::make_tuple(read_file(bed), stamp_of(bed)),
-                      std::make_tuple(enc, t2001 * 4));
+            EXPECT_EQ(std::make_tuple(read_file(bed), stamp(bed)), std::make_tuple(enc, t2001 * 4));
         std::remove(bed.c_str());
         expect_as_was(p, bytes, time + (time == t2001 ? 0 : later), attrs);
         pf_set_attributes(p.c_str(), 0);
@@ -128,7 +122,7 @@ TEST_F(VeilmixFile, RoundTrips) {
 
 // A stamp that does not convert keeps the file's times; wrong passwords (or a compression never
 // made) show as a failed expansion, the encrypted file back.  An earlier mode-2 record over 32000
-// bytes is decrypted only on Yes and keeps a backup (the reader's questions: veil_reader_test).
+// bytes is decrypted only on Yes and keeps a backup (the reader's questions: veil_test).
 TEST_F(VeilmixFile, DecryptionOfChangedFiles) {
     // method, patch of record bytes 20-24 (stamp) or 28 (compression), password 2, result
     const std::tuple<int16_t, std::string, const char*, int> cases[] = {
@@ -174,7 +168,7 @@ TEST_F(VeilmixFile, DecryptionOfChangedFiles) {
     lq_answer_next(LQ_IDYES);
     ASSERT_EQ(decrypt(p), 0) << lq_boxes_dump();
     EXPECT_EQ(read_file(p) + read_file(path("ledger.BED")), plain + enc);
-    EXPECT_EQ(stamp_of(p), t2001 * 4);
+    EXPECT_EQ(stamp(p), t2001 * 4);
 }
 
 // Questions, refusals and failures with their messages: the file as it was (not compressed).
@@ -302,7 +296,7 @@ TEST_F(VeilmixFile, FailureAtEveryPlatformCallAndKill) {
         auto run = [&] { return op.decrypting ? decrypt(p) : encrypt(p, op.compression); };
         prepare();
         const std::string before = read_file(p);
-        const uint64_t time = stamp_of(p);
+        const uint64_t time = stamp(p);
         ASSERT_EQ(run(), 0) << op.decrypting << op.compression << lq_boxes_dump();
         int calls[PF_FAULT_COUNT_];
         for (int k = 0; k < PF_FAULT_COUNT_; ++k) calls[k] = pf_fault_calls(PfFaultOp(k));
@@ -319,7 +313,7 @@ TEST_F(VeilmixFile, FailureAtEveryPlatformCallAndKill) {
             }
             std::remove(path("\xFF").c_str());
             if (r != 0 && read_file(p) == before) {
-                EXPECT_EQ(stamp_of(p), time);
+                EXPECT_EQ(stamp(p), time);
                 EXPECT_TRUE(r > 900 || !lq_boxes().empty());  // the reader's I/O: none
                 return;
             }
