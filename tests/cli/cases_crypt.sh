@@ -60,12 +60,11 @@ tty_run() {  # ANSWERS COMMAND...: each answer typed once the next password prom
   python3 -c '
 import os, pty, sys
 answers, out = sys.argv[1].split(), b""
-n = len(answers)
-pid, fd = pty.fork()
+n, (pid, fd) = len(answers), pty.fork()
 if pid == 0: os.execvp(sys.argv[2], sys.argv[2:])
 while True:
     try: chunk = os.read(fd, 1024)
-    except OSError: chunk = b""
+    except OSError: break
     if not chunk: break
     out += chunk
     while answers and out.count(b"password") > n - len(answers):
