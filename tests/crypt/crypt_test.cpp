@@ -26,7 +26,10 @@ namespace {
 
 class CryptTest : public LqTest {
   protected:
-    void SetUp() override { LqTest::SetUp(), lq_crypt_reset(); }
+    void SetUp() override {
+        LqTest::SetUp(), lq_crypt_reset();
+        std::strcpy(gPassword1, "Lockquill"), std::strcpy(gPassword2, "Quillock7");
+    }
 };
 
 // An older record of 774, 390, 287 or 277 bytes, zero-filled, its size in its last two bytes.
@@ -472,11 +475,6 @@ const uint32_t RO = PF_ATTR_READONLY, HIDDEN = PF_ATTR_HIDDEN;
 
 class VeilmixFile : public CryptTest {
   protected:
-    void SetUp() override {
-        CryptTest::SetUp();
-        std::strcpy(gPassword1, "Lockquill");
-        std::strcpy(gPassword2, "Quillock7");
-    }
     int encrypt(const std::string& p, int16_t compression = 0, int16_t readonly = 0) {
         iDefaultVeilStats(&gVeilStats);
         gVeilStats.compression = compression, gVeilStats.readonly = readonly;
@@ -554,11 +552,8 @@ TEST_F(VeilmixFile, RoundTrips) {
         expect_as_was(p, enc, time, encrypted_attrs);
         EXPECT_TRUE(compression ||
                     enc.substr(0, bytes.size()) == veil("Lockquill", "Quillock7", 3, bytes, 1));
-        if (bytes.empty()) {  // the reader refuses an empty data part
-            EXPECT_EQ(decrypt(p), 1000 - 8);
-            continue;
-        }
-        stamp(p, time + later);  // the encrypted copy was touched later
+        if (bytes.empty()) continue;  // the reader refuses an empty data part (above)
+        stamp(p, time + later);       // the encrypted copy was touched later
         gMakeBackup = backup;
         ASSERT_EQ(decrypt(p), 0) << lq_boxes_dump();
         EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
@@ -681,14 +676,10 @@ TEST_F(VeilmixFile, QuestionsAndRefusals) {
     }
     // A backup's name takes no backup: an encryption declined, a decryption failed.
     ASSERT_EQ(encrypt(plain_file("x.bin", "data")), 0);
-    write_file(path("x.TEF"), read_file(path("x.bin")));
-    std::remove(path("x.bin").c_str());
+    std::rename(path("x.bin").c_str(), path("x.TEF").c_str());
     for (const std::string& t : {plain_file("old.TEF", "data"), path("x.TEF")}) {
         const std::string before = read_file(t);
         EXPECT_EQ(t == path("x.TEF") ? decrypt(t) : encrypt(t), t == path("x.TEF") ? -1 : 1);
-        EXPECT_BOX(lq_boxes().size() - 1, "Lockquill(TM) ERROR: iMakeExtendedFilename",
-                   " " + t + " already exists WILL/CAN NOT overwrite. ReName the file manually.",
-                   16);
         EXPECT_EQ(read_file(t), before);
     }
     std::remove(path("x.TEF").c_str());
