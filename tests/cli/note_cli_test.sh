@@ -27,14 +27,13 @@ for row in none::0:text: speed:--compress=speed,--read-only:2:text:1 size:--comp
   noise:--compress=size:0:noise: empty::0:empty:; do
   IFS=: read -r name opt stored in ro <<<"$row"
   write "$name.ent" ${opt//,/ } --riddle "$name" <$in.txt
-  ok $? "write $name: $(cat err.txt)"
-  ok "$(is "$(od -An -tu1 -j $(($(wc -c <"$name.ent") - 107)) -N1 "$name.ent" | tr -d ' ')" "$stored")" \
-    "$name: the record's compression"
-  ok "$(is "$(grep -c 'CANCELLING BUFFER COMPRESSION' err.txt)$(find "$name.ent" -perm /222 | wc -l)" \
-    "$([ $name = noise ]; echo $((1 - $?)))$((1 - ${ro:-0}))")" "$name: declined compression, read-only"
+  ok "$(is "$?:$(od -An -tu1 -j $(($(wc -c <"$name.ent") - 107)) -N1 "$name.ent" | tr -d ' '):$(grep -c \
+    'CANCELLING BUFFER COMPRESSION' err.txt)$(find "$name.ent" -perm /222 | wc -l)" \
+    "0:$stored:$([ $name = noise ]; echo $((1 - $?)))$((1 - ${ro:-0}))")" \
+    "write $name: exit, the record's compression, declined compression, read-only: $(cat err.txt)"
   show "$name.ent"
-  ok "$(is "$?$(cmp -s out.bin $in.txt; echo $?)" 00)" "show $name gives the text back: $(cat err.txt)"
-  ok "$(is "$(cat err.txt)" "Riddle: $name"$'\nVersion:4.0 l   Mode:3\nStatus: OK !')" "show $name: the trailers"
+  ok "$(is "$?$(cmp -s out.bin $in.txt; echo $?)$(cat err.txt)" \
+    "00Riddle: $name"$'\nVersion:4.0 l   Mode:3\nStatus: OK !')" "show $name: the text back, the trailers"
 done
 # A zero byte ends the text shown, with the load's warning; output that cannot be written fails.
 printf 'two\0parts' | write zero.ent
