@@ -45,8 +45,7 @@ if [ -w /dev/full ]; then
   ok "$(is "$?$(grep -c 'standard output could not be written' err.txt)" 21)" "show to a full disk: 2"
 fi
 
-# The editor's file: shown, and made again byte for byte but for the DOS
-# date and time of its record.
+# The editor's file: shown, and made again byte for byte but for its record's DOS date and time.
 show "$golden/gui_note.ent"
 ok "$(is "$?$(cmp -s out.bin "$golden/gui_note.txt"; echo $?)" 00)" "show the GUI-written file"
 write same.ent --riddle "$(printf "Where was the orchard planted?\r\nAsk for the gardener's name.")" \

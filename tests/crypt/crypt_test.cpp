@@ -23,7 +23,6 @@
 #include "fuzz/veil_stream.h"
 #include "tests/support/lq_test.h"
 namespace {
-
 class CryptTest : public LqTest {
   protected:
     void SetUp() override {
@@ -98,7 +97,6 @@ uint64_t fnv1a(const std::string& s) {
 }
 
 using Veilmix = CryptTest;
-
 // Every mode and key length 2 to 20: the golden stream, fixing the whole schedule (the fuzz target
 // cuts, sums and reverses streams).  Then long streams around the ramps and rekeys, cut.
 TEST_F(Veilmix, GoldenAndLongStreams) {
@@ -144,8 +142,7 @@ TEST_F(Veilmix, ModesKeysSumsAndProgress) {
     iVeilmix(uint32_t(s.size()), reinterpret_cast<uint8_t*>(&s[0]), &r, 1, 0, nullptr);
     EXPECT_EQ(s, veil("", "", 3, plain, 1));
     veil(a, b, 3, "", 1);
-    gByteSum = 0xFFFFFFF0u;
-    s = plain;
+    gByteSum = 0xFFFFFFF0u, s = plain;
     lq_set_progress_ui(&fake_ui);
     iVeilmix(uint32_t(s.size()), reinterpret_cast<uint8_t*>(&s[0]), &r, 1, 1, "C:\\notes.ent");
     lq_set_progress_ui(nullptr);
@@ -159,7 +156,6 @@ TEST_F(Veilmix, ModesKeysSumsAndProgress) {
 }
 
 using VeilStatsRecord = CryptTest;
-
 // Every field a distinct value, packed in order; the defaults keep stamp and choices.
 TEST_F(VeilStatsRecord, GoldenBytesAndDefaults) {
     const std::string golden =
@@ -414,9 +410,7 @@ TEST_F(VeilReader, ScanFailuresAndTheBufferHalving) {
 
 TEST_F(VeilReader, EncryptedTextFailuresKeepTheOldFile) {
     auto save = [&](const std::string& text, int16_t compression) {
-        std::strcpy(gPassword1, "Nightjar7"), std::strcpy(gPassword2, "Kestrel42");
-        iDefaultVeilStats(&gVeilStats);
-        gVeilStats.compression = compression;
+        iDefaultVeilStats(&gVeilStats), gVeilStats.compression = compression;
         LqSecretBlock b;
         EXPECT_EQ(b.get(uint32_t(text.size() + 1)), 0);
         text.copy(reinterpret_cast<char*>(b.data), text.size());
@@ -597,8 +591,7 @@ TEST_F(VeilmixFile, DecryptionOfChangedFiles) {
                                "been put back under its name. "
                          : "");
         expect_as_was(p, result ? enc : ledger(), t2001 + later, result ? 0 : RO);
-        set_readonly(p, false);
-        std::strcpy(gPassword2, "Quillock7");
+        set_readonly(p, false), std::strcpy(gPassword2, "Quillock7");
     }
 
     const std::string plain = lq_random_bytes(40000, 12);
