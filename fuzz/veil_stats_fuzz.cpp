@@ -16,9 +16,7 @@
 #include "platform/ui.h"
 
 namespace fs = std::filesystem;
-
-static unsigned answers, asked;
-
+static unsigned answers, asked;  // the questions' answers, bit by bit; the questions asked
 static int scripted_box(const char*, const char*, unsigned style) {
     if ((style & 0x0F) != LQ_MB_YESNO) return LQ_IDOK;
     return (answers >> (asked++ & 7)) & 1 ? LQ_IDYES : LQ_IDNO;

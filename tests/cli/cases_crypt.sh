@@ -94,5 +94,4 @@ for total in --encrypted:1000 :1136; do  # only the data part counted, or the wh
 done
 expect_code 2 "analyze a missing file" "$cli" analyze missing.bin
 cd ..
-chmod -R u+w crypt
-rm -rf crypt pw.txt bad.txt
+chmod -R u+w crypt && rm -rf crypt pw.txt bad.txt

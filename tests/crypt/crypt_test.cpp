@@ -50,9 +50,9 @@ struct LegacyRecord {
         return *this;
     }
     LegacyRecord& set_version(float f) {
-        uint32_t bits;
-        std::memcpy(&bits, &f, 4);
-        return set("version", bits, 4);
+        uint32_t b;
+        std::memcpy(&b, &f, 4);
+        return set("version", b, 4);
     }
     LegacyRecord& text(const char* field, const std::string& t) {
         if (at.count(field)) bytes.replace(size_t(at[field]), t.size(), t);
@@ -74,7 +74,6 @@ std::string packed(const VeilStats& r) {
     lq_veil_stats_pack(&r, b);
     return std::string(reinterpret_cast<char*>(b), VEIL_STATS_SIZE);
 }
-
 uint32_t byte_sum(const std::string& s) {
     return std::accumulate(s.begin(), s.end(), 0u,
                            [](uint32_t a, unsigned char c) { return a + c; });
@@ -89,7 +88,6 @@ std::string ledger() {
     for (int i = 0; i < 3000; ++i) text += "line " + std::to_string(i % 17) + " of the ledger\r\n";
     return text;
 }
-
 uint64_t fnv1a(const std::string& s) {
     uint64_t h = 1469598103934665603ull;
     for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
@@ -137,8 +135,7 @@ TEST_F(Veilmix, ModesKeysSumsAndProgress) {
               veil("abcdefgh", "ABCDEFGH", 2, plain, 1));
     lq_veilmix_clear();
     std::string s = plain;
-    VeilStats r{};
-    r.mode = 3;
+    VeilStats r = current_record(0, 0, 1);  // mode 3
     iVeilmix(uint32_t(s.size()), reinterpret_cast<uint8_t*>(&s[0]), &r, 1, 0, nullptr);
     EXPECT_EQ(s, veil("", "", 3, plain, 1));
     veil(a, b, 3, "", 1);
@@ -298,8 +295,7 @@ TEST_F(VeilReader, RecordsRiddlesAndFailures) {
     for (const auto& [file, op, n, result, want_header, data, riddle, show] : cases) {
         SCOPED_TRACE(::testing::Message() << file.size() << " " << op << "/" << n);
         write_file(p, file);
-        std::strcpy(gRiddle, "kept");
-        lq_boxes_clear();
+        std::strcpy(gRiddle, "kept"), lq_boxes_clear();
         if (n) pf_fault_arm(op, n);
         EXPECT_EQ(read(p, 1, show), result);
         pf_fault_reset();
@@ -342,8 +338,7 @@ TEST_F(VeilReader, OtherVersionsAreQuestioned) {
         write_file(p, std::string(size_t(length), 'e') + '\0' + packed(r));
         // No, then Yes; then the editor's probe, which does not ask.
         for (int answer : {int(LQ_IDNO), int(LQ_IDYES), 0}) {
-            lq_boxes_clear();
-            gMakeBackup = 0;
+            lq_boxes_clear(), gMakeBackup = 0;
             if (question && answer) lq_answer_next(answer);
             const int result = read(p, answer ? 1 : 0);
             if (!question || !answer) {
@@ -378,8 +373,7 @@ TEST_F(VeilReader, ScanSumsCountsAndJudgesTheDataPart) {
     };
     for (const auto& [file, read_header, length, judgement, sum, as] : cases) {
         SCOPED_TRACE(file.size());
-        write_file(p, file);
-        rec.status = 5;
+        write_file(p, file), rec.status = 5;
         if (length < 0) lq_answer_next(LQ_IDYES);
         ASSERT_EQ(scan(p, read_header), 0);
         EXPECT_TRUE(length < 0 ? gDataLength < 0 : gDataLength == length) << gDataLength;
@@ -579,10 +573,8 @@ TEST_F(VeilmixFile, DecryptionOfChangedFiles) {
         ASSERT_EQ(encrypt(plain_file("ledger.txt", ledger()), method), 0);
         std::string enc = read_file(p);
         enc.replace(enc.size() - 135 + (patch.size() == 1 ? 28 : 20), patch.size(), patch);
-        write_file(p, enc);
-        stamp(p, t2001 + later);
-        std::strcpy(gPassword2, password2);
-        lq_boxes_clear();
+        write_file(p, enc), stamp(p, t2001 + later);
+        std::strcpy(gPassword2, password2), lq_boxes_clear();
         EXPECT_EQ(decrypt(p), result);
         EXPECT_EQ(result ? lq_boxes().back().text : "",
                   result ? " DeCompression of the file " + p +
@@ -685,7 +677,6 @@ TEST_F(VeilmixFile, QuestionsAndRefusals) {
     EXPECT_EQ(list_dir(dir()), (std::vector<std::string>{"doc.txt", "old.TEF"}));
     // A file that ends in no record is never transformed.
     const std::string q = plain_file("plain.txt", "data");
-    iDefaultVeilStats(&gVeilStats);
     EXPECT_EQ(iVeilmixFile(q.c_str(), &gVeilStats, -1), -1);
     EXPECT_EQ(read_file(q), "data");
 }
