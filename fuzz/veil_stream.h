@@ -1,14 +1,10 @@
-// One Veilmix stream (shared by the cipher's tests and its fuzz target):
-// reset under the two passwords, then the pieces in turn and the rest in one
-// call.  The byte sum of the output is left in gByteSum.
+// One Veilmix stream under two passwords, in pieces then the rest; its byte sum left in gByteSum.
 #pragma once
-
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "crypt/veilmix.h"
-
 inline std::string veil(const std::string& p1, const std::string& p2, int mode, std::string data,
                         int direction, const std::vector<size_t>& cuts = {}) {
     std::memcpy(gPassword1, (p1 + std::string(sizeof gPassword1, '\0')).data(), sizeof gPassword1);

@@ -1,7 +1,5 @@
-// The Veilmix cipher on any passwords, mode, data and cuts: the stream cut
-// anywhere gives the bytes of one call, decryption gives the data back, the
-// byte sum is that of the output.  (The schedule itself is fixed by the golden
-// streams of tests/golden/crypt.)  Input: mode (signed), key length (0..20),
+// Veilmix on any passwords, mode, data and cuts: a cut stream gives the bytes of one call, the
+// byte sum is the output's, decryption gives the data back.  Input: mode, key length (0..20),
 // both passwords, data (choosing the cuts).
 #include <cstdio>
 #include <cstdlib>
