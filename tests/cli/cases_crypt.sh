@@ -87,6 +87,10 @@ expect_code 0 "analyze" "$cli" analyze a.bin
 # The counts, and one full-height column at value 65 (column 16 of 64).
 ok "analyze" [ "$(grep -cxF -e "Most Common Byte Value: 65" -e "Number of Most Common: 1000" -e "Average occurance: 3" -e "Total Bytes: 1000" -e '  |                #                                               |' out.txt)" -eq 12 ]
 expect_code 1 "analyze --encrypted on a plain file" "$cli" analyze --encrypted a.bin
+# Heights round up: 500 'E's beside 1000 'A's fill exactly half the rows.
+{ cat a.bin; head -c 500 /dev/zero | tr '\0' 'E'; } >h.bin
+expect_code 0 "analyze half" "$cli" analyze h.bin
+ok "analyze half" [ "$(grep -cxF '  |                ##                                              |' out.txt)" -eq 4 ]
 expect_code 0 "encrypt for analysis" enc a.bin
 for total in --encrypted:1000 :1136; do  # only the data part counted, or the whole file
   expect_code 0 "analyze $total" "$cli" analyze ${total%:*} a.bin
