@@ -11,8 +11,7 @@ using cz_fuzz::Coder;
 using cz_fuzz::MemoryMode;
 
 inline void cz_fresh_state() {
-    std::memset(&MemoryStreams, 0, sizeof MemoryStreams);
-    std::memset(&cs_data, 0, sizeof cs_data);
+    MemoryStreams = CzMemoryStreams{}, cs_data = {};
     gPreCompressSize = 0, cz_arith_memory_limit = 0, cz_stop_when_larger = true;
 }
 inline const bool cz_fresh_state_registered = (lq_register_reset(cz_fresh_state), true);

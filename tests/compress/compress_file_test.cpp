@@ -57,7 +57,7 @@ std::string expanded(const std::string& packed) {
     CompStats r;
     cz_comp_stats_unpack(&r, (const uint8_t*)packed.data() + packed.size() - 254);
     int32_t coded = (int32_t)packed.size() - 254;
-    cz::Run run = cz::memory(r.algorithm == 1 ? Coder::arith : Coder::lzss, false,
+    cz::Run run = cz::run(r.algorithm == 1 ? Coder::arith : Coder::lzss, false,
                              packed.substr(0, (size_t)coded));
     bool right = run.result == 0 && r.compressedsize == coded && r.structsize == 254 &&
                  r.originalsize == (int32_t)run.bytes.size();
@@ -191,7 +191,7 @@ TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
         if (row.setup == record_only) bytes = record_bytes(2, 0, 0);
         if (row.setup >= noise) bytes = lq_random_bytes(300000, 3);
         if (row.setup == noise_packed) {
-            std::string coded = cz::memory(Coder::arith, true, bytes).bytes;
+            std::string coded = cz::run(Coder::arith, true, bytes).bytes;
             bytes = coded + record_bytes(1, (int32_t)coded.size(), 300000);
         }
         make(row.setup == tcf ? "f.tcf" : "f.txt", bytes, row.setup == tiny || row.setup == noise);
@@ -236,7 +236,7 @@ TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
 // incompressible head until it is so): accepted.
 TEST_F(CompressFileTest, EqualSizeIsAccepted) {
     std::string input = lq_random_bytes(400, 4);
-    while (cz::memory(Coder::lzss, true, input).bytes.size() + 254 != input.size() &&
+    while (cz::run(Coder::lzss, true, input).bytes.size() + 254 != input.size() &&
            input.size() < 20400)
         input += 'r';
     make("equal.bin", input);
