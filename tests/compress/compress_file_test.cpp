@@ -33,12 +33,11 @@ std::string stamp_of(const std::string& p) {
 }
 
 std::string text_of(size_t n) {
-    std::string s, r = lq_random_bytes(n, 21);
-    const char* words[] = {"private ", "letters ", "stay ", "locked ",
-                           "in ",      "quill ",   "and ",  "ink.\r\n"};
+    std::string s,
+        r = lq_random_bytes(n, 21),
+        words[] = {"private ", "letters ", "stay ", "locked ", "in ", "quill ", "and ", "ink.\r\n"};
     for (size_t i = 0; s.size() < n; ++i) s += words[(uint8_t)r[i] % 8];
-    s.resize(n);
-    return s;
+    return s.substr(0, n);
 }
 
 std::string record_bytes(uint16_t algorithm, int32_t compressed, int32_t original) {
@@ -58,7 +57,7 @@ std::string expanded(const std::string& packed) {
     cz_comp_stats_unpack(&r, (const uint8_t*)packed.data() + packed.size() - 254);
     int32_t coded = (int32_t)packed.size() - 254;
     cz::Run run = cz::run(r.algorithm == 1 ? Coder::arith : Coder::lzss, false,
-                             packed.substr(0, (size_t)coded));
+                          packed.substr(0, (size_t)coded));
     bool right = run.result == 0 && r.compressedsize == coded && r.structsize == 254 &&
                  r.originalsize == (int32_t)run.bytes.size();
     return right ? run.bytes : "";
@@ -109,7 +108,6 @@ TEST_F(CompressFileTest, RecordBytesAndReader) {
     const std::pair<std::string, int> rows[] = {
         {"", -1}, {"plain text", -2}, {record_bytes(1, 0, 0), -8}, {"d" + packed, 0}};
     for (auto& [file, result] : rows) {
-        lq_boxes_clear();
         write_file(path("f.cz"), file);
         EXPECT_EQ(iReadCompStats(&r, path("f.cz").c_str()), result) << file.size();
     }
@@ -117,21 +115,13 @@ TEST_F(CompressFileTest, RecordBytesAndReader) {
     EXPECT_TRUE(std::string((char*)bytes, sizeof bytes) == packed);
 }
 
-// One row per way an operation ends early: what f.txt holds (and its .TCF
-// beside it), the call (0 expand, else compress with that algorithm) under a
-// condition, its result and the end of its last box (%N the file, %B the
-// backup).  The file, its stamp, the backup and the folder stay as they were.
-enum Setup { tiny, plain, packed, cut, longer, escape, record_only, tcf, noise, noise_packed };
+// One row per way an operation ends early: what f.txt holds (made with an
+// algorithm; a .TCF beside it holding the text given), the call (0 expand,
+// else compress with that algorithm) under a condition, its result and the
+// end of its last box (%N the file, %B the backup).  The file, its stamp,
+// the backup and the folder stay as they were.
+enum Made { tiny, plain, packed, cut, longer, escape, record_only, tcf, noise, noise_packed };
 enum Condition { none, model_1mb, low_space, low_space_unasked };
-struct Outcome {
-    Setup setup;
-    uint16_t algorithm;  // of the data set up
-    const char* backup;  // what a .TCF beside it holds, or null
-    int op;
-    Condition condition;
-    int result;
-    const char* box;
-};
 
 TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
     const char* cancel = "larger than the original file.  CANCELLING FILE COMPRESSION.";
@@ -143,7 +133,8 @@ TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
         "is kept as %B.  Nothing was done: check both files and rename the backup back by hand.";
     const char* question = " DO YOU WISH TO OVERWRITE IT ?";
     const char* arith_error = " Arith-N file expansion error: -4 ";
-    const Outcome rows[] = {
+    const std::string model = "\r\n The model needs more than the 1 MB of memory it may use here. ";
+    const std::tuple<Made, uint16_t, const char*, int, Condition, int, std::string> rows[] = {
         {tiny, 1, nullptr, 1, none, -12, cancel},
         {tiny, 2, nullptr, 2, none, -12, cancel},
         // Data that does not compress: the coder stops once its output alone
@@ -156,11 +147,11 @@ TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
         {longer, 2, nullptr, 0, none, -11, damaged},
         {escape, 1, nullptr, 0, none, -4, arith_error},
         {plain, 2, nullptr, 0, none, -4, " or not a Lockquill Compressed file "},
-        {record_only, 2, nullptr, 0, none, -4, nullptr},  // iReadCompStats -8: quiet
+        {record_only, 2, nullptr, 0, none, -4, ""},  // iReadCompStats -8: quiet
         {tcf, 2, nullptr, 2, none, -5,
          " already exists WILL/CAN NOT overwrite. ReName the file manually."},
-        {noise, 1, nullptr, 1, model_1mb, -6, "Nothing was compressed."},
-        {noise_packed, 1, nullptr, 0, model_1mb, -7, "The compressed data is kept."},
+        {noise, 1, nullptr, 1, model_1mb, -6, model + "Nothing was compressed."},
+        {noise_packed, 1, nullptr, 0, model_1mb, -7, model + "The compressed data is kept."},
         // Unmeasured free space counts as too little: a question (No), none
         // when asking is off, a refusal to expand.
         {plain, 2, nullptr, 2, low_space, 1, "to compress the file %N. Continue anyways ?"},
@@ -174,54 +165,48 @@ TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
         {packed, 2, "older backup", 0, none, 5, question},
         {packed, 1, "older backup", 1, none, 5, question},
     };
-    const std::string text = text_of(30000);
-    for (const Outcome& row : rows) {
-        SCOPED_TRACE(std::to_string(&row - rows));
+    const std::string text = text_of(30000), noise_bytes = lq_random_bytes(300000, 3);
+    const std::string noise_coded = cz::run(Coder::arith, true, noise_bytes).bytes;
+    int row = 0;
+    for (auto& [setup, algorithm, old_backup, op, condition, result, box] : rows) {
+        SCOPED_TRACE(std::to_string(row++));
         std::string bytes = text;
-        if (row.setup >= packed && row.setup <= longer) {
+        if (setup >= packed && setup <= longer) {
             make("f.txt", text);
-            ASSERT_EQ(compress(row.algorithm), 0);
+            ASSERT_EQ(compress(algorithm), 0);
             bytes = read_file(name_);
             size_t coded = bytes.size() - 254;
-            if (row.setup == cut) bytes.erase(coded / 2, coded / 2);
-            if (row.setup == longer) bytes[coded + 145] -= 1;  // originalsize - 1
+            if (setup == cut) bytes.erase(coded / 2, coded / 2);
+            if (setup == longer) bytes[coded + 145] -= 1;  // originalsize - 1
         }
-        if (row.setup == tiny) bytes = "a few bytes";
-        if (row.setup == escape) bytes = std::string(64, '\xff') + record_bytes(1, 64, 100);
-        if (row.setup == record_only) bytes = record_bytes(2, 0, 0);
-        if (row.setup >= noise) bytes = lq_random_bytes(300000, 3);
-        if (row.setup == noise_packed) {
-            std::string coded = cz::run(Coder::arith, true, bytes).bytes;
-            bytes = coded + record_bytes(1, (int32_t)coded.size(), 300000);
-        }
-        make(row.setup == tcf ? "f.tcf" : "f.txt", bytes, row.setup == tiny || row.setup == noise);
-        if (row.backup) write_file(backup(), row.backup);
+        if (setup == tiny) bytes = "a few bytes";
+        if (setup == escape) bytes = std::string(64, '\xff') + record_bytes(1, 64, 100);
+        if (setup == record_only) bytes = record_bytes(2, 0, 0);
+        if (setup == noise) bytes = noise_bytes;
+        if (setup == noise_packed)
+            bytes = noise_coded + record_bytes(1, (int32_t)noise_coded.size(), 300000);
+        make(setup == tcf ? "f.tcf" : "f.txt", bytes, setup == tiny || setup == noise);
+        if (old_backup) write_file(backup(), old_backup);
         std::string stamp = stamp_of(name_);
         std::vector<std::string> before = files();
         lq_boxes_clear();
-        cz_arith_memory_limit = row.condition == model_1mb ? 1 << 20 : 0;
-        if (row.condition >= low_space) pf_fault_arm(PF_FAULT_DISKFREE, 1);
-        int ask = row.condition != low_space_unasked;
-        EXPECT_EQ(row.op ? compress(row.op, 0, ask) : expand(), row.result) << lq_boxes_dump();
+        cz_arith_memory_limit = condition == model_1mb ? 1 << 20 : 0;
+        if (condition >= low_space) pf_fault_arm(PF_FAULT_DISKFREE, 1);
+        int ask = condition != low_space_unasked, got = op ? compress(op, 0, ask) : expand();
         cz_arith_memory_limit = 0;
-        if (row.setup == noise && row.result == -12) EXPECT_LT(MemoryStreams.in_pos, 270000);
-        if (row.box) {
-            std::string want = row.box;
-            for (auto [key, value] : {std::pair{"%N", name_}, {"%B", backup()}})
-                if (want.find(key) != std::string::npos) want.replace(want.find(key), 2, value);
-            ASSERT_FALSE(lq_boxes().empty());
-            const RecordedBox& last = lq_boxes().back();
-            EXPECT_EQ(last.text.substr(last.text.size() - std::min(last.text.size(), want.size())),
-                      want);
-            EXPECT_EQ(last.style, row.result > 0 && ask ? 36u : 16u);  // a question, else an error
-            if (row.condition == model_1mb)
-                EXPECT_NE(last.text.find("\r\n The model needs more than the 1 MB of memory"),
-                          std::string::npos);
-        }
-        EXPECT_TRUE(read_file(name_) == bytes);
-        EXPECT_EQ(stamp_of(name_), stamp);
-        EXPECT_EQ(files(), before);
-        if (row.backup) EXPECT_EQ(read_file(backup()), row.backup);
+        if (setup == noise && got == -12) EXPECT_LT(MemoryStreams.in_pos, 270000);
+        // The result, the end of the last box and its style: a question, else an error.
+        std::string want = box.empty() ? "" : box + (result > 0 && ask ? "|36" : "|16");
+        for (auto [key, value] : {std::pair{"%N", name_}, {"%B", backup()}})
+            if (want.find(key) != std::string::npos) want.replace(want.find(key), 2, value);
+        std::string last = lq_boxes().empty() ? ""
+                                              : lq_boxes().back().text + "|" +
+                                                    std::to_string(lq_boxes().back().style);
+        EXPECT_EQ(
+            std::to_string(got) + last.substr(last.size() - std::min(last.size(), want.size())),
+            std::to_string(result) + want);
+        EXPECT_TRUE(read_file(name_) == bytes && stamp_of(name_) == stamp && files() == before &&
+                    (!old_backup || read_file(backup()) == old_backup));
     }
     lq_answer_next(LQ_IDYES);  // Yes overwrites the backup beside a compressed file
     EXPECT_EQ(compress(1), -12) << lq_boxes_dump();
