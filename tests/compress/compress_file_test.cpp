@@ -8,7 +8,6 @@
 #endif
 
 #include <cstdio>
-#include <memory>
 
 #include "fileops/progress.h"
 #include "tests/compress/coder_harness.h"
@@ -52,12 +51,12 @@ std::string record_bytes(uint16_t algorithm, int32_t compressed, int32_t origina
 // The data a compressed file holds when its record names its coder and both
 // sizes rightly, else "".
 std::string expanded(const std::string& packed) {
-    if (packed.size() < 254) return "";
-    CompStats r;
-    cz_comp_stats_unpack(&r, (const uint8_t*)packed.data() + packed.size() - 254);
     int32_t coded = (int32_t)packed.size() - 254;
-    cz::Run run = cz::run(r.algorithm == 1 ? Coder::arith : Coder::lzss, false,
-                          packed.substr(0, (size_t)coded));
+    CompStats r;
+    if (coded < 0) return "";
+    cz_comp_stats_unpack(&r, (const uint8_t*)packed.data() + coded);
+    cz::Run run =
+        cz::run(r.algorithm == 1 ? Coder::arith : Coder::lzss, false, packed.substr(0, coded));
     bool right = run.result == 0 && r.compressedsize == coded && r.structsize == 254 &&
                  r.originalsize == (int32_t)run.bytes.size();
     return right ? run.bytes : "";
@@ -90,6 +89,9 @@ class CompressFileTest : public LqTest {
     }
     int expand() { return iExpandFile(name_.c_str(), 1, &cs_data); }
     std::vector<std::string> files() { return list_dir(dir()); }
+    static std::string tail(const std::string& s, size_t n) {
+        return s.substr(s.size() - std::min(s.size(), n));
+    }
 };
 
 // The record's bytes (golden: the bytes this record was first checked to
@@ -199,22 +201,20 @@ TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
         std::string want = box.empty() ? "" : box + (result > 0 && ask ? "|36" : "|16");
         for (auto [key, value] : {std::pair{"%N", name_}, {"%B", backup()}})
             if (want.find(key) != std::string::npos) want.replace(want.find(key), 2, value);
-        std::string last = lq_boxes().empty() ? ""
-                                              : lq_boxes().back().text + "|" +
-                                                    std::to_string(lq_boxes().back().style);
-        EXPECT_EQ(
-            std::to_string(got) + last.substr(last.size() - std::min(last.size(), want.size())),
-            std::to_string(result) + want);
+        auto& boxes = lq_boxes();
+        std::string last =
+            boxes.empty() ? "" : boxes.back().text + "|" + std::to_string(boxes.back().style);
+        EXPECT_EQ(std::to_string(got) + tail(last, want.size()), std::to_string(result) + want);
         EXPECT_TRUE(read_file(name_) == bytes && stamp_of(name_) == stamp && files() == before &&
                     (!old_backup || read_file(backup()) == old_backup));
     }
     lq_answer_next(LQ_IDYES);  // Yes overwrites the backup beside a compressed file
-    EXPECT_EQ(compress(1), -12) << lq_boxes_dump();
-    EXPECT_EQ(files(), std::vector<std::string>{"f.txt"});
+    EXPECT_TRUE(compress(1) == -12 && files() == std::vector<std::string>{"f.txt"});
     // A backup beside a missing file (killed right after the move) goes back first.
     std::filesystem::rename(name_, backup());
-    EXPECT_EQ(expand(), 0) << lq_boxes_dump();
-    EXPECT_TRUE(read_file(name_) == text && files() == std::vector<std::string>{"f.txt"});
+    EXPECT_TRUE(expand() == 0 && read_file(name_) == text &&
+                files() == std::vector<std::string>{"f.txt"})
+        << lq_boxes_dump();
 }
 
 // Coded data plus record exactly as long as the file (a run grown after an
@@ -244,50 +244,51 @@ TEST_F(CompressFileTest, MemoryModeRoundTripsAndRefusals) {
                                     [](intptr_t) {}};
     lq_set_progress_ui(&ui);
     std::string text = text_of(200000), packed;
-    for (uint16_t algorithm : {1, 2}) {
-        for (bool compressing : {true, false}) {
-            SCOPED_TRACE(std::to_string(algorithm) + (compressing ? " compressing" : " expanding"));
-            painted.clear();
-            MemoryMode memory(compressing ? text : packed, algorithm == 1 ? -1 : 1);
-            ASSERT_EQ(compressing ? iCompressFile(path("p.txt").c_str(), 1, algorithm, 0, &cs_data)
-                                  : iExpandFile(path("p.txt").c_str(), 1, &cs_data),
-                      0);
-            if (compressing && algorithm == 2)  // the record grew the block to fit
-                EXPECT_EQ(MemoryStreams.out_capacity, MemoryStreams.out_pos + 1);
-            EXPECT_TRUE(compressing ? expanded(packed = memory.output()) == text
-                                    : memory.output() == text);
-            ASSERT_TRUE(painted.size() >= 90 && painted.size() <= 102) << painted.size();
-            EXPECT_EQ(painted.front().first, 0.0f);  // the first paint, when the window opens
-            for (size_t i = 2; i < painted.size(); ++i)
-                EXPECT_GT((double)painted[i].first - painted[i - 1].first, 0.01 - 1e-6) << i;
-            EXPECT_GE(painted.back().first, 0.99f);
-            EXPECT_EQ(painted[1].second, "  1% completed ");  // a two-wide number field
-        }
+    for (int k = 0; k < 4; ++k) {  // compressing with 1, expanding it, the same with 2
+        uint16_t algorithm = 1 + k / 2;
+        bool compressing = k % 2 == 0;
+        SCOPED_TRACE(k);
+        painted.clear();
+        MemoryMode memory(compressing ? text : packed, algorithm == 1 ? -1 : 1);
+        ASSERT_EQ(compressing ? iCompressFile(path("p.txt").c_str(), 1, algorithm, 0, &cs_data)
+                              : iExpandFile(path("p.txt").c_str(), 1, &cs_data),
+                  0);
+        if (compressing && algorithm == 2)  // the record grew the block to fit
+            EXPECT_EQ(MemoryStreams.out_capacity, MemoryStreams.out_pos + 1);
+        EXPECT_TRUE(compressing ? expanded(packed = memory.output()) == text
+                                : memory.output() == text);
+        ASSERT_TRUE(painted.size() >= 90 && painted.size() <= 102) << painted.size();
+        // The first paint when the window opens; "  1%": a two-wide number field.
+        EXPECT_TRUE(painted[0].first == 0.0f && painted.back().first >= 0.99f &&
+                    painted[1].second == "  1% completed ");
+        for (size_t i = 2; i < painted.size(); ++i)
+            EXPECT_GT((double)painted[i].first - painted[i - 1].first, 0.01 - 1e-6) << i;
     }
     lq_set_progress_ui(nullptr);
     EXPECT_TRUE(files().empty());
     packed[packed.size() - 254 + 145] ^= 1;  // a record that does not match the data
     const char* mismatch = " Size mismatch, scssize != pcs_data->structsize";
     const char* larger = "larger than the original buffer.  CANCELLING BUFFER COMPRESSION.";
-    const std::pair<std::string, const char*> rows[] = {
-        {packed,
+    const std::tuple<std::string, int, const char*> rows[] = {
+        {packed, -11,
          "is 200000 bytes long, but its record says 200001: the compressed data is "
          "damaged.  NOTHING WAS EXPANDED. "},
-        {"short text", larger},
-        {lq_random_bytes(200000, 6), larger},  // stopped early (see the early ends)
-        {text_of(300) + "\xfe\x01", mismatch},
-        {std::string("\xfe\x00", 2), mismatch}};
-    for (auto& [input, box] : rows) {
+        {"short text", -15, larger},
+        {lq_random_bytes(200000, 6), -15, larger},  // stopped early (see the early ends)
+        {text_of(300) + "\xfe\x01", -6, mismatch},
+        {std::string("\xfe\x00", 2), -6, mismatch}};
+    for (auto& [input, result, box] : rows) {
         lq_boxes_clear();
         MemoryMode memory(input);
-        bool compressing = box == larger;
-        int n = (int)input.size(), result = compressing ? -15 : box == mismatch ? -6 : -11;
-        EXPECT_EQ(compressing ? iCompressFile(nullptr, 1, 1, 0, &cs_data)
-                              : iExpandFile(nullptr, 1, &cs_data),
-                  result);
-        std::string got = lq_boxes().empty() ? "" : lq_boxes()[0].caption + lq_boxes()[0].text;
-        EXPECT_EQ(got.substr(got.size() - std::min(got.size(), std::strlen(box))), box);
-        EXPECT_EQ(got.find(compressing ? compress_error : expand_error), 0u);
+        bool compressing = result == -15;
+        int n = (int)input.size(), got = compressing ? iCompressFile(nullptr, 1, 1, 0, &cs_data)
+                                                     : iExpandFile(nullptr, 1, &cs_data);
+        std::string first = lq_boxes().empty() ? ""
+                                               : lq_boxes()[0].caption + "|" +
+                                                     tail(lq_boxes()[0].text, std::strlen(box));
+        EXPECT_EQ(
+            std::to_string(got) + first,
+            std::to_string(result) + (compressing ? compress_error : expand_error) + "|" + box);
         if (compressing)  // stopped early, no record
             EXPECT_TRUE(MemoryStreams.in_pos < std::max(20, n * 9 / 10) &&
                         MemoryStreams.out_pos < std::max(20, n));
@@ -307,70 +308,65 @@ TEST_F(CompressFileTest, MemoryModeRoundTripsAndRefusals) {
 // same stamp; a .TCF file (or a half-wiped one) is left only when a wipe or
 // a rename said it failed; every failure says so.
 TEST_F(CompressFileTest, EveryFailingCallEndsSafely) {
-    for (int op = 0, compressing = 1; op < PF_FAULT_COUNT_; op += !compressing, compressing ^= 1) {
-        for (uint16_t algorithm : {1, 2}) {
-            for (size_t size : {3000, 300000}) {
-                const std::string original = text_of(size);
-                make("sweep.txt", original, true);
-                const std::string stamp = stamp_of(name_);
-                if (!compressing) ASSERT_EQ(compress(algorithm), 0);
-                const std::string before = read_file(name_);
-                lq_boxes_clear();
-                pf_fault_reset();
-                ASSERT_EQ(compressing ? compress(algorithm, 1) : expand(), 0) << lq_boxes_dump();
-                int calls = pf_fault_calls((PfFaultOp)op);
-                // Undisturbed: the stamp kept, no other file; compression writes
-                // the record and says how well it did, expansion says nothing.
-                std::string now = read_file(name_);
-                EXPECT_EQ(stamp_of(name_), stamp);
-                EXPECT_EQ(files(), std::vector<std::string>{"sweep.txt"});
-                EXPECT_TRUE(compressing ? expanded(now) == original : now == original);
-                if (!compressing) EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
-                if (compressing && op == 0) {
-                    CompStats r;
-                    cz_comp_stats_unpack(&r, (const uint8_t*)now.data() + now.size() - 254);
-                    EXPECT_TRUE(now.size() < size / 2 && gPreCompressSize == (int32_t)size &&
-                                r.filename == name_ && (r.dosattr & 1) && r.dosdate == old_date);
-                    char text[600];
-                    std::snprintf(
-                        text, sizeof text,
-                        " The compressed file %s is %2.2f percent of it's original size. ",
-                        name_.c_str(), r.compressedsize / (double)r.originalsize * 100.0);
-                    ASSERT_EQ(lq_boxes().size(), 1u) << lq_boxes_dump();
-                    EXPECT_BOX(0, "Lockquill(TM) Message: iCompressFile ", text, 48);
-                }
-                for (int n = 1; n <= calls; ++n) {
-                    make("sweep.txt", before, true);
-                    lq_boxes_clear();
-                    pf_fault_reset();
-                    pf_fault_arm((PfFaultOp)op, n, PF_ERROR_ACCESS_DENIED);
-                    int result = compressing ? compress(algorithm) : expand();
-                    pf_fault_reset();
-                    SCOPED_TRACE("fault kind " + std::to_string(op) + " at call " +
-                                 std::to_string(n) + ", result " + std::to_string(result) + "\n" +
-                                 lq_boxes_dump());
-                    std::string now = read_file(name_);
-                    bool old = now == before;
-                    bool done = compressing ? !old && expanded(now) == original : now == original;
-                    // Done, but a later step failed: -18 (stamp), or expansion's
-                    // -1 (backup wipe or stamp) - both said so.
-                    bool late = (compressing ? result == -18 : result == -1) && done;
-                    EXPECT_TRUE(result == 0 ? done : old || late);
-                    if (result == 0 || old) EXPECT_EQ(stamp_of(name_), stamp);
-                    std::string captions;
-                    for (const RecordedBox& b : lq_boxes()) captions += b.caption;
-                    if (files() != std::vector<std::string>{"sweep.txt"})
-                        EXPECT_TRUE(captions.find("iWipeFile") != std::string::npos ||
-                                    captions.find("iRename") != std::string::npos);
-                    bool quiet = result == 1 || result == 5 || (!compressing && result == -4);
-                    if (result != 0 && !quiet) EXPECT_FALSE(lq_boxes().empty());
-                    bool direct = result >= -6 && result <= -3;  // a service said it
-                    // The operation's own message comes last, under its caption.
-                    if (result < 0 && !quiet && !direct && result != -18 && !late)
-                        EXPECT_EQ(lq_boxes().back().caption,
-                                  compressing ? compress_error : expand_error);
-                }
-            }
+    for (int k = 0; k < 8 * PF_FAULT_COUNT_; ++k) {
+        int op = k / 8, compressing = k % 2;
+        uint16_t algorithm = 1 + k / 2 % 2;
+        size_t size = k % 8 < 4 ? 3000 : 300000;
+        const std::string original = text_of(size);
+        make("sweep.txt", original, true);
+        const std::string stamp = stamp_of(name_);
+        if (!compressing) ASSERT_EQ(compress(algorithm), 0);
+        const std::string before = read_file(name_);
+        lq_boxes_clear();
+        pf_fault_reset();
+        ASSERT_EQ(compressing ? compress(algorithm, 1) : expand(), 0) << lq_boxes_dump();
+        int calls = pf_fault_calls((PfFaultOp)op);
+        // Undisturbed: the stamp kept, no other file; compression writes the
+        // record and says how well it did, expansion says nothing.
+        std::string now = read_file(name_);
+        EXPECT_TRUE(
+            stamp_of(name_) == stamp && files() == std::vector<std::string>{"sweep.txt"} &&
+            (compressing ? expanded(now) == original : now == original && lq_boxes().empty()))
+            << lq_boxes_dump();
+        if (compressing && op == 0) {
+            CompStats r;
+            cz_comp_stats_unpack(&r, (const uint8_t*)now.data() + now.size() - 254);
+            EXPECT_TRUE(now.size() < size / 2 && gPreCompressSize == (int32_t)size &&
+                        r.filename == name_ && (r.dosattr & 1) && r.dosdate == old_date);
+            char text[600];
+            std::snprintf(text, sizeof text,
+                          " The compressed file %s is %2.2f percent of it's original size. ",
+                          name_.c_str(), r.compressedsize / (double)r.originalsize * 100.0);
+            EXPECT_EQ(lq_boxes_text(""),
+                      "Lockquill(TM) Message: iCompressFile |" + std::string(text) + "|48\n");
+        }
+        for (int n = 1; n <= calls; ++n) {
+            make("sweep.txt", before, true);
+            lq_boxes_clear();
+            pf_fault_reset();
+            pf_fault_arm((PfFaultOp)op, n, PF_ERROR_ACCESS_DENIED);
+            int result = compressing ? compress(algorithm) : expand();
+            pf_fault_reset();
+            SCOPED_TRACE("fault kind " + std::to_string(op) + " at call " + std::to_string(n) +
+                         ", result " + std::to_string(result) + "\n" + lq_boxes_dump());
+            std::string now = read_file(name_), captions;
+            bool old = now == before;
+            bool done = compressing ? !old && expanded(now) == original : now == original;
+            // Done, but a later step failed: -18 (stamp), or expansion's -1
+            // (backup wipe or stamp) - both said so.
+            bool late = (compressing ? result == -18 : result == -1) && done;
+            EXPECT_TRUE(result == 0 ? done : old || late);
+            if (result == 0 || old) EXPECT_EQ(stamp_of(name_), stamp);
+            for (const RecordedBox& b : lq_boxes()) captions += b.caption;
+            if (files() != std::vector<std::string>{"sweep.txt"})
+                EXPECT_TRUE(captions.find("iWipeFile") != std::string::npos ||
+                            captions.find("iRename") != std::string::npos);
+            bool quiet = result == 1 || result == 5 || (!compressing && result == -4);
+            if (result != 0 && !quiet) EXPECT_FALSE(lq_boxes().empty());
+            bool direct = result >= -6 && result <= -3;  // a service said it
+            // The operation's own message comes last, under its caption.
+            if (result < 0 && !quiet && !direct && result != -18 && !late)
+                EXPECT_EQ(lq_boxes().back().caption, compressing ? compress_error : expand_error);
         }
     }
 }
