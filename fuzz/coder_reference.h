@@ -1,9 +1,8 @@
 // Literal, slow transcriptions of the two coders' rules: 32-bit tree arrays
 // and bit-by-bit output for LZSS; a totals array rebuilt per table, an
 // exclusion array cleared per symbol and one allocation per table for the
-// arithmetic coder (order 3 unless told).  The production arithmetic coder must give the same
-// bytes; the production LZSS coder the same literals and match lengths step
-// by step (its match finder may name another of equally long occurrences).
+// arithmetic coder (order 3 unless told).  See cz_fuzz::form for what the
+// production coders must share with them.
 #pragma once
 
 #include <algorithm>
@@ -33,24 +32,17 @@ struct Lzss {
     uint8_t window[4096] = {};
     int32_t parent[4097] = {}, smaller[4097] = {}, larger[4097] = {};
 
-    void set_parent(int c, int p) {
-        if (c != 0) parent[c] = p;  // node 0 is never written
-    }
+    void set_parent(int c, int p) { parent[c] = c ? p : 0; }  // node 0 is never written
     void relink(int old, int with) {
-        int up = parent[old];
-        (larger[up] == old ? larger : smaller)[up] = with;
+        (larger[parent[old]] == old ? larger : smaller)[parent[old]] = with;
     }
     void replace(int old, int with) {
         relink(old, with);
         parent[with] = parent[old], smaller[with] = smaller[old], larger[with] = larger[old];
-        set_parent(smaller[with], with);
-        set_parent(larger[with], with);
-        parent[old] = 0;
+        set_parent(smaller[with], with), set_parent(larger[with], with), parent[old] = 0;
     }
     void contract(int old, int child) {
-        set_parent(child, parent[old]);
-        relink(old, child);
-        parent[old] = 0;
+        set_parent(child, parent[old]), relink(old, child), parent[old] = 0;
     }
     void remove(int p) {
         if (parent[p] == 0) return;
@@ -129,8 +121,7 @@ struct Arith {
         slot(-2)->entries = {{2, 1}, {1, 1}};
     }
     static void halve(Table* t) {
-        if (t->last_index != -1)
-            for (auto& e : t->entries) e.second /= 2;
+        for (auto& e : t->entries) e.second /= 2;  // last_index + 1 entries
     }
     void totals_of(Table* t) {
         for (;; halve(t)) {
@@ -261,8 +252,7 @@ inline std::string reference_arith_compress(const std::string& input, int order 
             in_mark = (int32_t)next, out_mark = (int32_t)a->sink.out.size();
         }
         int symbol = flush ? -2 : next < input.size() ? (uint8_t)input[next++] : -1;
-        while (!a->code(symbol)) {
-        }
+        for (bool coded = false; !coded;) coded = a->code(symbol);
         if (symbol == -1) break;
         if (symbol == -2) a->flush_tables(a->slot(0)), flush = false;
         a->update(symbol);
