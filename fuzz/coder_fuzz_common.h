@@ -5,11 +5,10 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "compress/arith.h"
@@ -26,8 +25,8 @@ inline void folder(const char* name) {
     namespace fs = std::filesystem;
     static fs::path dir;
     if (!dir.empty()) return;
-    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    dir = fs::temp_directory_path() / (name + std::to_string(stamp));
+    dir = fs::temp_directory_path() /
+          (name + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
     fs::create_directories(dir);
     fs::current_path(dir);
     std::atexit([] {
@@ -42,9 +41,8 @@ inline void write_file(const char* p, const std::string& bytes) {
         std::abort();
 }
 inline std::string read_file(const char* p) {
-    std::ostringstream os;
-    os << std::ifstream(p, std::ios::binary).rdbuf();
-    return os.str();
+    std::ifstream f(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), {}};
 }
 
 // Memory mode on a copy of `in` and a fresh block of `capacity` bytes (-1:
@@ -80,7 +78,7 @@ const int on_files = -2;  // a capacity: run from file cz.in to cz.out in the cu
 
 struct Run {
     int result = -99;  // the coder's (-99: a file did not open; -100: a close failed)
-    int io_error = 0;  // and MemoryStreams.in_pos afterwards (expansion: bytes taken)
+    int io_error = 0;  // MemoryStreams' afterwards, with in_pos (expansion: bytes taken)
     int32_t in_pos = 0;
     std::string bytes;  // what came out
 };

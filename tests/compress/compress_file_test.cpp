@@ -8,6 +8,7 @@
 #endif
 
 #include <cstdio>
+#include <cstring>
 
 #include "fileops/progress.h"
 #include "tests/compress/coder_harness.h"
@@ -121,7 +122,7 @@ TEST_F(CompressFileTest, RecordBytesAndReader) {
 // algorithm; a .TCF beside it holding the text given), the call (0 expand,
 // else compress with that algorithm) under a condition, its result and the
 // end of its last box (%N the file, %B the backup).  The file, its stamp,
-// the backup and the folder stay as they were.
+// the backup and the folder stay as they were.  Then the ends that go on.
 enum Made { tiny, plain, packed, cut, longer, escape, record_only, tcf, noise, noise_packed };
 enum Condition { none, model_1mb, low_space, low_space_unasked };
 
@@ -167,12 +168,18 @@ TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
         {packed, 2, "older backup", 0, none, 5, question},
         {packed, 1, "older backup", 1, none, 5, question},
     };
-    const std::string text = text_of(30000), noise_bytes = lq_random_bytes(300000, 3);
-    const std::string noise_coded = cz::run(Coder::arith, true, noise_bytes).bytes;
+    const std::string text = text_of(30000), random = lq_random_bytes(300000, 3);
+    const std::string coded = cz::run(Coder::arith, true, random).bytes;
+    const std::string escaped = std::string(64, '\xff') + record_bytes(1, 64, 100),
+                      bare_record = record_bytes(2, 0, 0),
+                      packed_noise = coded + record_bytes(1, (int32_t)coded.size(), 300000);
+    // What each setup holds (the packed ones are made in the loop).
+    const std::string held[] = {"a few bytes", text,        "",   "",     "",
+                                escaped,       bare_record, text, random, packed_noise};
     int row = 0;
     for (auto& [setup, algorithm, old_backup, op, condition, result, box] : rows) {
-        SCOPED_TRACE(std::to_string(row++));
-        std::string bytes = text;
+        SCOPED_TRACE(row++);
+        std::string bytes = held[setup];
         if (setup >= packed && setup <= longer) {
             make("f.txt", text);
             ASSERT_EQ(compress(algorithm), 0);
@@ -181,12 +188,6 @@ TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
             if (setup == cut) bytes.erase(coded / 2, coded / 2);
             if (setup == longer) bytes[coded + 145] -= 1;  // originalsize - 1
         }
-        if (setup == tiny) bytes = "a few bytes";
-        if (setup == escape) bytes = std::string(64, '\xff') + record_bytes(1, 64, 100);
-        if (setup == record_only) bytes = record_bytes(2, 0, 0);
-        if (setup == noise) bytes = noise_bytes;
-        if (setup == noise_packed)
-            bytes = noise_coded + record_bytes(1, (int32_t)noise_coded.size(), 300000);
         make(setup == tcf ? "f.tcf" : "f.txt", bytes, setup == tiny || setup == noise);
         if (old_backup) write_file(backup(), old_backup);
         std::string stamp = stamp_of(name_);
@@ -215,11 +216,8 @@ TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
     EXPECT_TRUE(expand() == 0 && read_file(name_) == text &&
                 files() == std::vector<std::string>{"f.txt"})
         << lq_boxes_dump();
-}
-
-// Coded data plus record exactly as long as the file (a run grown after an
-// incompressible head until it is so): accepted.
-TEST_F(CompressFileTest, EqualSizeIsAccepted) {
+    // Coded data plus record exactly as long as the file (a run grown after
+    // an incompressible head until it is so): accepted.
     std::string input = lq_random_bytes(400, 4);
     while (cz::run(Coder::lzss, true, input).bytes.size() + 254 != input.size() &&
            input.size() < 20400)
