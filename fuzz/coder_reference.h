@@ -91,11 +91,7 @@ struct Arith {
     BitSink sink;
 
     Table*& slot(int k) { return ctx[k + 2]; }
-    Table* make(Table* shorter) {
-        all.push_back(std::make_unique<Table>());
-        all.back()->shorter = shorter;
-        return all.back().get();
-    }
+    Table* make(Table* shorter) { return all.emplace_back(new Table{-1, {}, {}, shorter}).get(); }
     static int find(Table* t, int s) {
         int i = 0;
         while (i <= t->last_index && t->entries[i].first != s) ++i;
@@ -116,9 +112,7 @@ struct Arith {
         m1->entries.clear();
         for (int i = 0; i < 256; ++i) m1->entries.push_back({(uint8_t)i, 1});
         m1->last_index = 255;
-        slot(-2) = make(nullptr);
-        slot(-2)->last_index = 1;
-        slot(-2)->entries = {{2, 1}, {1, 1}};
+        slot(-2) = all.emplace_back(new Table{1, {}, {{2, 1}, {1, 1}}, nullptr}).get();
     }
     static void halve(Table* t) {
         for (auto& e : t->entries) e.second /= 2;  // last_index + 1 entries

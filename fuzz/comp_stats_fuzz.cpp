@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::filesystem::remove("file.TCF");
     cz_fuzz::write_file("file.dat", file);
     if (answers & 2) cz_fuzz::write_file("file.TCF", file.substr(0, size / 2));
-    std::memset(&MemoryStreams, 0, sizeof MemoryStreams);
+    MemoryStreams = CzMemoryStreams{};
     CompStats record;
     iReadCompStats(&record, "file.dat");
     if (iExpandFile("file.dat", 1, &cs_data) != 0 && cz_fuzz::read_file("file.dat") != file)

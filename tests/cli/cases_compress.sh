@@ -6,7 +6,6 @@ kept() { [ "$(stat -c %Y letter.txt)" = "$(date -d '2001-02-03 04:05:06' +%s)" ]
 for mode in --fast --max; do
   expect_code 0 "compress $mode" "$cli" compress $mode letter.txt
   expect_err "Lockquill(TM) Message: iCompressFile :  The compressed file $PWD/letter.txt is "
-  expect_err "percent of it's original size."
   [ "$(tail -c 2 letter.txt | od -An -tx1 | tr -d ' ')" = "fe00" ] && kept && pass || fail "$mode: record at the end, time kept"
   expect_code 0 "expand after $mode" "$cli" expand letter.txt
   cmp -s letter.txt letter.orig && kept && pass || fail "expand after $mode: content, time kept"

@@ -11,7 +11,7 @@ class CoderTest : public LqTest {};
 
 // Most significant bit first at every width, off byte boundaries; the last
 // byte padded with zeros and counted.  Written to a file, read in memory.
-TEST_F(CoderTest, BitsGoMostSignificantFirstAtEveryWidth) {
+TEST_F(CoderTest, BitStreams) {
     auto value_of = [](int n) { return (uint32_t)(n * 2654435761u) >> (32 - n); };
     BitFile* bf = OpenOutputBitFile(path("bits").c_str());
     for (int bit : {1, 0, 1, 1, 0, 0, 1, 0x40}) ASSERT_EQ(iWriteBit(bf, bit), 0);
@@ -23,7 +23,14 @@ TEST_F(CoderTest, BitsGoMostSignificantFirstAtEveryWidth) {
     std::string bytes = read_file(path("bits"));
     EXPECT_EQ(MemoryStreams.out_pos, (int32_t)bytes.size());
     EXPECT_EQ(lq_hex(bytes.substr(0, 5) + bytes.substr(bytes.size() - 1)), "b3 de ad be ef a0");
-    MemoryMode memory(bytes);
+    // Files that do not open, a failed flush.
+    EXPECT_TRUE(!OpenInputBitFile(path("missing").c_str()) &&
+                !OpenOutputBitFile(path("a/b").c_str()));
+    bf = OpenOutputBitFile(path("bits").c_str());
+    pf_fault_arm(PF_FAULT_WRITE, 1);
+    ASSERT_EQ(iWriteBits(bf, 0x1234, 16), 0);  // still buffered
+    EXPECT_TRUE(iCloseOutputBitFile(bf) == -1 && MemoryStreams.io_error == -1);
+    MemoryMode memory_in(bytes);
     BitFile* in = OpenInputBitFile(nullptr);
     EXPECT_EQ(lReadBits(in, 4), 0xBu);
     EXPECT_EQ(iReadBit(in), 0);
@@ -33,18 +40,8 @@ TEST_F(CoderTest, BitsGoMostSignificantFirstAtEveryWidth) {
     for (int n = 1; n <= 32; ++n) EXPECT_EQ(lReadBits(in, n), value_of(n)) << n;
     EXPECT_TRUE(lReadBits(in, 3) == 5 && MemoryStreams.io_error == 0);
     CloseInputBitFile(in);
-}
-
-// The end of the input, files that do not open, a failed flush; the memory
-// block grows by 1024 at byte 1 and byte 1025, and a failed growth keeps
-// what was written.
-TEST_F(CoderTest, BitStreamEndsAndFailures) {
-    EXPECT_TRUE(!OpenInputBitFile(path("missing").c_str()) &&
-                !OpenOutputBitFile(path("a/b").c_str()));
-    BitFile* bf = OpenOutputBitFile(path("bits").c_str());
-    pf_fault_arm(PF_FAULT_WRITE, 1);
-    ASSERT_EQ(iWriteBits(bf, 0x1234, 16), 0);  // still buffered
-    EXPECT_TRUE(iCloseOutputBitFile(bf) == -1 && MemoryStreams.io_error == -1);
+    // The end of the input; the memory block grows by 1024 at byte 1 and
+    // byte 1025, and a failed growth keeps what was written.
     {
         MemoryMode empty("");
         bf = OpenInputBitFile(nullptr);
@@ -61,7 +58,7 @@ TEST_F(CoderTest, BitStreamEndsAndFailures) {
             EXPECT_EQ(MemoryStreams.out_capacity, i < 1024 ? 1024 : 2048) << i;
     }
     EXPECT_EQ(pf_global_size(MemoryStreams.out_block), 2048u);
-    std::string bytes = memory.output();
+    bytes = memory.output();
     EXPECT_EQ(lq_hex(bytes.substr(0, 2) + bytes.substr(1023, 2)), "41 42 40 42");
     pf_fault_arm(PF_FAULT_ALLOC, 1);
     EXPECT_TRUE(iWriteBits(bf, 0xEF, 8) == -1 && MemoryStreams.io_error == -1);
@@ -191,10 +188,8 @@ TEST_F(CoderTest, CutAndFailingStreams) {
         for (size_t n = 0, end = stream.size() - (arith ? 2 : 0); n < end;
              n += n < 800 ? 1 : std::max<size_t>(1, std::min<size_t>(997, end - 1 - n))) {
             cz::Run r = cz::run(coder, false, stream.substr(0, n), 0);
-            EXPECT_TRUE(r.result == (!arith  ? -1
-                                     : n < 2 ? -2
-                                             : -4) &&
-                        r.io_error != 0 && r.in_pos == (int32_t)n &&
+            int failure = !arith ? -1 : n < 2 ? -2 : -4;
+            EXPECT_TRUE(r.result == failure && r.io_error != 0 && r.in_pos == (int32_t)n &&
                         text.compare(0, r.bytes.size(), r.bytes) == 0 && r.bytes.size() >= last)
                 << n;
             last = r.bytes.size();

@@ -25,8 +25,7 @@ std::string stamp_of(const std::string& p) {
     PfFile f = pf_open(p.c_str(), PF_ACCESS_READ, PF_SHARE_READ | PF_SHARE_WRITE, PF_OPEN_EXISTING);
     if (f == PF_INVALID_FILE) return "missing";
     FileInformation info{};
-    pf_get_file_information(f, &info);
-    pf_close(f);
+    pf_get_file_information(f, &info), pf_close(f);
     auto& t = info.ftLastWriteTime;
     return std::to_string(info.dwFileAttributes & (PF_ATTR_READONLY | PF_ATTR_HIDDEN)) + "/" +
            std::to_string(((uint64_t)t.dwHighDateTime << 32) | t.dwLowDateTime);
@@ -80,8 +79,7 @@ class CompressFileTest : public LqTest {
         PfFileTime t;
         pf_dos_to_file_time(old_date, old_time, &t);
         PfFile f = pf_open(name_.c_str(), PF_ACCESS_WRITE, PF_SHARE_READ, PF_OPEN_EXISTING);
-        pf_set_file_time(f, &t, &t, &t);
-        pf_close(f);
+        pf_set_file_time(f, &t, &t, &t), pf_close(f);
         if (read_only) set_readonly(name_, true);
     }
     std::string backup() const { return name_.substr(0, name_.rfind('.')) + ".TCF"; }
