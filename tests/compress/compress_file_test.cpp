@@ -379,8 +379,7 @@ TEST_F(CompressFileTest, KilledMidwayThenRunAgain) {
     for (int op = 0; op < 3; ++op) {  // compress with 1, with 2, expand
         uint16_t algorithm = op == 2 ? 1 : (uint16_t)(op + 1);
         for (kill_at = 1; kill_at < 22; kill_at += 3) {
-            SCOPED_TRACE("operation " + std::to_string(op) + ", killed at write " +
-                         std::to_string(kill_at));
+            SCOPED_TRACE(std::to_string(op) + ", killed at write " + std::to_string(kill_at));
             make("k.txt", original);
             if (op == 2) ASSERT_EQ(compress(algorithm), 0);
             auto run = [&] { return op == 2 ? expand() : compress(algorithm); };
