@@ -90,10 +90,8 @@ inline Run run(Coder coder, bool compress, const std::string& input, int capacit
     Run r;
     bool lzss = coder == Coder::lzss, files = capacity == on_files;
     std::optional<MemoryMode> mode;
-    if (files)
-        write_file("cz.in", input), MemoryStreams = CzMemoryStreams{};
-    else
-        mode.emplace(input, capacity);
+    if (!files) mode.emplace(input, capacity);
+    if (files) write_file("cz.in", input), MemoryStreams = CzMemoryStreams{};
     BitFile* bf = compress ? OpenOutputBitFile(files ? "cz.out" : nullptr)
                            : OpenInputBitFile(files ? "cz.in" : nullptr);
     CzStream* s =

@@ -50,8 +50,7 @@ struct Lzss {
         if (smaller[p] == 0) return contract(p, larger[p]);
         int q = smaller[p];
         while (larger[q] != 0) q = larger[q];
-        contract(q, smaller[q]);
-        replace(p, q);
+        contract(q, smaller[q]), replace(p, q);
     }
     int insert(int n, int* match) {
         if (n == 0) return 0;
@@ -108,10 +107,8 @@ struct Arith {
     void setup() {
         slot(-1) = make(nullptr);
         for (int k = 0; k <= max_order; ++k) slot(k) = child(slot(k - 1), 0, slot(k - 1));
-        Table* m1 = slot(-1);
-        m1->entries.clear();
-        for (int i = 0; i < 256; ++i) m1->entries.push_back({(uint8_t)i, 1});
-        m1->last_index = 255;
+        slot(-1)->entries.clear(), slot(-1)->last_index = 255;
+        for (int i = 0; i < 256; ++i) slot(-1)->entries.push_back({(uint8_t)i, 1});
         slot(-2) = all.emplace_back(new Table{1, {}, {{2, 1}, {1, 1}}, nullptr}).get();
     }
     static void halve(Table* t) {
@@ -208,8 +205,7 @@ inline std::string reference_lzss_compress(const std::string& input) {
     int current = 1, ahead = 0, length = 0, position = 0;
     for (; ahead < 17 && next < input.size(); ++ahead)
         z->window[current + ahead] = (uint8_t)input[next++];
-    z->larger[4096] = current;
-    z->parent[current] = 4096;
+    z->larger[4096] = current, z->parent[current] = 4096;
     while (ahead > 0) {
         length = std::min(length, ahead);
         int step = length <= 1 ? 1 : length;

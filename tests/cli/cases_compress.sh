@@ -10,7 +10,6 @@ for mode in --fast --max; do
   expect_code 0 "expand after $mode" "$cli" expand letter.txt
   cmp -s letter.txt letter.orig && kept && pass || fail "expand after $mode: content, time kept"
 done
-
 expect_code 0 "compress" "$cli" compress --fast letter.txt
 printf 'old backup' >letter.TCF
 expect_code 1 "expand, backup exists, no terminal" "$cli" expand letter.txt
@@ -18,10 +17,7 @@ expect_err "A previous backup file named $PWD/letter.TCF for the expansion opera
 expect_file letter.TCF "old backup"
 expect_code 0 "expand, backup exists, --yes" "$cli" expand --yes letter.txt
 cmp -s letter.txt letter.orig && [ ! -e letter.TCF ] && pass || fail "expand --yes: content, backup gone"
-
 expect_code 2 "expand a plain file" "$cli" expand letter.orig
 expect_err "is either not supported in this version or not a Lockquill Compressed file"
-for args in "compress letter.txt" "expand" "compress --fast --best letter.txt"; do
-  expect_code 2 "bad arguments: $args" "$cli" $args
-done
+for args in "compress letter.txt" "expand" "compress --fast --best letter.txt"; do expect_code 2 "bad arguments: $args" "$cli" $args; done
 rm -f letter.txt letter.orig

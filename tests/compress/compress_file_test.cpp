@@ -32,12 +32,14 @@ std::string stamp_of(const std::string& p) {
 }
 
 std::string text_of(size_t n) {
-    std::string s,
-        r = lq_random_bytes(n, 21),
-        words[] = {"private ", "letters ", "stay ", "locked ", "in ", "quill ", "and ", "ink.\r\n"};
-    for (size_t i = 0; s.size() < n; ++i) s += words[(uint8_t)r[i] % 8];
+    std::string s, r = lq_random_bytes(n, 21);
+    const char* w[] = {"private ", "letters ", "stay ", "locked ",
+                       "in ",      "quill ",   "and ",  "ink.\r\n"};
+    for (size_t i = 0; s.size() < n; ++i) s += w[(uint8_t)r[i] % 8];
     return s.substr(0, n);
 }
+
+std::string tail(std::string s, size_t n) { return s.size() > n ? s.substr(s.size() - n) : s; }
 
 std::string record_bytes(uint16_t algorithm, int32_t compressed, int32_t original) {
     CompStats r;
@@ -88,9 +90,6 @@ class CompressFileTest : public LqTest {
     }
     int expand() { return iExpandFile(name_.c_str(), 1, &cs_data); }
     std::vector<std::string> files() { return list_dir(dir()); }
-    static std::string tail(const std::string& s, size_t n) {
-        return s.substr(s.size() - std::min(s.size(), n));
-    }
 };
 
 // The record's bytes (golden: the bytes this record was first checked to
@@ -99,9 +98,8 @@ TEST_F(CompressFileTest, RecordBytesAndReader) {
     CompStats r;
     std::memset(&r, 0x5A, sizeof r);  // garbage after the name must not reach the disk
     iInitCompStats(&r, 2, nullptr);
-    std::strcpy(r.filename, "C:\\A.TXT");
-    r.compressedsize = 0x01020304, r.originalsize = -2;
-    r.dosdate = 0x2A43, r.dostime = 0x2083, r.dosattr = 0x21;
+    std::strcpy(r.filename, "C:\\A.TXT"), r.dosattr = 0x21;
+    r.compressedsize = 0x01020304, r.originalsize = -2, r.dosdate = 0x2A43, r.dostime = 0x2083;
     uint8_t bytes[CZ_COMP_STATS_SIZE];
     cz_comp_stats_pack(&r, bytes);
     std::string packed((char*)bytes, sizeof bytes);
@@ -138,8 +136,7 @@ TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
     const std::tuple<Made, uint16_t, const char*, int, Condition, int, std::string> rows[] = {
         {tiny, 1, nullptr, 1, none, -12, cancel},
         {tiny, 2, nullptr, 2, none, -12, cancel},
-        // Data that does not compress: the coder stops once its output alone
-        // is too large (see the end of the loop).
+        // Noise: the coder stops once its output alone is too large.
         {noise, 1, nullptr, 1, none, -12, cancel},
         {noise, 2, nullptr, 2, none, -12, cancel},
         {cut, 1, nullptr, 0, none, -4, arith_error},
@@ -149,16 +146,14 @@ TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
         {escape, 1, nullptr, 0, none, -4, arith_error},
         {plain, 2, nullptr, 0, none, -4, " or not a Lockquill Compressed file "},
         {record_only, 2, nullptr, 0, none, -4, ""},  // iReadCompStats -8: quiet
-        {tcf, 2, nullptr, 2, none, -5,
-         " already exists WILL/CAN NOT overwrite. ReName the file manually."},
+        {tcf, 2, nullptr, 2, none, -5, " WILL/CAN NOT overwrite. ReName the file manually."},
         {noise, 1, nullptr, 1, model_1mb, -6, model + "Nothing was compressed."},
         {noise_packed, 1, nullptr, 0, model_1mb, -7, model + "The compressed data is kept."},
         // Unmeasured free space counts as too little: a question (No), none
         // when asking is off, a refusal to expand.
         {plain, 2, nullptr, 2, low_space, 1, "to compress the file %N. Continue anyways ?"},
         {plain, 2, nullptr, 2, low_space_unasked, 1, "%N.  Code: 112 "},
-        {packed, 2, nullptr, 0, low_space, -1,
-         " There is not enough free media space to expand: %N"},
+        {packed, 2, nullptr, 0, low_space, -1, "not enough free media space to expand: %N"},
         // What an interrupted operation leaves: the backup is the only copy,
         // refused without a question (which would be answered No: 5).
         {plain, 2, "the original", 2, none, -6, remnant},
@@ -231,13 +226,10 @@ TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
 // only when the fraction has grown by more than 0.01, up to the end; then
 // what it refuses, with nothing written beyond the coded data.
 std::vector<std::pair<float, std::string>> painted;
+void paint(intptr_t) { painted.push_back({fProgressFraction, szProgressPercent}); }
 
 TEST_F(CompressFileTest, MemoryModeRoundTripsAndRefusals) {
-    static const LqProgressUi ui = {[] { return (intptr_t)1; },
-                                    [](intptr_t) {
-                                        painted.push_back({fProgressFraction, szProgressPercent});
-                                    },
-                                    [](intptr_t) {}};
+    static const LqProgressUi ui = {[] { return (intptr_t)1; }, paint, [](intptr_t) {}};
     lq_set_progress_ui(&ui);
     std::string text = text_of(200000), packed;
     for (int k = 0; k < 4; ++k) {  // compressing with 1, expanding it, the same with 2
@@ -345,7 +337,7 @@ TEST_F(CompressFileTest, EveryFailingCallEndsSafely) {
             pf_fault_reset();
             SCOPED_TRACE("fault kind " + std::to_string(op) + " at call " + std::to_string(n) +
                          ", result " + std::to_string(result) + "\n" + lq_boxes_dump());
-            std::string now = read_file(name_), captions;
+            std::string now = read_file(name_), boxes = lq_boxes_dump();
             bool old = now == before;
             bool done = compressing ? !old && expanded(now) == original : now == original;
             // Done, but a later step failed: -18 (stamp), or expansion's -1
@@ -353,10 +345,9 @@ TEST_F(CompressFileTest, EveryFailingCallEndsSafely) {
             bool late = (compressing ? result == -18 : result == -1) && done;
             EXPECT_TRUE(result == 0 ? done : old || late);
             if (result == 0 || old) EXPECT_EQ(stamp_of(name_), stamp);
-            for (const RecordedBox& b : lq_boxes()) captions += b.caption;
             if (files() != std::vector<std::string>{"sweep.txt"})
-                EXPECT_TRUE(captions.find("iWipeFile") != std::string::npos ||
-                            captions.find("iRename") != std::string::npos);
+                EXPECT_TRUE(boxes.find("iWipeFile]") != std::string::npos ||
+                            boxes.find("iRename ]") != std::string::npos);
             bool quiet = result == 1 || result == 5 || (!compressing && result == -4);
             if (result != 0 && !quiet) EXPECT_FALSE(lq_boxes().empty());
             bool direct = result >= -6 && result <= -3;  // a service said it
