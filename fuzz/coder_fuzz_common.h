@@ -1,15 +1,14 @@
-// Shared by the coder fuzz targets and the compress tests: the coders run in
-// memory mode on a platform block or on files, the LZSS parse, the comparison
-// with a stream written by another coder, and the expander check.
+// Shared by the coder fuzz targets and the compress tests: a coder run in
+// memory mode or on files, what two streams must share to code alike, the
+// expander check.
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
+#include <optional>
 #include <string>
 
 #include "compress/arith.h"
@@ -26,8 +25,8 @@ inline void folder(const char* name) {
     namespace fs = std::filesystem;
     static fs::path dir;
     if (!dir.empty()) return;
-    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    dir = fs::temp_directory_path() / (std::string(name) + "_" + std::to_string(stamp));
+    dir = fs::temp_directory_path() /
+          (name + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
     fs::create_directories(dir);
     fs::current_path(dir);
     std::atexit([] {
@@ -42,21 +41,19 @@ inline void write_file(const char* p, const std::string& bytes) {
         std::abort();
 }
 inline std::string read_file(const char* p) {
-    std::ostringstream os;
-    os << std::ifstream(p, std::ios::binary).rdbuf();
-    return os.str();
+    std::ifstream f(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), {}};
 }
 
-// Memory mode: in_buffer = a copy of `in`, a fresh output block of `capacity`
-// bytes (-1: the input's length + 1).  At the end the written bytes must lie
-// inside the block, which is freed, and the fields are as they were before
-// (modes nest).
+// Memory mode on a copy of `in` and a fresh block of `capacity` bytes (-1:
+// the input's length + 1).  The output must end inside the block; the fields
+// found are restored at the end (modes nest).
 struct MemoryMode {
     std::string input;
     CzMemoryStreams saved = MemoryStreams;
     MemoryMode(const std::string& in, int capacity = -1) : input(in) {
-        std::memset(&MemoryStreams, 0, sizeof MemoryStreams);
         if (capacity < 0) capacity = (int)input.size() + 1;
+        MemoryStreams = CzMemoryStreams{};
         MemoryStreams.in_buffer = (uint8_t*)input.data();
         MemoryStreams.in_length = (int32_t)input.size();
         MemoryStreams.out_block = pf_global_alloc((uint32_t)(capacity > 0 ? capacity : 1));
@@ -66,10 +63,8 @@ struct MemoryMode {
     ~MemoryMode() {
         if (MemoryStreams.out_buffer && MemoryStreams.out_pos > MemoryStreams.out_capacity)
             std::abort();
-        if (MemoryStreams.out_block) {
-            pf_global_unlock(MemoryStreams.out_block);
-            pf_global_free(MemoryStreams.out_block);
-        }
+        if (MemoryStreams.out_block)
+            pf_global_unlock(MemoryStreams.out_block), pf_global_free(MemoryStreams.out_block);
         MemoryStreams = saved;
     }
     std::string output() const {
@@ -79,48 +74,46 @@ struct MemoryMode {
 };
 
 enum class Coder { lzss, arith };
+const int on_files = -2;  // a capacity: run from file cz.in to cz.out in the current folder
 
 struct Run {
     int result = -99;  // the coder's (-99: a file did not open; -100: a close failed)
-    int io_error = 0;  // and MemoryStreams.in_pos afterwards (expansion: bytes taken)
+    int io_error = 0;  // MemoryStreams' afterwards, with in_pos (expansion: bytes taken)
     int32_t in_pos = 0;
     std::string bytes;  // what came out
 };
 
-// One coder (the arithmetic one with contexts up to `order`), compressing or
-// expanding: from in_path to out_path, or (no paths) in the memory mode set
-// up by the caller.
-inline Run code(Coder coder, bool compress, const char* in_path, const char* out_path,
-                int order = 3) {
-    Run run;
-    bool lzss = coder == Coder::lzss, files = in_path != nullptr;
-    if (files) std::memset(&MemoryStreams, 0, sizeof MemoryStreams);
-    BitFile* bf = compress ? OpenOutputBitFile(out_path) : OpenInputBitFile(in_path);
+// One coder (the arithmetic one with contexts up to `order`) compressing or
+// expanding `input` in memory mode (see MemoryMode) or on files.
+inline Run run(Coder coder, bool compress, const std::string& input, int capacity = -1,
+               int order = 3) {
+    Run r;
+    bool lzss = coder == Coder::lzss, files = capacity == on_files;
+    std::optional<MemoryMode> mode;
+    if (!files) mode.emplace(input, capacity);
+    if (files) write_file("cz.in", input), MemoryStreams = CzMemoryStreams{};
+    BitFile* bf = compress ? OpenOutputBitFile(files ? "cz.out" : nullptr)
+                           : OpenInputBitFile(files ? "cz.in" : nullptr);
     CzStream* s =
-        files ? cz_stream_open(compress ? in_path : out_path, compress ? "rb" : "wb") : nullptr;
+        files ? cz_stream_open(compress ? "cz.in" : "cz.out", compress ? "rb" : "wb") : nullptr;
     if (bf && (s || !files))
-        run.result = compress ? (lzss ? iLzssCompress(s, bf) : iArithCompress(s, bf, order))
-                              : (lzss ? iLzssExpand(bf, s) : iArithExpand(bf, s, order));
-    run.in_pos = MemoryStreams.in_pos;
+        r.result = compress ? (lzss ? iLzssCompress(s, bf) : iArithCompress(s, bf, order))
+                            : (lzss ? iLzssExpand(bf, s) : iArithExpand(bf, s, order));
+    r.in_pos = MemoryStreams.in_pos;
     bool closed = !bf || (compress ? iCloseOutputBitFile(bf) == 0 : (CloseInputBitFile(bf), true));
     if (s && cz_stream_close(s) != 0) closed = false;
-    if (!closed && run.result == 0) run.result = -100;
-    run.io_error = MemoryStreams.io_error;
-    if (files) run.bytes = read_file(out_path);
-    return run;
-}
-inline Run memory(Coder coder, bool compress, const std::string& input, int capacity = -1,
-                  int order = 3) {
-    MemoryMode mode(input, capacity);
-    Run run = code(coder, compress, nullptr, nullptr, order);
-    run.bytes = mode.output();
-    return run;
+    if (!closed && r.result == 0) r.result = -100;
+    r.io_error = MemoryStreams.io_error;
+    r.bytes = files ? read_file("cz.out") : mode->output();
+    return r;
 }
 
-// The literals and match lengths of an LZSS stream up to its end code (not
-// the match positions); *bits receives the bits used, end code included, or
-// -1 when the stream is cut before it.
-inline std::string lzss_parse(const std::string& stream, long* bits) {
+// What a stream must share with another to code alike: an arithmetic stream
+// all its bytes; an LZSS stream (whose finder may name another of equally
+// long occurrences) its literals and match lengths step by step, and the
+// bytes after its end code (a record).
+inline std::string form(Coder coder, const std::string& stream) {
+    if (coder == Coder::arith) return stream;
     std::string parse;
     size_t bit = 0;
     auto take = [&](int n) {
@@ -129,44 +122,25 @@ inline std::string lzss_parse(const std::string& stream, long* bits) {
             v = (v << 1) | (((uint8_t)stream[bit / 8] >> (7 - bit % 8)) & 1);
         return v;
     };
-    for (*bits = -1; bit + 13 <= stream.size() * 8;) {
+    while (bit + 13 <= stream.size() * 8) {
         bool literal = take(1);
-        if (!literal && take(12) == 0) return *bits = (long)bit, parse;
+        if (!literal && take(12) == 0) return parse + " end " + stream.substr((bit + 7) / 8);
         parse += std::string(literal ? " l" : " m") + std::to_string(take(literal ? 8 : 4));
     }
-    return parse;
+    return parse + " cut";
 }
 
-// "" when `made` codes as `model` does, else what differs.  Arithmetic
-// streams byte for byte; LZSS streams (whose finder may name another of
-// equally long occurrences) with the same size, literals and match lengths
-// step by step, and the same bytes after the stream (a record).
-inline std::string coding_difference(Coder coder, const std::string& made,
-                                     const std::string& model) {
-    if (coder == Coder::arith) return made == model ? "" : "other bytes";
-    long made_bits = 0, model_bits = 0;
-    if (made.size() != model.size()) return "another size";
-    if (lzss_parse(made, &made_bits) != lzss_parse(model, &model_bits) || model_bits < 0 ||
-        made_bits != model_bits)
-        return "another parse";
-    size_t end = (size_t)(model_bits + 7) / 8;
-    return made.compare(end, std::string::npos, model, end) == 0 ? "" : "another record";
-}
-
-// Any input: the expander ends (memory and file mode agree; file mode, the
-// slower, for one input in four); what it accepts compresses and expands
-// back to itself.
+// Any input: the expander ends (in memory and, for one input in four, on
+// files, alike); what it accepts compresses and expands back to itself.
 inline void check_expander(Coder coder, const uint8_t* data, size_t size) {
     std::string in((const char*)data, size);
-    Run mem = memory(coder, false, in, size ? data[0] % 64 : 0);  // small blocks: many growths
+    Run mem = run(coder, false, in, size ? data[0] % 64 : 0);  // small blocks: many growths
     if (size && data[size - 1] % 4 == 0) {
-        write_file("in.bin", in);
-        Run file = code(coder, false, "in.bin", "out.bin");
+        Run file = run(coder, false, in, on_files);
         if (file.result != mem.result || (mem.result == 0 && file.bytes != mem.bytes)) std::abort();
     }
     if (mem.result != 0) return;
-    Run packed = memory(coder, true, mem.bytes, 16);
-    Run back = memory(coder, false, packed.bytes, 16);
+    Run packed = run(coder, true, mem.bytes, 16), back = run(coder, false, packed.bytes, 16);
     if (packed.result != 0 || back.result != 0 || back.bytes != mem.bytes) std::abort();
 }
 

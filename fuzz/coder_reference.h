@@ -1,9 +1,8 @@
 // Literal, slow transcriptions of the two coders' rules: 32-bit tree arrays
 // and bit-by-bit output for LZSS; a totals array rebuilt per table, an
 // exclusion array cleared per symbol and one allocation per table for the
-// arithmetic coder (order 3 unless told).  The production arithmetic coder must give the same
-// bytes; the production LZSS coder the same literals and match lengths step
-// by step (its match finder may name another of equally long occurrences).
+// arithmetic coder (order 3 unless told).  See cz_fuzz::form for what the
+// production coders must share with them.
 #pragma once
 
 #include <algorithm>
@@ -33,24 +32,17 @@ struct Lzss {
     uint8_t window[4096] = {};
     int32_t parent[4097] = {}, smaller[4097] = {}, larger[4097] = {};
 
-    void set_parent(int c, int p) {
-        if (c != 0) parent[c] = p;  // node 0 is never written
-    }
+    void set_parent(int c, int p) { parent[c] = c ? p : 0; }  // node 0 is never written
     void relink(int old, int with) {
-        int up = parent[old];
-        (larger[up] == old ? larger : smaller)[up] = with;
+        (larger[parent[old]] == old ? larger : smaller)[parent[old]] = with;
     }
     void replace(int old, int with) {
         relink(old, with);
         parent[with] = parent[old], smaller[with] = smaller[old], larger[with] = larger[old];
-        set_parent(smaller[with], with);
-        set_parent(larger[with], with);
-        parent[old] = 0;
+        set_parent(smaller[with], with), set_parent(larger[with], with), parent[old] = 0;
     }
     void contract(int old, int child) {
-        set_parent(child, parent[old]);
-        relink(old, child);
-        parent[old] = 0;
+        set_parent(child, parent[old]), relink(old, child), parent[old] = 0;
     }
     void remove(int p) {
         if (parent[p] == 0) return;
@@ -58,8 +50,7 @@ struct Lzss {
         if (smaller[p] == 0) return contract(p, larger[p]);
         int q = smaller[p];
         while (larger[q] != 0) q = larger[q];
-        contract(q, smaller[q]);
-        replace(p, q);
+        contract(q, smaller[q]), replace(p, q);
     }
     int insert(int n, int* match) {
         if (n == 0) return 0;
@@ -99,11 +90,7 @@ struct Arith {
     BitSink sink;
 
     Table*& slot(int k) { return ctx[k + 2]; }
-    Table* make(Table* shorter) {
-        all.push_back(std::make_unique<Table>());
-        all.back()->shorter = shorter;
-        return all.back().get();
-    }
+    Table* make(Table* shorter) { return all.emplace_back(new Table{-1, {}, {}, shorter}).get(); }
     static int find(Table* t, int s) {
         int i = 0;
         while (i <= t->last_index && t->entries[i].first != s) ++i;
@@ -120,17 +107,12 @@ struct Arith {
     void setup() {
         slot(-1) = make(nullptr);
         for (int k = 0; k <= max_order; ++k) slot(k) = child(slot(k - 1), 0, slot(k - 1));
-        Table* m1 = slot(-1);
-        m1->entries.clear();
-        for (int i = 0; i < 256; ++i) m1->entries.push_back({(uint8_t)i, 1});
-        m1->last_index = 255;
-        slot(-2) = make(nullptr);
-        slot(-2)->last_index = 1;
-        slot(-2)->entries = {{2, 1}, {1, 1}};
+        slot(-1)->entries.clear(), slot(-1)->last_index = 255;
+        for (int i = 0; i < 256; ++i) slot(-1)->entries.push_back({(uint8_t)i, 1});
+        slot(-2) = all.emplace_back(new Table{1, {}, {{2, 1}, {1, 1}}, nullptr}).get();
     }
     static void halve(Table* t) {
-        if (t->last_index != -1)
-            for (auto& e : t->entries) e.second /= 2;
+        for (auto& e : t->entries) e.second /= 2;  // last_index + 1 entries
     }
     void totals_of(Table* t) {
         for (;; halve(t)) {
@@ -223,8 +205,7 @@ inline std::string reference_lzss_compress(const std::string& input) {
     int current = 1, ahead = 0, length = 0, position = 0;
     for (; ahead < 17 && next < input.size(); ++ahead)
         z->window[current + ahead] = (uint8_t)input[next++];
-    z->larger[4096] = current;
-    z->parent[current] = 4096;
+    z->larger[4096] = current, z->parent[current] = 4096;
     while (ahead > 0) {
         length = std::min(length, ahead);
         int step = length <= 1 ? 1 : length;
@@ -261,8 +242,7 @@ inline std::string reference_arith_compress(const std::string& input, int order 
             in_mark = (int32_t)next, out_mark = (int32_t)a->sink.out.size();
         }
         int symbol = flush ? -2 : next < input.size() ? (uint8_t)input[next++] : -1;
-        while (!a->code(symbol)) {
-        }
+        for (bool coded = false; !coded;) coded = a->code(symbol);
         if (symbol == -1) break;
         if (symbol == -2) a->flush_tables(a->slot(0)), flush = false;
         a->update(symbol);

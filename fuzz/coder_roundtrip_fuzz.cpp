@@ -1,20 +1,19 @@
 // Both compressors on any bytes against the literal reference coders of
-// coder_reference.h (see coding_difference); both streams expand back to the
-// input.
+// coder_reference.h (see form); both streams expand back to the input.
 #include "fuzz/coder_fuzz_common.h"
 #include "fuzz/coder_reference.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using cz_fuzz::Coder;
     if (size > 6000) return 0;  // the reference coders are slow
     std::string input((const char*)data, size);
-    for (cz_fuzz::Coder coder : {cz_fuzz::Coder::lzss, cz_fuzz::Coder::arith}) {
-        bool arith = coder == cz_fuzz::Coder::arith;
-        cz_fuzz::Run ours = cz_fuzz::memory(coder, true, input, 16);
-        std::string reference =
-            arith ? reference_arith_compress(input) : reference_lzss_compress(input);
-        cz_fuzz::Run back = cz_fuzz::memory(coder, false, ours.bytes, 0);
+    for (Coder coder : {Coder::lzss, Coder::arith}) {
+        cz_fuzz::Run ours = cz_fuzz::run(coder, true, input, 16);
+        cz_fuzz::Run back = cz_fuzz::run(coder, false, ours.bytes, 0);
+        std::string reference = coder == Coder::arith ? reference_arith_compress(input)
+                                                      : reference_lzss_compress(input);
         if (ours.result != 0 || back.result != 0 || back.bytes != input ||
-            !cz_fuzz::coding_difference(coder, ours.bytes, reference).empty())
+            cz_fuzz::form(coder, ours.bytes) != cz_fuzz::form(coder, reference))
             std::abort();
     }
     return 0;

@@ -1,9 +1,8 @@
 // Compressed files as found on disk: iReadCompStats and iExpandFile on any
 // bytes (in place and in memory).  An expansion either succeeds or leaves the
-// file exactly as it was, and never leaves a .TCF file behind.
-//
-// Input: byte 0 answers the questions (bit 0: Yes to overwriting a backup,
-// bit 1: a stale backup is present), the rest is the file.
+// file exactly as it was, and never leaves a .TCF file behind.  Input: byte 0
+// answers (bit 0: Yes to overwriting a backup; bit 1: a stale backup is
+// present), the rest is the file.
 #include "compress/compress_file.h"
 #include "fuzz/coder_fuzz_common.h"
 #include "platform/ui.h"
@@ -21,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::filesystem::remove("file.TCF");
     cz_fuzz::write_file("file.dat", file);
     if (answers & 2) cz_fuzz::write_file("file.TCF", file.substr(0, size / 2));
-    std::memset(&MemoryStreams, 0, sizeof MemoryStreams);
+    MemoryStreams = CzMemoryStreams{};
     CompStats record;
     iReadCompStats(&record, "file.dat");
     if (iExpandFile("file.dat", 1, &cs_data) != 0 && cz_fuzz::read_file("file.dat") != file)

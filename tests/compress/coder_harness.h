@@ -1,5 +1,4 @@
-// The compress tests' shared pieces (the coder runs are the fuzz targets'):
-// every test starts in file mode with fresh records; the golden files.
+// The compress tests' shared pieces (coder runs: the fuzz targets'): fresh records, golden files.
 #pragma once
 
 #include "compress/compress_file.h"
@@ -11,8 +10,7 @@ using cz_fuzz::Coder;
 using cz_fuzz::MemoryMode;
 
 inline void cz_fresh_state() {
-    std::memset(&MemoryStreams, 0, sizeof MemoryStreams);
-    std::memset(&cs_data, 0, sizeof cs_data);
+    MemoryStreams = CzMemoryStreams{}, cs_data = {};
     gPreCompressSize = 0, cz_arith_memory_limit = 0, cz_stop_when_larger = true;
 }
 inline const bool cz_fresh_state_registered = (lq_register_reset(cz_fresh_state), true);
