@@ -49,7 +49,8 @@ int cli_expand(int argc, char** argv) {
     CliCommon common;
     cli_take_common(args, common);
     for (const std::string& a : args)
-        if (!a.empty() && a[0] == '-') return cli_usage_error("expand", "unknown option '" + a + "'");
+        if (!a.empty() && a[0] == '-')
+            return cli_usage_error("expand", "unknown option '" + a + "'");
     if (args.empty()) return cli_usage_error("expand", "usage: lockquill-cli expand FILE...");
     int worst = CLI_DONE;
     for (const std::string& file : args) {
