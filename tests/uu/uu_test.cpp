@@ -289,13 +289,13 @@ TEST_F(UuFile, DecodeHeadersModesQuestionsAndRefusals) {
         SCOPED_TRACE(c.uu.substr(0, 40));
         clear();
         write_file(path("keep"), "precious");
-        write_file(path("m.uu"), c.uu);
+        write_file(path("m.uu"), c.uu), set_stamp("m.uu", true);
         for (char a : c.answers) lq_answer_next(a == 'y' ? LQ_IDYES : LQ_IDNO);
         if (c.getinfo_fault) pf_fault_arm(PF_FAULT_GETINFO, c.getinfo_fault);
         EXPECT_EQ(decode("m.uu"), c.result);
         pf_fault_reset();
         EXPECT_EQ(boxes(), c.boxes);
-        EXPECT_TRUE(read_file(path("m.uu")) == c.uu);
+        EXPECT_TRUE(read_file(path("m.uu")) == c.uu && stamp("m.uu") == OLD_RO);
         Names want = {"keep", "m.uu"};
         if (!c.out.empty() && c.out != "keep") want.push_back(c.out);
         std::sort(want.begin(), want.end());
