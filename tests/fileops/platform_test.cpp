@@ -103,9 +103,10 @@ TEST_F(Platform, DosStampsFrom1980To2107) {
         EXPECT_TRUE(d == c[1] && t == c[2]) << c[0] << ": " << d << " " << t;
         EXPECT_TRUE(!d || (pf_dos_to_file_time(d, t, &ft) && u64(ft) == v));
     }
-    // 2000-02-30, month 13, April 31, 24:00, 00:60, 00:00:60, 2001-02-29, 2100-02-29.
-    const uint16_t bad[][2] = {{0x285E, 0},     {0x2BA1, 0}, {0x2A9F, 0}, {0x21, 24 << 11},
-                               {0x21, 60 << 5}, {0x21, 30},  {0x2A5D, 0}, {0xF05D, 0}};
+    // 2000-02-30, 2001-06-31, month 13, April 31, 24:00, 00:60, 00:00:60, 2001-02-29, 2100-02-29.
+    const uint16_t bad[][2] = {{0x285E, 0}, {0x2ADF, 0},      {0x2BA1, 0},
+                               {0x2A9F, 0}, {0x21, 24 << 11}, {0x21, 60 << 5},
+                               {0x21, 30},  {0x2A5D, 0},      {0xF05D, 0}};
     for (const auto& c : bad) EXPECT_FALSE(pf_dos_to_file_time(c[0], c[1], &ft)) << c[0];
     FileInformation info = {};
     const uint16_t date = 0x2A43, time = 0x20A3;  // 2001-02-03 04:05:06

@@ -179,11 +179,11 @@ class UuFile : public LqTest {
 
 TEST_F(UuFile, EncodeGoldenBytesQuestionsRefusalsAndAttributes) {
     // A call without a file leaves no message of an earlier call.
-    char none[LQ_MAX_PATH] = "";
+    char none[LQ_MAX_PATH] = "", named[] = "x.uu";  // a name but no file
     for (int op = 0; op < 4; ++op) {
         std::snprintf(szMessageBuffer, 8, "stale");
         int r = op == 0   ? iUUEncode(none, 1, 0, 0)
-                : op == 1 ? iUUDecode(none, 1, none)
+                : op == 1 ? iUUDecode(none, 1, named)
                 : op == 2 ? iUUSplitUpFile(none, 1, none, 5000)
                           : iUURebuildSplitUpFile(none, 1, none);
         EXPECT_EQ(szMessageBuffer + std::to_string(r), "-1") << op;
