@@ -358,6 +358,23 @@ TEST_F(CompressFileTest, EveryFailingCallEndsSafely) {
     }
 }
 
+// An expansion that fails and whose rollback cannot put the stamp back (the
+// last time set) says so: the data is back, its stamp is not.
+TEST_F(CompressFileTest, RollbackWithoutItsStampFails) {
+    make("r.txt", text_of(3000));
+    ASSERT_EQ(compress(2), 0);
+    const std::string packed = read_file(name_);
+    for (int last = 0, pass = 0; pass < 2; ++pass) {
+        make("r.txt", packed), pf_fault_reset();
+        pf_fault_arm(PF_FAULT_WRITE, 1);
+        if (pass) pf_fault_arm(PF_FAULT_SETTIME, last);
+        EXPECT_EQ(expand(), -1);
+        last = pf_fault_calls(PF_FAULT_SETTIME);
+        pf_fault_reset();
+        EXPECT_EQ(read_file(name_) + std::to_string(files().size()), packed + "1");
+    }
+}
+
 // A process killed at any of its writes (inside the coding, the record, the
 // wipe) and then run again on the same file: the data survives in the file or
 // in its backup, whatever the answers, and a backup left is named in a box.
