@@ -55,6 +55,7 @@ ok "decrypted anyway" [ "$(wc -c <p.txt)" -eq 5 ]
 
 # On a terminal decrypt asks each password twice; the Riddle's control bytes are shown escaped.
 printf 'Meet\n' >t.txt
+expect_code 2 "a Riddle of 1024 characters" enc --riddle "$(printf 'r%.0s' {1..1024})" t.txt
 expect_code 0 "Riddle with control bytes" enc --riddle $'a\x1b[2Jb\tc' t.txt
 tty_run() {  # ANSWERS COMMAND...: each answer typed once the next password prompt is out
   python3 -c '
