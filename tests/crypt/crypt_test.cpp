@@ -413,6 +413,7 @@ TEST_F(VeilReader, EncryptedTextFailuresKeepTheOldFile) {
     };
     ASSERT_EQ(save("old text", 0), 0);
     const std::string before = read_file(p);
+    set_readonly(p, true);  // and stays so after every failed save
     const std::tuple<bool, int16_t, PfFaultOp, int, std::string> rows[] = {
         {true, 0, PF_FAULT_WRITE, 1, " Writing to the encrypted output file\r\n " + p + " failed."},
         {true, 2, PF_FAULT_WRITE, 1,
@@ -442,10 +443,11 @@ TEST_F(VeilReader, EncryptedTextFailuresKeepTheOldFile) {
         if (n)
             EXPECT_BOX(0, saving ? lq_save_text_error_caption : lq_load_text_error_caption, text,
                        LQ_MB_OK | LQ_MB_ICONSTOP);
-        EXPECT_EQ(
-            std::make_tuple(list_dir(dir()), read_file(p),
-                            b.data ? std::string(reinterpret_cast<char*>(b.data)) : "-"),
-            std::make_tuple(std::vector<std::string>{"letter.end"}, before, n ? "-" : "old text"));
+        EXPECT_EQ(std::make_tuple(list_dir(dir()), read_file(p),
+                                  b.data ? std::string(reinterpret_cast<char*>(b.data)) : "-",
+                                  pf_get_attributes(p.c_str()) & PF_ATTR_READONLY),
+                  std::make_tuple(std::vector<std::string>{"letter.end"}, before,
+                                  n ? "-" : "old text", uint32_t(PF_ATTR_READONLY)));
     }
     lq_warn_encrypted_text_size();
     EXPECT_BOX(0, "Lockquill(TM) WARNING: iLoadEncryptedEditFile ",
