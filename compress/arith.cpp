@@ -48,6 +48,32 @@ uint64_t cz_arith_memory_limit;
 
 namespace {
 
+// One context, in the model's arena (links are 32-bit arena indexes, 0 for
+// none).  Entry i is (symbol, count); its link leads to the context extended
+// by that symbol (a single link may be none); `shorter` is the same context
+// one byte shorter.  The block holds the links (not in tables of the
+// maximum order or the control table), then the symbols, then the counts,
+// for as many entries as its capacity (2, or the next power of two at or
+// above the entry count).  A new table carries a two-entry block right behind
+// itself in one 32-byte slot, so a small context costs one allocation.
+struct ContextTable {
+    uint32_t block;        // the links, symbols and counts
+    uint32_t shorter;      // the table of the context one byte shorter
+    uint32_t flush_epoch;  // model flushes already applied to the counts
+    uint16_t sum;          // sum of all counts (at most 256 x 254)
+    int16_t last_index;    // -1 when empty
+    uint8_t max_count;     // largest count
+    int8_t order;          // -2 to the maximum order
+    int16_t escape;        // the escape count for last_index and max_count; 0 stale
+};
+
+// A symbol occupies [low_total, high_total) of scale.
+struct SymbolRange {
+    uint16_t low_total;
+    uint16_t high_total;
+    uint16_t scale;
+};
+
 const int end_of_data = -1;
 const int model_flush = -2;
 const int escape = 256;  // the expander's value for a decoded escape
