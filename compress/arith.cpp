@@ -29,9 +29,8 @@
 // Memory.  Tables and their blocks come from an arena owned by the call and
 // released with it, and name each other by 32-bit arena indexes (4 bytes a
 // link instead of 8).  A table is a 20-byte header and one block of links,
-// symbols and counts (6 bytes an entry, 2 in tables of the maximum order,
-// whose contexts are never extended); a new table's first block of two
-// entries shares its 32-byte slot.  Blocks grow by doubling and give their
+// symbols and counts (6 bytes an entry); a new table's first block of two
+// entries shares its 32 bytes.  Blocks grow by about a fifth and give their
 // old block back to a free list of its size class.
 #include "compress/arith.h"
 
@@ -51,11 +50,12 @@ namespace {
 // One context, in the model's arena (links are 32-bit arena indexes, 0 for
 // none).  Entry i is (symbol, count); its link leads to the context extended
 // by that symbol (a single link may be none); `shorter` is the same context
-// one byte shorter.  The block holds the links (not in tables of the
-// maximum order or the control table), then the symbols, then the counts,
-// for as many entries as its capacity (2, or the next power of two at or
-// above the entry count).  A new table carries a two-entry block right behind
-// itself in one 32-byte slot, so a small context costs one allocation.
+// one byte shorter; in a table of the maximum order, whose context is never
+// extended, the link caches the next context instead.  The block holds the
+// links (not in the control table), then the symbols, then the counts, for
+// as many entries as its capacity (see block_classes).  A new table carries
+// a two-entry block right behind itself in 32 bytes, so a small
+// context costs one allocation.
 struct ContextTable {
     uint32_t block;        // the links, symbols and counts
     uint32_t shorter;      // the table of the context one byte shorter
@@ -87,45 +87,47 @@ const int16_t scale_limit = 16383;
 // valid while the model grows.  Index 0 names nothing (chunk 0 starts its
 // allocations one unit in).
 const int unit_shift = 2;
-const int offset_bits = 16;
+const int offset_bits = 14;
 const size_t chunk_size = (size_t)1 << (offset_bits + unit_shift);
 const uint32_t max_chunks = 1u << (32 - offset_bits);
-const size_t chunk_slack = 16;  // a 16-byte load that starts inside a chunk stays inside it
-const int size_classes = 9;     // capacities 1 (unused), 2, 4 ... 256 entries
+// A 16-byte load that starts inside a chunk stays inside its allocation, so
+// the vector scans may read up to 15 bytes past the entries they need (and
+// mask them off).
+const size_t chunk_slack = 16;
 
-// The chunk addresses and the maximum order of the one model in use (one
-// call at a time).
+// The chunk addresses of the one model in use (one call at a time).
 uint8_t** chunk_base;
-int top_order;
 
 inline uint8_t* at(uint32_t index) {
     return chunk_base[index >> offset_bits] +
            ((size_t)(index & ((1u << offset_bits) - 1)) << unit_shift);
 }
 
-// Every allocation is a whole number of 32-byte slots and chunks start on a
-// 64-byte boundary, so every table (a 20-byte header and its first block,
-// one slot) lies in one cache line.
-const size_t slot_bytes = 32;
-const size_t table_bytes = slot_bytes;
+// Every allocation is a whole number of 16-byte units and chunks start on a
+// 64-byte boundary.  A table (a 20-byte header and its first block) takes 32
+// bytes.
+const size_t grain_bytes = 16;
+const size_t table_bytes = 32;
+const int size_classes = 20;  // of blocks (see block_classes)
 
 struct Arena {
     uint8_t** chunks = nullptr;  // 64-byte aligned starts
     void** raw = nullptr;        // what malloc returned, for free
     uint32_t chunk_count = 0;
     uint32_t chunk_room = 0;
-    size_t used = 0;                             // bytes used in the last chunk
-    size_t size = 0;                             // its size
-    uint32_t free_blocks[2][size_classes] = {};  // freed blocks by links or not, size class
+    size_t used = 0;                          // bytes used in the last chunk
+    size_t size = 0;                          // its size
+    uint32_t free_blocks[size_classes] = {};  // freed blocks by class (see take_block)
+    uint32_t nonempty = 0;                    // bit c: free_blocks[c] holds one
     uint64_t bytes = 0;
     bool refused = false;
 
-    // Arena index of n fresh bytes (a multiple of 32), 0 on failure.
+    // Arena index of n fresh bytes (a multiple of 16), 0 on failure.
     uint32_t take(size_t n) {
         if (used + n > size) {
             // The very first chunk keeps its first slot unused: index 0
             // names nothing.
-            size_t first = chunk_count == 0 ? slot_bytes : 0;
+            size_t first = chunk_count == 0 ? grain_bytes : 0;
             size_t want = chunk_size;
             const size_t extra = chunk_slack + 63;
             if (cz_arith_memory_limit) {
@@ -133,7 +135,7 @@ struct Arena {
                 uint64_t left = cz_arith_memory_limit > bytes + extra
                                     ? cz_arith_memory_limit - bytes - extra
                                     : 0;
-                if (left < want) want = (size_t)left & ~(slot_bytes - 1);
+                if (left < want) want = (size_t)left & ~(grain_bytes - 1);
                 if (want < first + n) return refuse();
             }
             if (chunk_count == max_chunks) return refuse();
@@ -178,21 +180,91 @@ struct Arena {
         chunk_count = chunk_room = 0;
         used = size = 0;
         std::memset(free_blocks, 0, sizeof free_blocks);
+        nonempty = 0;
         bytes = 0;
     }
 };
 
 // A table's block holds `capacity` entries: the child links (arena indexes,
 // 0 for none) when the table has links, then the symbols, then the counts.
-// The capacity follows from the number of entries (2, then the next power
-// of two), so the table need not store it: a block is replaced only when an
-// entry is added beyond it.
-inline int capacity_for(int entries) {
-    return entries <= 2 ? 2 : 1 << (32 - __builtin_clz((unsigned)entries - 1));
+// Class 0 is the two-entry block behind a new table; the others are runs of
+// 16-byte units growing by about a fifth (2, 3, 4, 5, 6, 8 ... 96 units),
+// filled with as many 6-byte entries as fit, so a block wastes little of
+// itself (doubling would waste up to half).  The capacity follows from the
+// number of entries, so the table need not store it: a block is replaced
+// only when an entry is added beyond it.
+const uint8_t class_units[size_classes] = {0,  2,  3,  4,  5,  6,  8,  10, 12, 15,
+                                           18, 22, 27, 33, 40, 48, 58, 70, 85, 96};
+
+struct BlockClasses {
+    uint16_t capacity[size_classes];
+    uint8_t of_entries[257];  // the smallest class that holds this many entries
+    uint16_t capacity_of_entries[257];
+    BlockClasses() {
+        capacity[0] = 2;
+        for (int c = 1; c < size_classes; ++c) {
+            int fit = (int)(class_units[c] * grain_bytes / 6);
+            capacity[c] = (uint16_t)(fit < 256 ? fit : 256);
+        }
+        for (int n = 0, c = 0; n <= 256; ++n) {
+            while (capacity[c] < n) ++c;
+            of_entries[n] = (uint8_t)c;
+            capacity_of_entries[n] = capacity[c];
+        }
+    }
+};
+const BlockClasses block_classes;
+
+inline int capacity_for(int entries) { return block_classes.capacity_of_entries[entries]; }
+inline int class_of(int capacity) { return block_classes.of_entries[capacity]; }
+inline size_t class_bytes(int c) { return class_units[c] * grain_bytes; }
+const uint32_t grain_units = grain_bytes >> unit_shift;  // arena index units in a grain
+
+// A freed block of class c (1 or more) goes to the list of its class; its
+// first 4 bytes link the list.
+inline void push_block(Arena& a, uint32_t block, int c) {
+    std::memcpy(at(block), &a.free_blocks[c], 4);
+    a.free_blocks[c] = block;
+    a.nonempty |= 1u << c;
 }
-inline int class_of(int capacity) { return __builtin_ctz((unsigned)capacity); }
-constexpr size_t block_bytes(int capacity, bool links) {
-    return ((size_t)capacity * (links ? 6 : 2) + slot_bytes - 1) & ~(slot_bytes - 1);
+
+inline uint32_t pop_block(Arena& a, int c) {
+    uint32_t block = a.free_blocks[c];
+    std::memcpy(&a.free_blocks[c], at(block), 4);
+    if (!a.free_blocks[c]) a.nonempty &= ~(1u << c);
+    return block;
+}
+
+// A block of class c: a freed one of its class, else the front of a freed
+// block of class split_from (12 grains) or more, else fresh arena bytes.
+// The rest of a split block goes back to the lists as more blocks of class
+// c, then as the largest blocks that fit without leaving a lone grain
+// (classes 1 and 2 are 2 and 3 grains, so any rest of 2 or more is used up,
+// and no class from split_from on is one grain above another).  Without the
+// split, large blocks freed as tables grow would lie unused once no table
+// grows through their class any more: on data that does not compress, the
+// tables of order 2 all grow together.  Small blocks are not split: tables
+// growing through their class soon take them again.  0 on failure.
+const int split_from = 8;
+
+uint32_t take_block(Arena& a, int c) {
+    if (a.free_blocks[c]) return pop_block(a, c);
+    int from = c < split_from ? split_from : c + 1;
+    uint32_t larger = a.nonempty >> from;
+    if (!larger) return a.take(class_bytes(c));
+    int d = from + __builtin_ctz(larger);
+    int units = class_units[d] - class_units[c];
+    uint32_t block = pop_block(a, d);
+    uint32_t rest = block + class_units[c] * grain_units;
+    auto give_back = [&](int k) {
+        for (; units >= class_units[k] && units - class_units[k] != 1; units -= class_units[k]) {
+            push_block(a, rest, k);
+            rest += class_units[k] * grain_units;
+        }
+    };
+    give_back(c);
+    for (int k = d - 1; k >= 1 && units > 0; --k) give_back(k);
+    return block;
 }
 
 // ----------------------------------------------------------------- the model
@@ -210,6 +282,7 @@ struct Model {
     uint8_t excluded_list[257];  // those symbols (one spare slot for exclude_entries)
     int found[10];               // entry of the symbol per order while coding it, or -1
     int next_index = -1;         // entry of the last byte in the table below the top, when updated
+    int top_index = 0;           // entry of the last byte in the maximum-order table
     uint32_t tables = 0;
     uint32_t flushes = 0;  // also the flush epoch tables catch up to
 
@@ -228,10 +301,8 @@ struct Model {
     }
 };
 
-// Tables of orders -1 to max_order - 1 have links; the control table and
-// the tables of the maximum order (whose contexts are never extended) have
-// none.
-inline bool has_links(const ContextTable* t) { return t->order != -2 && t->order < top_order; }
+// Every table but the control table has links.
+inline bool has_links(const ContextTable* t) { return t->order != -2; }
 inline int capacity_of(const ContextTable* t) { return capacity_for(t->last_index + 1); }
 
 inline uint32_t* links_of(ContextTable* t) { return reinterpret_cast<uint32_t*>(at(t->block)); }
@@ -248,8 +319,9 @@ static_assert(sizeof(ContextTable) % 4 == 0, "tables are whole arena units");
 // Its arena index, 0 on failure.
 uint32_t new_table(Model& m, uint32_t shorter, int order) {
     static_assert(sizeof(ContextTable) + 2 * 6 == table_bytes, "a table and two entries");
+    static_assert(table_bytes == 2 * grain_bytes, "a table takes a block of class 1");
     size_t bytes = table_bytes;
-    uint32_t index = m.arena.take(bytes);
+    uint32_t index = take_block(m.arena, 1);
     if (!index) {
         MemoryStreams.io_error = -1;
         return 0;
@@ -265,26 +337,21 @@ uint32_t new_table(Model& m, uint32_t shorter, int order) {
     return index;
 }
 
-// Makes room for `entries` entries (and links).  False on failure.
+// Makes room for `entries` entries and their links (the control table, the
+// one table without links, never grows past its first block).  False on
+// failure.
 bool grow_table(Model& m, ContextTable* t, int entries) {
     int old_capacity = capacity_of(t);
     int capacity = capacity_for(entries);
     if (capacity <= old_capacity) return true;
     bool links = has_links(t);
-    uint32_t& list = m.arena.free_blocks[links][class_of(capacity)];
-    uint32_t block;
-    if (list) {
-        block = list;
-        std::memcpy(&list, at(block), 4);
-    } else {
-        block = m.arena.take(block_bytes(capacity, links));
-        if (!block) {
-            MemoryStreams.io_error = -1;
-            return false;
-        }
+    uint32_t block = take_block(m.arena, class_of(capacity));
+    if (!block) {
+        MemoryStreams.io_error = -1;
+        return false;
     }
     uint8_t* to = at(block);
-    std::memset(to, 0, block_bytes(capacity, links));
+    std::memset(to, 0, class_bytes(class_of(capacity)));
     int used = t->last_index + 1;
     uint8_t* symbols = to + (links ? 4 * capacity : 0);
     if (used) {
@@ -292,11 +359,10 @@ bool grow_table(Model& m, ContextTable* t, int entries) {
         std::memcpy(symbols, symbols_of(t), (size_t)used);
         std::memcpy(symbols + capacity, counts_of(t), (size_t)used);
     }
-    // The old block (the one behind the table too) serves a later table of
-    // its size.
-    uint32_t& old_list = m.arena.free_blocks[links][class_of(old_capacity)];
-    std::memcpy(at(t->block), &old_list, 4);
-    old_list = t->block;
+    // The old block serves a later one of its size (the one behind the
+    // table, of class 0, serves nothing).
+    int old_class = class_of(old_capacity);
+    if (old_class > 0) push_block(m.arena, t->block, old_class);
     t->block = block;
     return true;
 }
@@ -306,8 +372,8 @@ inline int find_symbol(ContextTable* t, int s) {
     const uint8_t* sym = symbols_of(t);
     int n = t->last_index + 1;
     if (n > 8) {
-        // Whole 16-byte groups stay inside the symbol array (capacity is a
-        // power of two); bits past the last entry are masked off.
+        // Whole 16-byte groups (inside the arena: see chunk_slack); bits
+        // past the last entry are masked off.
         __m128i key = _mm_set1_epi8((char)s);
         for (int i = 0; i < n; i += 16) {
             __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sym + i));
@@ -406,7 +472,6 @@ uint32_t create_child(Model& m, ContextTable* t, int s, uint32_t u) {
 
 bool set_up_model(Model& m, int max_order) {
     m.max_order = max_order;
-    top_order = max_order;
     m.order = max_order;
     std::memset(m.slots, 0, sizeof m.slots);
     uint32_t minus1 = new_table(m, 0, -1);
@@ -444,11 +509,10 @@ bool set_up_model(Model& m, int max_order) {
     return true;
 }
 
-// Sum of the bytes p[0, n).  Tables of 16 entries or more have a power-of-two
-// capacity of at least 16, so whole 16-byte loads stay inside the array; the
-// bytes past n are masked off.
-inline int32_t sum_bytes(const uint8_t* p, int n, int capacity) {
-    if (capacity < 16) {
+// Sum of the bytes p[0, n), in whole 16-byte loads when there are 16 or more
+// (inside the arena: see chunk_slack); the bytes past n are masked off.
+inline int32_t sum_bytes(const uint8_t* p, int n) {
+    if (n < 16) {
         int32_t sum = 0;
         for (int i = 0; i < n; ++i) sum += p[i];
         return sum;
@@ -561,9 +625,9 @@ void exclude_entries(Model& m, ContextTable* t) {
         m.excluded[s] = 0xFF;
     };
     if (n > 8) {
-        // Sixteen counts at a time (the capacity is then a multiple of 16,
-        // so the loads stay inside the counts); only non-zero ones are
-        // visited, which skips the runs of zeros that flushes leave.
+        // Sixteen counts at a time (inside the arena: see chunk_slack);
+        // only non-zero ones are visited, which skips the runs of zeros
+        // that flushes leave.
         for (int i = 0; i < n; i += 16) {
             __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(counts + i));
             unsigned nonzero =
@@ -580,7 +644,7 @@ void exclude_entries(Model& m, ContextTable* t) {
 
 // Included sum of entries 0 to i-1 (i.e. totals[1] - totals[i+1]).
 inline int32_t included_before(const Model& m, ContextTable* t, int i) {
-    int32_t sum = sum_bytes(counts_of(t), i, capacity_of(t));
+    int32_t sum = sum_bytes(counts_of(t), i);
     if (m.order == -2 || m.excluded_count == 0) return sum;
     return sum - excluded_sum(m, t, i);
 }
@@ -639,12 +703,17 @@ bool update_model(Model& m, int symbol) {
         // The context advance that follows reads the table that the top
         // table's link for the symbol names, when it has one: start loading
         // it now (a hint only; the update does not depend on it).
-        __builtin_prefetch(at(m.slot(m.max_order)->shorter));
+        int top = m.found[m.max_order + 2];
+        if (top >= 0) {
+            uint32_t next = links_of(m.slot(m.max_order))[top];
+            if (next) __builtin_prefetch(at(next));
+        }
         m.next_index = -1;
         for (int order = k; order <= m.max_order; ++order) {
             int i = update_table(m, m.slot(order), symbol, m.found[order + 2]);
             if (i < 0) return false;
             if (order == m.max_order - 1) m.next_index = i;
+            m.top_index = i;  // the last one is the table of the maximum order
         }
     }
     m.order = m.max_order;
@@ -670,14 +739,17 @@ bool advance_context(Model& m, int symbol) {
     // whose entry for s the update has just left at next_index when it
     // updated that table.
     ContextTable* top = m.slot(m.max_order);
-    uint32_t t = 0;
-    if (m.max_order > 0) {
-        ContextTable* u = table_at(top->shorter);
-        int i = m.next_index >= 0 ? m.next_index : find_symbol(u, symbol);
-        if (i >= 0) t = links_of(u)[i];
+    uint32_t t = links_of(top)[m.top_index];
+    if (!t) {
+        if (m.max_order > 0) {
+            ContextTable* u = table_at(top->shorter);
+            int i = m.next_index >= 0 ? m.next_index : find_symbol(u, symbol);
+            if (i >= 0) t = links_of(u)[i];
+        }
+        if (!t) t = next_context(m, top, symbol, m.max_order);
+        if (!t) return false;
+        links_of(top)[m.top_index] = t;  // the top table's block has not moved
     }
-    if (!t) t = next_context(m, top, symbol, m.max_order);
-    if (!t) return false;
     m.slot_index(m.max_order) = t;
     // An escape out of the new top table goes to its shorter table: start
     // loading that one too (a hint only).

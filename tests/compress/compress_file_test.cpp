@@ -147,8 +147,8 @@ TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
         {plain, 2, nullptr, 0, none, -4, " or not a Lockquill Compressed file "},
         {record_only, 2, nullptr, 0, none, -4, ""},  // iReadCompStats -8: quiet
         {tcf, 2, nullptr, 2, none, -5, " WILL/CAN NOT overwrite. ReName the file manually."},
-        {noise, 1, nullptr, 1, model_1mb, -6, model + "Nothing was compressed."},
-        {noise_packed, 1, nullptr, 0, model_1mb, -7, model + "The compressed data is kept."},
+        {noise, 1, nullptr, 1, model_1mb, -5, model + "Nothing was compressed."},
+        {noise_packed, 1, nullptr, 0, model_1mb, -6, model + "The compressed data is kept."},
         // Unmeasured free space counts as too little: a question (No), none
         // when asking is off, a refusal to expand.
         {plain, 2, nullptr, 2, low_space, 1, "to compress the file %N. Continue anyways ?"},
