@@ -250,32 +250,44 @@ int iLzssCompress(CzStream* input, BitFile* output) {
 
 namespace {
 
-// Expansion keeps its window as a straight history: `history[w - d]` is the
-// byte d steps behind the next one (d = 1 to 4096), the first 4096 bytes
-// starting out as the cleared window.  A match at window position p, taken
-// at window position `current`, copies from d = (current - p) mod 4096, with
-// 0 meaning a whole window back.  When the history is full its last window is
-// moved to the front.
+// Expansion writes each byte at a pointer `o` that has the 4096 bytes before
+// it as its window: `o[-d]` is the byte d steps back (d = 1 to 4096).  A match
+// at window position p, taken at window position `current`, copies from d =
+// ((current - p - 1) mod 4096) + 1, so that p = current means a whole window
+// back.  Two places can hold the window:
+//   - the history below, a straight run whose first 4096 bytes start out as
+//     the cleared window; when it is full its last window is moved to the
+//     front.  Bytes decoded here are then put out to the output;
+//   - the output file stream's own buffer, once at least 4096 bytes of this
+//     expansion lie in it before its next free byte (decoding straight into
+//     the output).  Leaving it (the buffer is nearly full, or the input needs
+//     the careful tail) copies the window into the history.
 const int history_room = 1 << 16;
-uint8_t history[window_size + history_room + 32];  // slack for 8-byte copies
+uint8_t history[window_size + history_room + 32];  // slack for 24-byte copies
+
+// Room a token needs at `o`: 17 bytes and the up to 7 that a copy in 8- or
+// 16-byte moves writes beyond them.
+const int token_room = 32;
 
 // The expander's input bits: the bytes of the BitFile's backing are taken
 // straight from its buffer (the memory input or the file stream's buffer)
-// while it has some, and through cz_fetch_byte at its end.  Bytes are taken
-// only when a field needs them, so in_pos and the BitFile end where
-// bit-by-bit reads would leave them.
+// while it has some, and through cz_fetch_byte at its end.  While 8 or more
+// direct bytes are left, whole bytes are taken ahead (up to 63 bits held);
+// `unget` gives the whole bytes that no field has reached back, so that
+// in_pos and the BitFile end where bit-by-bit reads would leave them.
 struct LzssBits {
     BitFile* bf;
     const uint8_t* next = nullptr;  // direct bytes [next, end)
     const uint8_t* end = nullptr;
     const uint8_t* taken_from = nullptr;  // in_pos has counted up to here
-    uint32_t acc = 0;                     // the low `bits` bits are unread
+    uint64_t acc = 0;                     // the low `bits` bits are unread
     int bits = 0;
+    bool ran_out = false;  // a get failed: every byte held was needed
 
     explicit LzssBits(BitFile* b) : bf(b) {
         if (bf->mask != 0x80) {
             bits = cz_mask_bits(bf->mask);
-            acc = (uint32_t)bf->rack & ((1u << bits) - 1u);
+            acc = (uint64_t)bf->rack & ((1u << bits) - 1u);
         }
         attach();
     }
@@ -292,6 +304,31 @@ struct LzssBits {
             next = end = nullptr;
         }
         taken_from = next;
+    }
+    // True when the next token (at most 17 bits) is held, taking 5 to 7 whole
+    // bytes ahead when needed and 8 or more direct bytes are left.
+    bool ready() {
+        if (bits >= 17) return true;
+        if (end - next < 8) return false;
+        uint64_t v;
+        std::memcpy(&v, next, 8);
+        v = __builtin_bswap64(v);  // first byte on top
+        int take = (63 - bits) >> 3;
+        acc = (acc << (8 * take)) | (v >> (64 - 8 * take));
+        next += take;
+        bits += 8 * take;
+        return true;
+    }
+    // The next 17 bits, first bit on top (after ready()).
+    uint32_t peek17() const { return (uint32_t)(acc >> (bits - 17)) & 0x1FFFF; }
+    // Gives back the whole bytes taken ahead.  They all came from the direct
+    // bytes since the last attach: ready() takes bytes ahead only from there,
+    // and careful reads leave fewer than 8 bits unread.
+    void unget() {
+        int whole = bits >> 3;
+        next -= whole;
+        acc >>= 8 * whole;
+        bits &= 7;
     }
     // Accounts for the bytes taken directly (in_pos, the stream's position).
     void settle() {
@@ -311,40 +348,66 @@ struct LzssBits {
         bits += 8;
         return true;
     }
-    // `n` bits (1 to 16).
+    // `n` bits (1 to 16), taking only the bytes they reach (after unget()).
     bool get(int n, uint32_t* value) {
-        while (bits < n)
-            if (!fetch()) return false;
+        while (bits < n) {
+            if (!fetch()) {
+                ran_out = true;
+                return false;
+            }
+        }
         bits -= n;
-        *value = (acc >> bits) & ((1u << n) - 1u);
+        *value = (uint32_t)(acc >> bits) & ((1u << n) - 1u);
         return true;
     }
     // Hands the unread bits (fewer than 8) and the last byte back to the BitFile.
     ~LzssBits() {
+        if (!ran_out) unget();
         settle();
         bf->mask = bits ? (uint8_t)(1u << (bits - 1)) : 0x80;
         bf->rack = (int32_t)(acc & 0xFF);
     }
 };
 
+template <typename Word>
+inline void move_word(uint8_t* to, const uint8_t* from) {
+    Word word;
+    std::memcpy(&word, from, sizeof word);
+    std::memcpy(to, &word, sizeof word);
+}
+
 // Copies 1 to 17 bytes that do not overlap, without a call.
 inline void copy_short(uint8_t* to, const uint8_t* from, uint32_t n) {
-    auto move = [](uint8_t* t, const uint8_t* f, auto word) {
-        std::memcpy(&word, f, sizeof word);
-        std::memcpy(t, &word, sizeof word);
-    };
     if (n >= 8) {
-        move(to, from, uint64_t());
-        move(to + n - 8, from + n - 8, uint64_t());
-        if (n > 16) move(to + 8, from + 8, uint64_t());
+        move_word<uint64_t>(to, from);
+        move_word<uint64_t>(to + n - 8, from + n - 8);
+        if (n > 16) move_word<uint64_t>(to + 8, from + 8);
     } else if (n >= 4) {
-        move(to, from, uint32_t());
-        move(to + n - 4, from + n - 4, uint32_t());
+        move_word<uint32_t>(to, from);
+        move_word<uint32_t>(to + n - 4, from + n - 4);
     } else if (n >= 2) {
-        move(to, from, uint16_t());
-        move(to + n - 2, from + n - 2, uint16_t());
+        move_word<uint16_t>(to, from);
+        move_word<uint16_t>(to + n - 2, from + n - 2);
     } else {
         *to = *from;
+    }
+}
+
+// Copies a match of `length` (2 to 17) bytes from `back` (1 to 4096) bytes
+// behind `o`, as the byte-by-byte copy would, writing up to 24 bytes.  Each
+// move reads only bytes that lie wholly behind the bytes it writes, or that
+// an earlier move has written.
+inline void copy_match(uint8_t* o, uint32_t back, uint32_t length) {
+    const uint8_t* from = o - back;
+    if (back >= 16) {
+        move_word<__uint128_t>(o, from);
+        move_word<uint64_t>(o + 16, from + 16);
+    } else if (back >= 8) {
+        move_word<uint64_t>(o, from);
+        move_word<uint64_t>(o + 8, from + 8);
+        move_word<uint64_t>(o + 16, from + 16);
+    } else {
+        for (uint32_t k = 0; k < length; ++k) o[k] = from[k];  // a run
     }
 }
 
@@ -356,8 +419,12 @@ struct LzssOut {
     uint8_t* next = nullptr;
     uint8_t* limit = nullptr;
     uint8_t* counted = nullptr;  // out_pos has counted up to here
+    uint32_t first;              // out_pos at the start of the expansion
 
-    explicit LzssOut(CzStream* s) : stream(s) { attach(); }
+    explicit LzssOut(CzStream* s) : stream(s) {
+        attach();
+        first = (uint32_t)MemoryStreams.out_pos;
+    }
     ~LzssOut() { settle(); }
     void attach() {
         CzMemoryStreams& ms = MemoryStreams;
@@ -380,6 +447,27 @@ struct LzssOut {
     uint32_t position() const {
         return (uint32_t)MemoryStreams.out_pos + (uint32_t)(next - counted);
     }
+    // Whether the stream's buffer can be the window (see above): only a
+    // file stream's buffer, whose bytes past `next` are scratch until
+    // written (a memory block's bytes past out_pos are the caller's), with
+    // room for a token and this expansion's last 4096 bytes before `next`.
+    bool window_here() const {
+        return !MemoryStreams.out_buffer && stream && limit - next >= token_room &&
+               next - stream->buffer >= window_size && position() - first >= (uint32_t)window_size;
+    }
+    // Where the position reaches cz_progress_due, or `limit` when only
+    // beyond the buffer.
+    uint8_t* due_at() const {
+        int64_t ahead = (int64_t)cz_progress_due - (int64_t)position();
+        if (ahead < 0) ahead = 0;
+        return ahead <= limit - next ? next + ahead : limit;
+    }
+    // Reports each position from `start` + 1 up to the current one, as if
+    // the bytes had gone out one by one.
+    void report_from(uint32_t start) {
+        settle();
+        for (uint32_t p = start + 1, end = position(); p <= end; ++p) cz_progress(p);
+    }
 
     // Puts the `n` bytes (1 to 17) at `src` out as many single bytes, with
     // progress after each.
@@ -400,19 +488,50 @@ struct LzssOut {
         }
         // Only a position at or past the due one can repaint, so the bytes
         // of a run are visited only then.
-        uint32_t end = position();
-        if (end >= cz_progress_due) {
-            settle();
-            for (uint32_t p = start + 1; p <= end; ++p) cz_progress(p);
-        }
+        if (position() >= cz_progress_due) report_from(start);
         return 0;
     }
 };
 
-inline uint64_t load64u(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    return v;
+// Expands straight into the output stream's buffer (window_here() holds)
+// while a token fits there and its bits are held.  Returns 1 at the end
+// code, else 0 with the window's last 4096 bytes before out.next.
+int expand_in_place(LzssBits& in, LzssOut& out, uint32_t* current) {
+    uint8_t* o = out.next;
+    const uint8_t* const stop = out.limit - token_room;
+    uint8_t* due = out.due_at();
+    // `current` is this plus the low bits of o's address.
+    const uint32_t bias = *current - (uint32_t)(uintptr_t)o;
+    int result = 0;
+    while (o <= stop && in.ready()) {
+        uint32_t t = in.peek17();
+        uint8_t* start = o;
+        if (t & 0x10000) {
+            *o++ = (uint8_t)(t >> 8);
+            in.bits -= 9;
+        } else {
+            uint32_t position = (t >> 4) & window_mask;
+            if (position == 0) {
+                in.bits -= 1 + window_bits;
+                result = 1;
+                break;
+            }
+            in.bits -= 1 + window_bits + length_bits;
+            uint32_t length = (t & 0xF) + break_even + 1;
+            uint32_t back = ((bias + (uint32_t)(uintptr_t)o - position - 1) & window_mask) + 1;
+            copy_match(o, back, length);
+            o += length;
+        }
+        if (o >= due) {
+            uint32_t at = out.position() + (uint32_t)(start - out.next);
+            out.next = o;
+            out.report_from(at);
+            due = out.due_at();
+        }
+    }
+    out.next = o;
+    *current = (bias + (uint32_t)(uintptr_t)o) & window_mask;
+    return result;
 }
 
 }  // namespace
@@ -425,38 +544,34 @@ int iLzssExpand(BitFile* input, CzStream* output) {
     uint32_t current = 1;
     uint8_t* w = history + window_size;
     for (;;) {
+        if (out.window_here() && in.ready()) {
+            if (expand_in_place(in, out, &current)) return 0;
+            std::memcpy(history, out.next - window_size, window_size);
+            w = history + window_size;
+        }
         if (w >= history + window_size + history_room) {
             std::memmove(history, w - window_size, window_size);
             w = history + window_size;
         }
         bool literal;
         uint32_t value, length = 0;
-        if (in.end - in.next >= 3) {
-            // Room for any token in the direct bytes: look at the next 24 or
-            // more bits, then take only the bytes that this token reaches.
-            uint32_t ahead = ((in.acc & ((1u << in.bits) - 1u)) << 24) |
-                             ((uint32_t)in.next[0] << 16) | ((uint32_t)in.next[1] << 8) |
-                             in.next[2];
-            uint32_t top = ahead << (8 - in.bits);  // next bit is bit 31
-            int used;
-            literal = top >> 31;
+        if (in.ready()) {
+            uint32_t t = in.peek17();
+            literal = t >> 16;
             if (literal) {
-                value = (top >> 23) & 0xFF;
-                used = 9;
+                value = (t >> 8) & 0xFF;
+                in.bits -= 9;
             } else {
-                value = (top >> 19) & window_mask;
-                length = (top >> 15) & 0xF;
-                used = value == 0 ? 1 + window_bits : 1 + window_bits + length_bits;
+                value = (t >> 4) & window_mask;
+                if (value == 0) {
+                    in.bits -= 1 + window_bits;
+                    return 0;
+                }
+                length = t & 0xF;
+                in.bits -= 1 + window_bits + length_bits;
             }
-            int need = used - in.bits;
-            if (need > 0) {
-                int bytes = (need + 7) >> 3;
-                for (int k = 0; k < bytes; ++k) in.acc = (in.acc << 8) | *in.next++;
-                in.bits += bytes * 8;
-            }
-            in.bits -= used;
-            if (!literal && value == 0) return 0;
         } else {
+            in.unget();
             uint32_t flag;
             if (!in.get(1, &flag)) {
                 MemoryStreams.io_error = -1;
@@ -490,20 +605,9 @@ int iLzssExpand(BitFile* input, CzStream* output) {
             ++w;
             current = (current + 1) & window_mask;
         } else {
-            uint32_t position = value;
             length += break_even + 1;
-            uint32_t back = (current - position) & window_mask;
-            if (back == 0) back = window_size;
-            const uint8_t* from = w - back;
-            if (back >= 8) {
-                // Each 8 bytes read lie wholly behind the ones being written.
-                for (uint32_t k = 0; k < length; k += 8) {
-                    uint64_t v = load64u(from + k);
-                    std::memcpy(w + k, &v, 8);
-                }
-            } else {
-                for (uint32_t k = 0; k < length; ++k) w[k] = from[k];  // a run
-            }
+            uint32_t back = ((current - value - 1) & window_mask) + 1;
+            copy_match(w, back, length);
             if (out.put(w, length) != 0) return -1;
             w += length;
             current = (current + length) & window_mask;

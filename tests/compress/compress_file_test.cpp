@@ -223,8 +223,8 @@ TEST_F(CompressFileTest, EveryEarlyEndLeavesTheFilesAsTheyWere) {
 
 // Memory mode, as the encrypted editor text uses it: both coders round trip
 // (LZSS into a block grown from one byte, the record included), repainting
-// only when the fraction has grown by more than 0.01, up to the end; then
-// what it refuses, with nothing written beyond the coded data.
+// only when the fraction has grown by more than 0.01, up to the end (LZSS
+// also on files); then what it refuses, with nothing written beyond the coded data.
 std::vector<std::pair<float, std::string>> painted;
 void paint(intptr_t) { painted.push_back({fProgressFraction, szProgressPercent}); }
 
@@ -252,8 +252,10 @@ TEST_F(CompressFileTest, MemoryModeRoundTripsAndRefusals) {
         for (size_t i = 2; i < painted.size(); ++i)
             EXPECT_GT((double)painted[i].first - painted[i - 1].first, 0.01 - 1e-6) << i;
     }
-    lq_set_progress_ui(nullptr);
     EXPECT_TRUE(files().empty());
+    painted.clear(), write_file(path("p.txt"), packed);  // on files LZSS decodes in place
+    EXPECT_TRUE(iExpandFile(path("p.txt").c_str(), 1, &cs_data) == 0 && painted.size() >= 90);
+    lq_set_progress_ui(nullptr);
     packed[packed.size() - 254 + 145] ^= 1;  // a record that does not match the data
     const char* mismatch = " Size mismatch, scssize != pcs_data->structsize";
     const char* larger = "larger than the original buffer.  CANCELLING BUFFER COMPRESSION.";
