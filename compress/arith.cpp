@@ -802,26 +802,52 @@ inline bool put_bit_plus_pending(BitFile* out, int bit, int32_t pending) {
     return true;
 }
 
+// Renormalising one bit at a time shifts out the leading bits that low and
+// high share (each sent, the first after the pending ones), then, while low
+// is 01... and high 10..., drops the second bit and counts one more pending
+// bit.  Both runs are taken whole here: after the first, the top bits of low
+// and high differ (low <= high, so low's is 0 and high's 1), and the second
+// keeps them so, so neither run can follow the other again.
+inline int shared_bits(uint32_t low, uint32_t high) {
+    return __builtin_clz(((low ^ high) << 16) | 0x8000);  // 16 when equal
+}
+inline int underflow_bits(uint32_t low, uint32_t high) {
+    return __builtin_clz(~((low & ~high) << 17));  // ones from bit 14 down
+}
+inline uint32_t shift_low(uint32_t low, int n) { return (low << n) & 0xFFFF; }
+inline uint32_t shift_high(uint32_t high, int n) {
+    return ((high << n) | ((1u << n) - 1u)) & 0xFFFF;
+}
+
 inline bool encode_range(Encoder& e, BitFile* out, const SymbolRange& r) {
     if (r.scale == 0) return false;
     uint32_t range = (uint32_t)(e.high - e.low) + 1;
-    uint16_t new_high = (uint16_t)(e.low + (range * r.high_total) / r.scale - 1);
-    e.low = (uint16_t)(e.low + (range * r.low_total) / r.scale);
-    e.high = new_high;
-    for (;;) {
-        if (((e.high ^ e.low) & 0x8000) == 0) {
-            if (!put_bit_plus_pending(out, e.high >> 15, e.pending)) return false;
-            e.pending = 0;
-        } else if ((e.low & 0x4000) && !(e.high & 0x4000)) {
-            ++e.pending;
-            e.low &= 0x3FFF;
-            e.high |= 0x4000;
-        } else {
-            return true;
+    uint32_t high = (uint16_t)(e.low + (range * r.high_total) / r.scale - 1);
+    uint32_t low = (uint16_t)(e.low + (range * r.low_total) / r.scale);
+    if (int n = shared_bits(low, high)) {
+        uint32_t bits = low >> (16 - n);
+        uint32_t first = bits >> (n - 1), rest = bits & ((1u << (n - 1)) - 1u);
+        int32_t p = e.pending;
+        if (p + n <= 32) {
+            uint32_t inverse = first ? 0 : (1u << p) - 1u;
+            if (cz_put_bits(out, (first << (p + n - 1)) | (inverse << (n - 1)) | rest, p + n) != 0)
+                return false;
+        } else if (!put_bit_plus_pending(out, (int)first, p) ||
+                   (n > 1 && cz_put_bits(out, rest, n - 1) != 0)) {
+            return false;
         }
-        e.low = (uint16_t)(e.low << 1);
-        e.high = (uint16_t)((e.high << 1) | 1);
+        e.pending = 0;
+        low = shift_low(low, n);
+        high = shift_high(high, n);
     }
+    if (int m = underflow_bits(low, high)) {
+        e.pending += m;
+        low = shift_low(low, m) & 0x7FFF;
+        high = shift_high(high, m) | 0x8000;
+    }
+    e.low = (uint16_t)low;
+    e.high = (uint16_t)high;
+    return true;
 }
 
 bool flush_encoder(Encoder& e, BitFile* out) {
@@ -991,24 +1017,26 @@ inline bool decode_symbol(Model& m, Decoder& d, CzBitReader& in, int* symbol) {
         sym = sym_array[i];
         if (m.order == -2) sym = -sym;
     }
-    uint16_t new_high = (uint16_t)(d.low + (range * r.high_total) / r.scale - 1);
-    d.low = (uint16_t)(d.low + (range * r.low_total) / r.scale);
-    d.high = new_high;
-    for (;;) {
-        if (((d.high ^ d.low) & 0x8000) == 0) {
-        } else if ((d.low & 0x4000) && !(d.high & 0x4000)) {
-            d.code ^= 0x4000;
-            d.low &= 0x3FFF;
-            d.high |= 0x4000;
-        } else {
-            break;
-        }
-        uint32_t bit;
-        if (!in.get(1, &bit)) return false;
-        d.low = (uint16_t)(d.low << 1);
-        d.high = (uint16_t)((d.high << 1) | 1);
-        d.code = (uint16_t)((d.code << 1) | bit);
+    uint32_t high = (uint16_t)(d.low + (range * r.high_total) / r.scale - 1);
+    uint32_t low = (uint16_t)(d.low + (range * r.low_total) / r.scale);
+    uint32_t code = d.code, bits;
+    // As the encoder's renormalisation, a run at a time; an underflow step
+    // also flips bit 14 of the code before the shift.
+    if (int n = shared_bits(low, high)) {
+        if (!in.get(n, &bits)) return false;
+        low = shift_low(low, n);
+        high = shift_high(high, n);
+        code = ((code << n) | bits) & 0xFFFF;
     }
+    if (int k = underflow_bits(low, high)) {
+        if (!in.get(k, &bits)) return false;
+        low = shift_low(low, k) & 0x7FFF;
+        high = shift_high(high, k) | 0x8000;
+        code = (((code ^ (((1u << k) - 1u) << (15 - k))) << k) | bits) & 0xFFFF;
+    }
+    d.low = (uint16_t)low;
+    d.high = (uint16_t)high;
+    d.code = (uint16_t)code;
     if (sym == escape) {
         // The control table's escape is never sent: a corrupt stream.
         if (m.order == -2) return false;
