@@ -52,8 +52,8 @@ namespace {
 // by that symbol (a single link may be none); `shorter` is the same context
 // one byte shorter; in a table of the maximum order, whose context is never
 // extended, the link caches the next context instead.  The block holds the
-// links (not in the control table), then the symbols, then the counts, for
-// as many entries as its capacity (see block_classes).  A new table carries
+// links, then the symbols, then the counts, for as many entries as its
+// capacity (see block_classes).  A new table carries
 // a two-entry block right behind itself in 32 bytes, so a small
 // context costs one allocation.
 struct ContextTable {
@@ -186,7 +186,7 @@ struct Arena {
 };
 
 // A table's block holds `capacity` entries: the child links (arena indexes,
-// 0 for none) when the table has links, then the symbols, then the counts.
+// 0 for none), then the symbols, then the counts.
 // Class 0 is the two-entry block behind a new table; the others are runs of
 // 16-byte units growing by about a fifth (2, 3, 4, 5, 6, 8 ... 96 units),
 // filled with as many 6-byte entries as fit, so a block wastes little of
@@ -301,14 +301,12 @@ struct Model {
     }
 };
 
-// Every table but the control table has links.
-inline bool has_links(const ContextTable* t) { return t->order != -2; }
 inline int capacity_of(const ContextTable* t) { return capacity_for(t->last_index + 1); }
 
+// Every table has links (the control table's are never used, but its two
+// entries fit its first block with them).
 inline uint32_t* links_of(ContextTable* t) { return reinterpret_cast<uint32_t*>(at(t->block)); }
-inline uint8_t* symbols_of(ContextTable* t) {
-    return at(t->block) + (has_links(t) ? 4 * capacity_of(t) : 0);
-}
+inline uint8_t* symbols_of(ContextTable* t) { return at(t->block) + 4 * capacity_of(t); }
 inline uint8_t* counts_of(ContextTable* t) { return symbols_of(t) + capacity_of(t); }
 inline uint8_t* symbol_of(ContextTable* t, int i) { return symbols_of(t) + i; }
 inline uint8_t* count_of(ContextTable* t, int i) { return counts_of(t) + i; }
@@ -337,14 +335,11 @@ uint32_t new_table(Model& m, uint32_t shorter, int order) {
     return index;
 }
 
-// Makes room for `entries` entries and their links (the control table, the
-// one table without links, never grows past its first block).  False on
-// failure.
+// Makes room for `entries` entries and their links.  False on failure.
 bool grow_table(Model& m, ContextTable* t, int entries) {
     int old_capacity = capacity_of(t);
     int capacity = capacity_for(entries);
     if (capacity <= old_capacity) return true;
-    bool links = has_links(t);
     uint32_t block = take_block(m.arena, class_of(capacity));
     if (!block) {
         MemoryStreams.io_error = -1;
@@ -353,9 +348,9 @@ bool grow_table(Model& m, ContextTable* t, int entries) {
     uint8_t* to = at(block);
     std::memset(to, 0, class_bytes(class_of(capacity)));
     int used = t->last_index + 1;
-    uint8_t* symbols = to + (links ? 4 * capacity : 0);
+    uint8_t* symbols = to + 4 * capacity;
     if (used) {
-        if (links) std::memcpy(to, links_of(t), (size_t)used * 4);
+        std::memcpy(to, links_of(t), (size_t)used * 4);
         std::memcpy(symbols, symbols_of(t), (size_t)used);
         std::memcpy(symbols + capacity, counts_of(t), (size_t)used);
     }
@@ -395,7 +390,7 @@ int append_entry(Model& m, ContextTable* t, int s) {
     t->last_index = (int16_t)i;
     *symbol_of(t, i) = (uint8_t)s;
     *count_of(t, i) = 0;
-    if (has_links(t)) links_of(t)[i] = 0;
+    links_of(t)[i] = 0;
     t->escape = 0;
     return i;
 }
@@ -679,12 +674,10 @@ found:
         // Counts are equal: swapping the symbols (and links) moves s forward.
         symbols[i] = symbols[j];
         symbols[j] = (uint8_t)s;
-        if (has_links(t)) {
-            uint32_t* links = links_of(t);
-            uint32_t link = links[i];
-            links[i] = links[j];
-            links[j] = link;
-        }
+        uint32_t* links = links_of(t);
+        uint32_t link = links[i];
+        links[i] = links[j];
+        links[j] = link;
     }
     int n = c + 1;
     counts[j] = (uint8_t)n;
