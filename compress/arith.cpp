@@ -310,6 +310,22 @@ inline uint8_t* symbols_of(ContextTable* t) { return at(t->block) + 4 * capacity
 inline uint8_t* counts_of(ContextTable* t) { return symbols_of(t) + capacity_of(t); }
 inline uint8_t* symbol_of(ContextTable* t, int i) { return symbols_of(t) + i; }
 inline uint8_t* count_of(ContextTable* t, int i) { return counts_of(t) + i; }
+
+// A table's arrays, found once per visit (valid until its block moves).
+struct Entries {
+    uint32_t* links;
+    uint8_t* symbols;
+    uint8_t* counts;
+    int n;  // entries in use
+    explicit Entries(ContextTable* t) {
+        uint8_t* block = at(t->block);
+        int capacity = capacity_of(t);
+        links = reinterpret_cast<uint32_t*>(block);
+        symbols = block + 4 * capacity;
+        counts = symbols + capacity;
+        n = t->last_index + 1;
+    }
+};
 const uint32_t header_units = sizeof(ContextTable) >> unit_shift;
 static_assert(sizeof(ContextTable) % 4 == 0, "tables are whole arena units");
 
@@ -362,10 +378,10 @@ bool grow_table(Model& m, ContextTable* t, int entries) {
     return true;
 }
 
-inline int find_symbol(ContextTable* t, int s) {
+inline int find_symbol(const Entries& e, int s) {
     if (s < 0 || s > 255) return -1;  // control symbols outside the control table
-    const uint8_t* sym = symbols_of(t);
-    int n = t->last_index + 1;
+    const uint8_t* sym = e.symbols;
+    int n = e.n;
     if (n > 8) {
         // Whole 16-byte groups (inside the arena: see chunk_slack); bits
         // past the last entry are masked off.
@@ -382,6 +398,7 @@ inline int find_symbol(ContextTable* t, int s) {
         if (sym[i] == s) return i;
     return -1;
 }
+inline int find_symbol(ContextTable* t, int s) { return find_symbol(Entries(t), s); }
 
 // Appends (s, count 0) with no child link.  The index, or -1 on failure.
 int append_entry(Model& m, ContextTable* t, int s) {
@@ -534,17 +551,17 @@ inline int32_t sum_bytes(const uint8_t* p, int n) {
 // table holds each symbol once, so when few symbols are excluded, looking
 // each of them up is cheaper than a pass over the entries; both give the
 // same sum.
-inline int32_t excluded_sum(const Model& m, ContextTable* t, int n) {
-    const uint8_t* counts = counts_of(t);
+inline int32_t excluded_sum(const Model& m, const Entries& e, int n) {
+    const uint8_t* counts = e.counts;
     int32_t sum = 0;
-    if (n > 8 && m.excluded_count * (t->last_index / 16 + 3) < n) {
+    if (n > 8 && m.excluded_count * ((e.n - 1) / 16 + 3) < n) {
         for (int k = 0; k < m.excluded_count; ++k) {
-            int i = find_symbol(t, m.excluded_list[k]);
+            int i = find_symbol(e, m.excluded_list[k]);
             if (i >= 0 && i < n) sum += counts[i];
         }
         return sum;
     }
-    const uint8_t* symbols = symbols_of(t);
+    const uint8_t* symbols = e.symbols;
     for (int i = 0; i < n; ++i) sum += counts[i] & m.excluded[symbols[i]];
     return sum;
 }
@@ -582,7 +599,7 @@ void build_totals(Model& m, ContextTable* t, int32_t* included, int16_t* scale) 
         } else if (t == m.order_minus1) {
             sum = 256 - m.excluded_count;  // every byte once, counts 1, never changed
         } else {
-            sum = t->sum - excluded_sum(m, t, t->last_index + 1);
+            sum = t->sum - excluded_sum(m, Entries(t), t->last_index + 1);
         }
         int16_t t1 = (int16_t)sum;
         int16_t t0;
@@ -606,10 +623,10 @@ void build_totals(Model& m, ContextTable* t, int32_t* included, int16_t* scale) 
 }
 
 // Excludes the symbols of entries 0 to last_index-1 with non-zero counts.
-void exclude_entries(Model& m, ContextTable* t) {
-    const uint8_t* symbols = symbols_of(t);
-    const uint8_t* counts = counts_of(t);
-    int n = t->last_index;  // the last entry is not excluded
+void exclude_entries(Model& m, const Entries& e) {
+    const uint8_t* symbols = e.symbols;
+    const uint8_t* counts = e.counts;
+    int n = e.n - 1;  // the last entry is not excluded
     int listed = m.excluded_count;
     auto exclude = [&](int i) {
         // The symbol is always written past the list and kept (the count
@@ -638,10 +655,10 @@ void exclude_entries(Model& m, ContextTable* t) {
 }
 
 // Included sum of entries 0 to i-1 (i.e. totals[1] - totals[i+1]).
-inline int32_t included_before(const Model& m, ContextTable* t, int i) {
-    int32_t sum = sum_bytes(counts_of(t), i);
+inline int32_t included_before(const Model& m, const Entries& e, int i) {
+    int32_t sum = sum_bytes(e.counts, i);
     if (m.order == -2 || m.excluded_count == 0) return sum;
-    return sum - excluded_sum(m, t, i);
+    return sum - excluded_sum(m, e, i);
 }
 
 // ------------------------------------------------------------ model update
@@ -652,8 +669,9 @@ int update_table(Model& m, ContextTable* t, int s, int index) {
     catch_up(m, t);
     int i = index >= 0 ? index : find_symbol(t, s);
     if (i < 0 && (i = append_entry(m, t, s)) < 0) return -1;
-    uint8_t* symbols = symbols_of(t);
-    uint8_t* counts = counts_of(t);
+    Entries e(t);
+    uint8_t* symbols = e.symbols;
+    uint8_t* counts = e.counts;
     uint8_t c = counts[i];
     // Back past the entries of equal count, sixteen at a time while a whole
     // group agrees.
@@ -674,7 +692,7 @@ found:
         // Counts are equal: swapping the symbols (and links) moves s forward.
         symbols[i] = symbols[j];
         symbols[j] = (uint8_t)s;
-        uint32_t* links = links_of(t);
+        uint32_t* links = e.links;
         uint32_t link = links[i];
         links[i] = links[j];
         links[j] = link;
@@ -857,18 +875,19 @@ inline bool symbol_to_range(Model& m, int symbol, SymbolRange* r) {
     int16_t t0;
     build_totals(m, t, &included, &t0);
     r->scale = (uint16_t)t0;
+    const Entries e(t);
     int s = m.order == -2 ? -symbol : symbol;
-    int i = find_symbol(t, s);
+    int i = find_symbol(e, s);
     m.found[m.order + 2] = i;
-    if (i >= 0 && *count_of(t, i) != 0) {
-        int32_t above = included - included_before(m, t, i);  // totals[i+1]
+    if (i >= 0 && e.counts[i] != 0) {
+        int32_t above = included - included_before(m, e, i);  // totals[i+1]
         r->high_total = (uint16_t)above;
-        r->low_total = (uint16_t)(above - *count_of(t, i));
+        r->low_total = (uint16_t)(above - e.counts[i]);
         return true;
     }
     r->low_total = (uint16_t)included;
     r->high_total = (uint16_t)t0;
-    exclude_entries(m, t);
+    exclude_entries(m, e);
     escape_to_shorter(m, t);
     return false;
 }
@@ -1034,7 +1053,7 @@ inline bool decode_symbol(Model& m, Decoder& d, CzBitReader& in, int* symbol) {
         // The control table's escape is never sent: a corrupt stream.
         if (m.order == -2) return false;
         m.found[m.order + 2] = -1;  // the symbol is not known yet: update looks it up
-        exclude_entries(m, t);
+        exclude_entries(m, Entries(t));
         escape_to_shorter(m, t);
     }
     *symbol = sym;
