@@ -31,7 +31,8 @@
 // link instead of 8).  A table is a 20-byte header and one block of links,
 // symbols and counts (6 bytes an entry); a new table's first block of two
 // entries shares its 32 bytes.  Blocks grow by about a fifth and give their
-// old block back to a free list of its size class.
+// old block back to a free list of its size class; new tables and blocks are
+// cut from large freed blocks before fresh memory is taken.
 #include "compress/arith.h"
 
 #include <cstdlib>
@@ -53,9 +54,8 @@ namespace {
 // one byte shorter; in a table of the maximum order, whose context is never
 // extended, the link caches the next context instead.  The block holds the
 // links, then the symbols, then the counts, for as many entries as its
-// capacity (see block_classes).  A new table carries
-// a two-entry block right behind itself in 32 bytes, so a small
-// context costs one allocation.
+// capacity (see block_classes).  A new table carries a two-entry block right
+// behind itself in 32 bytes, so a small context costs one allocation.
 struct ContextTable {
     uint32_t block;        // the links, symbols and counts
     uint32_t shorter;      // the table of the context one byte shorter
@@ -103,7 +103,7 @@ inline uint8_t* at(uint32_t index) {
            ((size_t)(index & ((1u << offset_bits) - 1)) << unit_shift);
 }
 
-// Every allocation is a whole number of 16-byte units and chunks start on a
+// Every allocation is a whole number of 16-byte grains and chunks start on a
 // 64-byte boundary.  A table (a 20-byte header and its first block) takes 32
 // bytes.
 const size_t grain_bytes = 16;
