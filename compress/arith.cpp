@@ -81,8 +81,8 @@ const int16_t scale_limit = 16383;
 
 // --------------------------------------------------------------------- arena
 
-// Tables and blocks live in chunks of up to 256 KB and are named by 32-bit
-// arena indexes: the chunk number above the low 16 bits, the offset in
+// Tables and blocks live in chunks of up to 64 KB and are named by 32-bit
+// arena indexes: the chunk number above the low 14 bits, the offset in
 // 4-byte units below them.  Chunks never move, so a table's address stays
 // valid while the model grows.  Index 0 names nothing (chunk 0 starts its
 // allocations one unit in).
@@ -125,7 +125,7 @@ struct Arena {
     // Arena index of n fresh bytes (a multiple of 16), 0 on failure.
     uint32_t take(size_t n) {
         if (used + n > size) {
-            // The very first chunk keeps its first slot unused: index 0
+            // The very first chunk keeps its first grain unused: index 0
             // names nothing.
             size_t first = chunk_count == 0 ? grain_bytes : 0;
             size_t want = chunk_size;
@@ -188,7 +188,7 @@ struct Arena {
 // A table's block holds `capacity` entries: the child links (arena indexes,
 // 0 for none), then the symbols, then the counts.
 // Class 0 is the two-entry block behind a new table; the others are runs of
-// 16-byte units growing by about a fifth (2, 3, 4, 5, 6, 8 ... 96 units),
+// grains growing by about a fifth (2, 3, 4, 5, 6, 8 ... 96 grains),
 // filled with as many 6-byte entries as fit, so a block wastes little of
 // itself (doubling would waste up to half).  The capacity follows from the
 // number of entries, so the table need not store it: a block is replaced
@@ -306,22 +306,18 @@ inline int capacity_of(const ContextTable* t) { return capacity_for(t->last_inde
 // Every table has links (the control table's are never used, but its two
 // entries fit its first block with them).
 inline uint32_t* links_of(ContextTable* t) { return reinterpret_cast<uint32_t*>(at(t->block)); }
-inline uint8_t* symbols_of(ContextTable* t) { return at(t->block) + 4 * capacity_of(t); }
-inline uint8_t* counts_of(ContextTable* t) { return symbols_of(t) + capacity_of(t); }
-inline uint8_t* symbol_of(ContextTable* t, int i) { return symbols_of(t) + i; }
-inline uint8_t* count_of(ContextTable* t, int i) { return counts_of(t) + i; }
 
-// A table's arrays, found once per visit (valid until its block moves).
+// A table's arrays, found once per visit (valid until its block moves or
+// its entry count changes).
 struct Entries {
     uint32_t* links;
     uint8_t* symbols;
     uint8_t* counts;
     int n;  // entries in use
     explicit Entries(ContextTable* t) {
-        uint8_t* block = at(t->block);
         int capacity = capacity_of(t);
-        links = reinterpret_cast<uint32_t*>(block);
-        symbols = block + 4 * capacity;
+        links = links_of(t);
+        symbols = reinterpret_cast<uint8_t*>(links + capacity);
         counts = symbols + capacity;
         n = t->last_index + 1;
     }
@@ -363,12 +359,12 @@ bool grow_table(Model& m, ContextTable* t, int entries) {
     }
     uint8_t* to = at(block);
     std::memset(to, 0, class_bytes(class_of(capacity)));
-    int used = t->last_index + 1;
+    const Entries from(t);
     uint8_t* symbols = to + 4 * capacity;
-    if (used) {
-        std::memcpy(to, links_of(t), (size_t)used * 4);
-        std::memcpy(symbols, symbols_of(t), (size_t)used);
-        std::memcpy(symbols + capacity, counts_of(t), (size_t)used);
+    if (from.n) {
+        std::memcpy(to, from.links, (size_t)from.n * 4);
+        std::memcpy(symbols, from.symbols, (size_t)from.n);
+        std::memcpy(symbols + capacity, from.counts, (size_t)from.n);
     }
     // The old block serves a later one of its size (the one behind the
     // table, of class 0, serves nothing).
@@ -405,9 +401,10 @@ int append_entry(Model& m, ContextTable* t, int s) {
     int i = t->last_index + 1;
     if (!grow_table(m, t, i + 1)) return -1;
     t->last_index = (int16_t)i;
-    *symbol_of(t, i) = (uint8_t)s;
-    *count_of(t, i) = 0;
-    links_of(t)[i] = 0;
+    const Entries e(t);
+    e.symbols[i] = (uint8_t)s;
+    e.counts[i] = 0;
+    e.links[i] = 0;
     t->escape = 0;
     return i;
 }
@@ -415,7 +412,7 @@ int append_entry(Model& m, ContextTable* t, int s) {
 void halve_table(ContextTable* t) {
     if (t->last_index < 0) return;
     int sum = 0, max = 0;
-    uint8_t* counts = counts_of(t);
+    uint8_t* counts = Entries(t).counts;
     for (int i = 0; i <= t->last_index; ++i) {
         int c = counts[i] / 2;
         counts[i] = (uint8_t)c;
@@ -434,7 +431,7 @@ inline void catch_up(const Model& m, ContextTable* t) {
     t->flush_epoch = m.flushes;
     if (t->order < 0 || t->last_index < 0) return;
     int n = t->last_index + 1, i = 0;
-    uint8_t* counts = counts_of(t);
+    uint8_t* counts = Entries(t).counts;
     if (missed >= 8) {
         // Eight halvings leave no count above 0 (counts are below 255).
         std::memset(counts, 0, (size_t)n);
@@ -499,21 +496,23 @@ bool set_up_model(Model& m, int max_order) {
     ContextTable* t = m.order_minus1 = table_at(minus1);
     if (!grow_table(m, t, 256)) return false;
     t->last_index = 255;
+    const Entries bytes(t);
     for (int i = 0; i < 256; ++i) {
-        *symbol_of(t, i) = (uint8_t)i;
-        *count_of(t, i) = 1;
+        bytes.symbols[i] = (uint8_t)i;
+        bytes.counts[i] = 1;
     }
     t->sum = 256;
     t->max_count = 1;
     t->escape = 0;
     uint32_t control = new_table(m, 0, -2);
-    if (!control || !grow_table(m, table_at(control), 2)) return false;
+    if (!control) return false;
     t = table_at(control);
-    t->last_index = 1;
-    *symbol_of(t, 0) = 2;  // model flush
-    *count_of(t, 0) = 1;
-    *symbol_of(t, 1) = 1;  // end of data
-    *count_of(t, 1) = 1;
+    t->last_index = 1;  // the two entries of a new table's first block
+    const Entries controls(t);
+    controls.symbols[0] = 2;  // model flush
+    controls.counts[0] = 1;
+    controls.symbols[1] = 1;  // end of data
+    controls.counts[1] = 1;
     t->sum = 2;
     t->max_count = 1;
     m.slot_index(-2) = control;
@@ -1008,8 +1007,9 @@ inline bool decode_symbol(Model& m, Decoder& d, CzBitReader& in, int* symbol) {
         r.high_total = (uint16_t)t0;
         sym = escape;
     } else {
-        const uint8_t* sym_array = symbols_of(t);
-        const uint8_t* cnt_array = counts_of(t);
+        const Entries e(t);
+        const uint8_t* sym_array = e.symbols;
+        const uint8_t* cnt_array = e.counts;
         bool all = m.order == -2 || m.excluded_count == 0;
         int32_t before = 0;
         int i = 0;

@@ -493,6 +493,28 @@ struct LzssOut {
     }
 };
 
+enum Token { literal_token, match_token, end_token };
+
+// Takes the next token from the held bits (after ready()): a literal (its
+// byte in *value), a match (window position in *value, length field in
+// *length) or the end code.
+inline Token take_token(LzssBits& in, uint32_t* value, uint32_t* length) {
+    uint32_t t = in.peek17();
+    if (t >> 16) {
+        *value = (t >> 8) & 0xFF;
+        in.bits -= 9;
+        return literal_token;
+    }
+    *value = (t >> 4) & window_mask;
+    if (*value == 0) {
+        in.bits -= 1 + window_bits;
+        return end_token;
+    }
+    *length = t & 0xF;
+    in.bits -= 1 + window_bits + length_bits;
+    return match_token;
+}
+
 // Expands straight into the output stream's buffer (window_here() holds)
 // while a token fits there and its bits are held.  Returns 1 at the end
 // code, else 0 with the window's last 4096 bytes before out.next.
@@ -504,21 +526,17 @@ int expand_in_place(LzssBits& in, LzssOut& out, uint32_t* current) {
     const uint32_t bias = *current - (uint32_t)(uintptr_t)o;
     int result = 0;
     while (o <= stop && in.ready()) {
-        uint32_t t = in.peek17();
         uint8_t* start = o;
-        if (t & 0x10000) {
-            *o++ = (uint8_t)(t >> 8);
-            in.bits -= 9;
+        uint32_t value, length;
+        Token token = take_token(in, &value, &length);
+        if (token == literal_token) {
+            *o++ = (uint8_t)value;
+        } else if (token == end_token) {
+            result = 1;
+            break;
         } else {
-            uint32_t position = (t >> 4) & window_mask;
-            if (position == 0) {
-                in.bits -= 1 + window_bits;
-                result = 1;
-                break;
-            }
-            in.bits -= 1 + window_bits + length_bits;
-            uint32_t length = (t & 0xF) + break_even + 1;
-            uint32_t back = ((bias + (uint32_t)(uintptr_t)o - position - 1) & window_mask) + 1;
+            length += break_even + 1;
+            uint32_t back = ((bias + (uint32_t)(uintptr_t)o - value - 1) & window_mask) + 1;
             copy_match(o, back, length);
             o += length;
         }
@@ -556,20 +574,9 @@ int iLzssExpand(BitFile* input, CzStream* output) {
         bool literal;
         uint32_t value, length = 0;
         if (in.ready()) {
-            uint32_t t = in.peek17();
-            literal = t >> 16;
-            if (literal) {
-                value = (t >> 8) & 0xFF;
-                in.bits -= 9;
-            } else {
-                value = (t >> 4) & window_mask;
-                if (value == 0) {
-                    in.bits -= 1 + window_bits;
-                    return 0;
-                }
-                length = t & 0xF;
-                in.bits -= 1 + window_bits + length_bits;
-            }
+            Token token = take_token(in, &value, &length);
+            if (token == end_token) return 0;
+            literal = token == literal_token;
         } else {
             in.unget();
             uint32_t flag;
