@@ -285,6 +285,11 @@ struct Model {
     int top_index = 0;           // entry of the last byte in the maximum-order table
     uint32_t tables = 0;
     uint32_t flushes = 0;  // also the flush epoch tables catch up to
+    // The bytes the order-0 table holds with a count above 0 (bit s of word
+    // s / 64), kept as its counts change, and the bytes excluded for the
+    // order -1 table (see exclude_below_order0).
+    uint64_t order0_coded[4] = {};
+    uint64_t below0[4] = {};
 
     Model() {
         std::memset(slots, 0, sizeof slots);
@@ -409,7 +414,9 @@ int append_entry(Model& m, ContextTable* t, int s) {
     return i;
 }
 
-void halve_table(ContextTable* t) {
+void note_order0_counts(Model& m, ContextTable* t);
+
+void halve_table(Model& m, ContextTable* t) {
     if (t->last_index < 0) return;
     int sum = 0, max = 0;
     uint8_t* counts = Entries(t).counts;
@@ -422,10 +429,21 @@ void halve_table(ContextTable* t) {
     t->sum = (uint16_t)sum;
     t->max_count = (uint8_t)max;
     t->escape = 0;
+    note_order0_counts(m, t);
+}
+
+// Rebuilds the set of bytes the order-0 table codes (after its counts were
+// halved; an update sets a byte's bit itself).
+void note_order0_counts(Model& m, ContextTable* t) {
+    if (t->order != 0) return;
+    std::memset(m.order0_coded, 0, sizeof m.order0_coded);
+    const Entries e(t);
+    for (int i = 0; i < e.n; ++i)
+        if (e.counts[i]) m.order0_coded[e.symbols[i] >> 6] |= 1ull << (e.symbols[i] & 63);
 }
 
 // Applies the model flushes the table has missed.
-inline void catch_up(const Model& m, ContextTable* t) {
+inline void catch_up(Model& m, ContextTable* t) {
     if (t->flush_epoch == m.flushes) return;
     uint32_t missed = m.flushes - t->flush_epoch;
     t->flush_epoch = m.flushes;
@@ -438,6 +456,7 @@ inline void catch_up(const Model& m, ContextTable* t) {
         t->sum = 0;
         t->max_count = 0;
         t->escape = 0;
+        note_order0_counts(m, t);
         return;
     }
     int shift = (int)missed;
@@ -467,6 +486,7 @@ inline void catch_up(const Model& m, ContextTable* t) {
     t->sum = (uint16_t)sum;
     t->max_count = (uint8_t)max;
     t->escape = 0;
+    note_order0_counts(m, t);
 }
 
 // A new empty table (shorter u) linked from t's entry for s (added with
@@ -565,6 +585,49 @@ inline int32_t excluded_sum(const Model& m, const Entries& e, int n) {
     return sum;
 }
 
+// The order -1 table holds every byte once, with count 1, in byte order, and
+// never changes (updates start at order 0; halving would need a scale of
+// 16383).  So entry s is byte s, and its included sums count the bytes that
+// are not excluded: the set below0, built when the coder escapes out of
+// order 0 from the bytes of the order-0 table with counts above 0 but its
+// last entry (which the exclusion rule spares) and the bytes excluded above.
+inline int popcount64(uint64_t x) { return __builtin_popcountll(x); }
+
+inline int below0_count(const Model& m) {
+    return popcount64(m.below0[0]) + popcount64(m.below0[1]) + popcount64(m.below0[2]) +
+           popcount64(m.below0[3]);
+}
+
+// Excluded bytes below s.
+inline int below0_before(const Model& m, int s) {
+    int n = 0;
+    for (int w = 0; w < s >> 6; ++w) n += popcount64(m.below0[w]);
+    if (s & 63) n += popcount64(m.below0[s >> 6] & ((1ull << (s & 63)) - 1));
+    return n;
+}
+
+// The k-th byte (from 1) that is not excluded, or -1 when there are fewer.
+inline int below0_select(const Model& m, int k) {
+    for (int w = 0; w < 4; ++w) {
+        uint64_t free = ~m.below0[w];
+        int n = popcount64(free);
+        if (k > n) {
+            k -= n;
+            continue;
+        }
+        for (; k > 1; --k) free &= free - 1;
+        return w * 64 + __builtin_ctzll(free);
+    }
+    return -1;
+}
+
+inline void exclude_below_order0(Model& m, const Entries& e) {
+    std::memcpy(m.below0, m.order0_coded, sizeof m.below0);
+    if (e.n > 0) m.below0[e.symbols[e.n - 1] >> 6] &= ~(1ull << (e.symbols[e.n - 1] & 63));
+    for (int k = 0; k < m.excluded_count; ++k)
+        m.below0[m.excluded_list[k] >> 6] |= 1ull << (m.excluded_list[k] & 63);
+}
+
 // ceil(65536 / d) for d = 1 to 254.
 struct Reciprocals {
     uint32_t of[255];
@@ -593,10 +656,10 @@ void build_totals(Model& m, ContextTable* t, int32_t* included, int16_t* scale) 
     catch_up(m, t);
     for (;;) {
         int32_t sum;
-        if (m.order == -2 || m.excluded_count == 0) {
+        if (m.order == -1) {
+            sum = 256 - below0_count(m);
+        } else if (m.order == -2 || m.excluded_count == 0) {
             sum = t->sum;
-        } else if (t == m.order_minus1) {
-            sum = 256 - m.excluded_count;  // every byte once, counts 1, never changed
         } else {
             sum = t->sum - excluded_sum(m, Entries(t), t->last_index + 1);
         }
@@ -612,7 +675,7 @@ void build_totals(Model& m, ContextTable* t, int32_t* included, int16_t* scale) 
             t0 = (int16_t)(t->escape + t1);
         }
         if (t0 >= scale_limit) {
-            halve_table(t);
+            halve_table(m, t);
             continue;
         }
         *included = sum;
@@ -653,8 +716,18 @@ void exclude_entries(Model& m, const Entries& e) {
     m.excluded_count = listed;
 }
 
+// Excludes what an escape out of table t rules out for the next table.  The
+// control table below order -1 reads no exclusions.
+inline void exclude_for_shorter(Model& m, ContextTable* t, const Entries& e) {
+    if (t->order > 0)
+        exclude_entries(m, e);
+    else if (t->order == 0)
+        exclude_below_order0(m, e);
+}
+
 // Included sum of entries 0 to i-1 (i.e. totals[1] - totals[i+1]).
 inline int32_t included_before(const Model& m, const Entries& e, int i) {
+    if (m.order == -1) return i - below0_before(m, i);
     int32_t sum = sum_bytes(e.counts, i);
     if (m.order == -2 || m.excluded_count == 0) return sum;
     return sum - excluded_sum(m, e, i);
@@ -703,7 +776,8 @@ found:
         t->max_count = (uint8_t)n;
         t->escape = 0;
     }
-    if (n == 255) halve_table(t);
+    if (c == 0 && t->order == 0) m.order0_coded[s >> 6] |= 1ull << (s & 63);
+    if (n == 255) halve_table(m, t);
     return j;
 }
 
@@ -886,7 +960,7 @@ inline bool symbol_to_range(Model& m, int symbol, SymbolRange* r) {
     }
     r->low_total = (uint16_t)included;
     r->high_total = (uint16_t)t0;
-    exclude_entries(m, e);
+    exclude_for_shorter(m, t, e);
     escape_to_shorter(m, t);
     return false;
 }
@@ -895,6 +969,67 @@ int fail(int code) {
     MemoryStreams.io_error = -1;
     return code;
 }
+
+// Loads ahead of the compressor.  Once the model has outgrown the caches, a
+// byte spends much of its time waiting for its tables.  The compressor knows
+// the bytes to come, so it asks for the tables they will be coded in a few
+// bytes early: the header of an order-2 table five bytes on (from a map of
+// the order-2 tables met so far; tables never move), its symbols and counts
+// two bytes on, and the order-3 table its link names for the byte after
+// next.  Hints only: nothing read here decides anything, so a stale map
+// entry or a moved block costs time, not bytes.  Only for the maximum order
+// 3, from a model of 8 MB on (below that the tables stay in the caches and
+// the work would be lost); the map counts as model memory.
+const uint64_t lookahead_from = 8u << 20;
+const int header_ahead = 5;
+
+struct Lookahead {
+    uint32_t* order2 = nullptr;  // table of context (x, y) at x * 256 + y, 0 unknown
+    ~Lookahead() { std::free(order2); }
+
+    bool on() const { return order2 != nullptr; }
+
+    void start(Model& m) {
+        const size_t bytes = 65536 * sizeof *order2;
+        if (m.max_order != 3 || m.arena.bytes < lookahead_from) return;
+        if (cz_arith_memory_limit && m.arena.bytes + 4 * bytes > cz_arith_memory_limit) return;
+        order2 = static_cast<uint32_t*>(std::calloc(65536, sizeof *order2));
+        if (order2) m.arena.bytes += bytes;
+    }
+
+    // After the context advance for byte b0 (b1 before it).
+    void note(const Model& m, int b1, int b0) {
+        order2[b1 << 8 | b0] = m.slot(3)->shorter;
+    }
+
+    static void fetch_entries(ContextTable* t) {
+        const Entries e(t);
+        for (int i = 0; i < e.n + 64; i += 64) {
+            __builtin_prefetch(e.symbols + i);
+            __builtin_prefetch(e.counts + i);
+        }
+    }
+
+    // b1 b0: the last two bytes read (b0 is being coded); ahead: the `avail`
+    // bytes after them that the input has at hand.
+    void run(int b1, int b0, const uint8_t* ahead, int64_t avail) {
+        if (avail < 1) return;
+        if (uint32_t t2 = order2[b1 << 8 | b0]) {
+            const Entries e(table_at(t2));
+            int i = find_symbol(e, ahead[0]);
+            if (i >= 0 && e.links[i]) {
+                uint8_t* t3 = at(e.links[i]);
+                __builtin_prefetch(t3);
+                __builtin_prefetch(t3 + table_bytes - 1);
+            }
+        }
+        if (avail < 2) return;
+        if (uint32_t t2 = order2[ahead[0] << 8 | ahead[1]]) fetch_entries(table_at(t2));
+        if (avail < header_ahead) return;
+        uint32_t t2 = order2[ahead[header_ahead - 2] << 8 | ahead[header_ahead - 1]];
+        if (t2) __builtin_prefetch(at(t2));
+    }
+};
 
 }  // namespace
 
@@ -911,6 +1046,8 @@ int iArithCompress(CzStream* input, BitFile* output, int max_order) {
     bool flush_requested = false;
     int32_t in_mark = 0, out_mark = 0;
     CzMemoryStreams& ms = MemoryStreams;
+    Lookahead ahead;
+    int last_byte = 0;  // the context starts as a run of zero bytes
     for (;;) {
         if ((++passes & 0xFF) == 0) {
             // Ratio check: flush the model when the output since the last
@@ -923,6 +1060,7 @@ int iArithCompress(CzStream* input, BitFile* output, int max_order) {
             in_mark = ms.in_pos;
             out_mark = ms.out_pos;
             flush_requested = ratio > 90;
+            if (!ahead.on()) ahead.start(m);
         }
         int symbol;
         if (flush_requested) {
@@ -930,6 +1068,18 @@ int iArithCompress(CzStream* input, BitFile* output, int max_order) {
         } else {
             symbol = cz_read_raw(input);
             if (symbol < 0) symbol = end_of_data;
+            if (ahead.on() && symbol >= 0) {
+                const uint8_t* next;
+                int64_t avail;
+                if (ms.in_buffer) {
+                    next = ms.in_buffer + ms.in_pos;
+                    avail = ms.in_length - ms.in_pos;
+                } else {
+                    next = input->next;
+                    avail = input->limit - input->next;
+                }
+                ahead.run(last_byte, symbol, next, avail);
+            }
         }
         for (;;) {
             SymbolRange r;
@@ -956,6 +1106,10 @@ int iArithCompress(CzStream* input, BitFile* output, int max_order) {
         if (!advance_context(m, symbol)) {
             finish_stats(m);
             return fail(-6);
+        }
+        if (symbol >= 0) {
+            if (ahead.on()) ahead.note(m, last_byte, symbol);
+            last_byte = symbol;
         }
         cz_progress((uint32_t)ms.in_pos);
         if (ms.out_pos > cz_output_limit) {
@@ -1006,6 +1160,15 @@ inline bool decode_symbol(Model& m, Decoder& d, CzBitReader& in, int* symbol) {
         r.low_total = (uint16_t)above;
         r.high_total = (uint16_t)t0;
         sym = escape;
+    } else if (m.order == -1) {
+        // Byte s is entry s (see below0_count); the scan below would stop at
+        // the (included - count)-th byte not excluded.
+        int s = below0_select(m, included - count);
+        if (s < 0) return false;
+        m.found[1] = s;
+        r.low_total = (uint16_t)(included - (s + 1 - below0_before(m, s)));
+        r.high_total = (uint16_t)(r.low_total + 1);
+        sym = s;
     } else {
         const Entries e(t);
         const uint8_t* sym_array = e.symbols;
@@ -1053,7 +1216,7 @@ inline bool decode_symbol(Model& m, Decoder& d, CzBitReader& in, int* symbol) {
         // The control table's escape is never sent: a corrupt stream.
         if (m.order == -2) return false;
         m.found[m.order + 2] = -1;  // the symbol is not known yet: update looks it up
-        exclude_entries(m, Entries(t));
+        exclude_for_shorter(m, t, Entries(t));
         escape_to_shorter(m, t);
     }
     *symbol = sym;

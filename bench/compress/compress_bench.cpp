@@ -36,6 +36,8 @@
 #include "compress/arith.h"
 #include "compress/bit_file.h"
 #include "compress/byte_stream.h"
+#include "compress/compress_file.h"
+#include "compress/memory_streams.h"
 #include "compress/lzss.h"
 
 namespace fs = std::filesystem;
@@ -43,6 +45,8 @@ namespace fs = std::filesystem;
 namespace {
 
 size_t corpus_bytes = 10u << 20;
+bool stop_when_larger = false;  // compress as the file operation does (see our_compress)
+int64_t stopped_at = 0;         // input bytes read by the last compression
 
 // CPU seconds of this process and of its finished children: the machine is
 // shared, so wall time would measure the neighbours too.
@@ -154,10 +158,15 @@ bool our_compress(Coder c, const std::string& in, const std::string& out) {
     CzStream* s = cz_stream_open(in.c_str(), "rb");
     BitFile* bf = OpenOutputBitFile(out.c_str());
     if (!s || !bf) return false;
+    // As the compress operation does: a coder whose output alone already
+    // makes the result larger than the original stops (a refusal follows).
+    if (stop_when_larger) cz_output_limit = file_size(in) - CZ_COMP_STATS_SIZE;
     int r = c == Coder::lzss ? iLzssCompress(s, bf) : iArithCompress(s, bf, 3);
+    cz_output_limit = INT64_MAX;
+    stopped_at = MemoryStreams.in_pos;
     int closed = iCloseOutputBitFile(bf);
     cz_stream_close(s);
-    return r == 0 && closed == 0;
+    return (r == 0 || (stop_when_larger && r == CZ_OVER_LIMIT)) && closed == 0;
 }
 
 bool our_expand(Coder c, const std::string& in, const std::string& out) {
@@ -201,6 +210,7 @@ double peer_peak_mb(const std::string& cmd, const std::string& dir) {
 int main(int argc, char** argv) {
     if (argc == 6 && std::strcmp(argv[1], "--run") == 0) {
         Coder c = std::strcmp(argv[2], "lzss") == 0 ? Coder::lzss : Coder::arith;
+        stop_when_larger = std::strcmp(argv[3], "compress-stop") == 0;
         bool ok = std::strcmp(argv[3], "expand") == 0 ? our_expand(c, argv[4], argv[5])
                                                       : our_compress(c, argv[4], argv[5]);
         if (c == Coder::arith)
@@ -209,6 +219,8 @@ int main(int argc, char** argv) {
                          cz_arith_stats.tables
                              ? (double)cz_arith_stats.model_bytes / cz_arith_stats.tables
                              : 0.0);
+        if (stop_when_larger)
+            std::fprintf(stderr, "stopped after %lld input bytes\n", (long long)stopped_at);
         return ok ? 0 : 1;
     }
     std::string dir = argc > 1 ? argv[1] : "compress-corpus";
