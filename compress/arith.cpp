@@ -973,18 +973,35 @@ int fail(int code) {
 // Loads ahead of the compressor.  Once the model has outgrown the caches, a
 // byte spends much of its time waiting for its tables.  The compressor knows
 // the bytes to come, so it asks for the tables they will be coded in a few
-// bytes early: the header of an order-2 table five bytes on (from a map of
-// the order-2 tables met so far; tables never move), its symbols and counts
-// two bytes on, and the order-3 table its link names for the byte after
-// next.  Hints only: nothing read here decides anything, so a stale map
-// entry or a moved block costs time, not bytes.  Only for the maximum order
-// 3, from a model of 8 MB on (below that the tables stay in the caches and
-// the work would be lost); the map counts as model memory.
+// bytes early, one step of each chain of loads per byte: for the order-2
+// table of a byte, its header seven bytes before (from a map of the order-2
+// tables met so far; tables never move), its symbols and counts four bytes
+// before, the entry of the byte that follows it two bytes before, and that
+// entry's link (the order-3 table of the byte after) one byte before; then
+// that order-3 table's own block.  Hints only: nothing read here decides
+// anything, so a stale map entry or a moved block costs time, not bytes.
+// Only for the maximum order 3, from a model of 8 MB on (below that the
+// tables stay in the caches and the work would be lost); the map counts as
+// model memory.
 const uint64_t lookahead_from = 8u << 20;
-const int header_ahead = 5;
+
+// The symbols and counts of a table (a macro, not a function: the compiler
+// deletes calls of a function that does nothing but prefetch).
+#define CZ_FETCH_ENTRIES(e)                          \
+    do {                                             \
+        for (int i_ = 0; i_ < (e).n; i_ += 64) {     \
+            __builtin_prefetch((e).symbols + i_);    \
+            __builtin_prefetch((e).counts + i_);     \
+        }                                            \
+        __builtin_prefetch((e).symbols + (e).n - 1); \
+        __builtin_prefetch((e).counts + (e).n - 1);  \
+    } while (0)
 
 struct Lookahead {
     uint32_t* order2 = nullptr;  // table of context (x, y) at x * 256 + y, 0 unknown
+    uint32_t link_table = 0;     // an order-2 table and the entry whose link
+    int link_entry = -1;         // names the order-3 table two bytes on
+    uint32_t next3 = 0;          // the order-3 table of the next byte, when known
     ~Lookahead() { std::free(order2); }
 
     bool on() const { return order2 != nullptr; }
@@ -998,38 +1015,55 @@ struct Lookahead {
     }
 
     // After the context advance for byte b0 (b1 before it).
-    void note(const Model& m, int b1, int b0) {
-        order2[b1 << 8 | b0] = m.slot(3)->shorter;
-    }
+    void note(const Model& m, int b1, int b0) { order2[b1 << 8 | b0] = m.slot(3)->shorter; }
 
-    static void fetch_entries(ContextTable* t) {
-        const Entries e(t);
-        for (int i = 0; i < e.n + 64; i += 64) {
-            __builtin_prefetch(e.symbols + i);
-            __builtin_prefetch(e.counts + i);
+    // Byte i (b0) is about to be coded; ahead: the `avail` bytes after it
+    // that the input has at hand.
+    void run(int b0, const uint8_t* ahead, int64_t avail) {
+        // The block of the order-3 table of byte i+1 (its header was asked
+        // for a byte ago).
+        if (next3) {
+            ContextTable* t = table_at(next3);
+            if (t->block != next3 + header_units) {
+                const Entries e(t);
+                CZ_FETCH_ENTRIES(e);
+            }
+            next3 = 0;
         }
-    }
-
-    // b1 b0: the last two bytes read (b0 is being coded); ahead: the `avail`
-    // bytes after them that the input has at hand.
-    void run(int b1, int b0, const uint8_t* ahead, int64_t avail) {
-        if (avail < 1) return;
-        if (uint32_t t2 = order2[b1 << 8 | b0]) {
-            const Entries e(table_at(t2));
-            int i = find_symbol(e, ahead[0]);
-            if (i >= 0 && e.links[i]) {
-                uint8_t* t3 = at(e.links[i]);
+        // The order-3 table of byte i+2.
+        if (link_entry >= 0) {
+            const Entries e(table_at(link_table));
+            if (link_entry < e.n && (next3 = e.links[link_entry]) != 0) {
+                uint8_t* t3 = at(next3);
                 __builtin_prefetch(t3);
                 __builtin_prefetch(t3 + table_bytes - 1);
             }
+            link_entry = -1;
         }
         if (avail < 2) return;
-        if (uint32_t t2 = order2[ahead[0] << 8 | ahead[1]]) fetch_entries(table_at(t2));
-        if (avail < header_ahead) return;
-        uint32_t t2 = order2[ahead[header_ahead - 2] << 8 | ahead[header_ahead - 1]];
-        if (t2) __builtin_prefetch(at(t2));
+        // The entry of byte i+2 in the order-2 table of its context (bytes i
+        // and i+1): its link names the order-3 table of byte i+3.
+        if (uint32_t t2 = order2[b0 << 8 | ahead[0]]) {
+            const Entries e(table_at(t2));
+            int k = find_symbol(e, ahead[1]);
+            if (k >= 0) {
+                __builtin_prefetch(e.links + k);
+                link_table = t2;
+                link_entry = k;
+            }
+        }
+        if (avail < 3) return;
+        // The symbols and counts of the order-2 table of byte i+4.
+        if (uint32_t t2 = order2[ahead[1] << 8 | ahead[2]]) {
+            const Entries e(table_at(t2));
+            CZ_FETCH_ENTRIES(e);
+        }
+        if (avail < 6) return;
+        // The header of the order-2 table of byte i+7.
+        if (uint32_t t2 = order2[ahead[4] << 8 | ahead[5]]) __builtin_prefetch(at(t2));
     }
 };
+#undef CZ_FETCH_ENTRIES
 
 }  // namespace
 
@@ -1078,7 +1112,7 @@ int iArithCompress(CzStream* input, BitFile* output, int max_order) {
                     next = input->next;
                     avail = input->limit - input->next;
                 }
-                ahead.run(last_byte, symbol, next, avail);
+                ahead.run(symbol, next, avail);
             }
         }
         for (;;) {
