@@ -45,6 +45,7 @@
 
 CzArithStats cz_arith_stats;
 uint64_t cz_arith_memory_limit;
+uint64_t cz_arith_lookahead_from = CZ_ARITH_LOOKAHEAD_FROM;
 
 namespace {
 
@@ -983,7 +984,6 @@ int fail(int code) {
 // Only for the maximum order 3, from a model of 8 MB on (below that the
 // tables stay in the caches and the work would be lost); the map counts as
 // model memory.
-const uint64_t lookahead_from = 8u << 20;
 
 // The symbols and counts of a table (a macro, not a function: the compiler
 // deletes calls of a function that does nothing but prefetch).
@@ -1008,7 +1008,7 @@ struct Lookahead {
 
     void start(Model& m) {
         const size_t bytes = 65536 * sizeof *order2;
-        if (m.max_order != 3 || m.arena.bytes < lookahead_from) return;
+        if (m.max_order != 3 || m.arena.bytes < cz_arith_lookahead_from) return;
         if (cz_arith_memory_limit && m.arena.bytes + 4 * bytes > cz_arith_memory_limit) return;
         order2 = static_cast<uint32_t*>(std::calloc(65536, sizeof *order2));
         if (order2) m.arena.bytes += bytes;

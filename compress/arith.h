@@ -57,3 +57,8 @@ extern CzArithStats cz_arith_stats;
 // Bytes the model of one call may hold; 0 means no limit.  A model that would
 // grow beyond it fails as an allocation failure does.
 extern uint64_t cz_arith_memory_limit;
+
+// Model bytes from which the compressor loads the tables of the bytes to come
+// ahead of coding them (hints only: the stream is the same either way).
+const uint64_t CZ_ARITH_LOOKAHEAD_FROM = 8u << 20;
+extern uint64_t cz_arith_lookahead_from;

@@ -12,6 +12,7 @@ using cz_fuzz::MemoryMode;
 inline void cz_fresh_state() {
     MemoryStreams = CzMemoryStreams{}, cs_data = {};
     gPreCompressSize = 0, cz_arith_memory_limit = 0, cz_stop_when_larger = true;
+    cz_arith_lookahead_from = CZ_ARITH_LOOKAHEAD_FROM;
 }
 inline const bool cz_fresh_state_registered = (lq_register_reset(cz_fresh_state), true);
 
