@@ -592,7 +592,17 @@ inline int32_t excluded_sum(const Model& m, const Entries& e, int n) {
 // are not excluded: the set below0, built when the coder escapes out of
 // order 0 from the bytes of the order-0 table with counts above 0 but its
 // last entry (which the exclusion rule spares) and the bytes excluded above.
-inline int popcount64(uint64_t x) { return __builtin_popcountll(x); }
+inline int popcount64(uint64_t x) {
+#ifdef __POPCNT__
+    return __builtin_popcountll(x);
+#else
+    // Without the instruction the builtin is a library call.
+    x -= (x >> 1) & 0x5555555555555555ull;
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return (int)((x * 0x0101010101010101ull) >> 56);
+#endif
+}
 
 inline int below0_count(const Model& m) {
     return popcount64(m.below0[0]) + popcount64(m.below0[1]) + popcount64(m.below0[2]) +

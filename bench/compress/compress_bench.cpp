@@ -264,6 +264,18 @@ int main(int argc, char** argv) {
                     cz_arith_stats.flushes);
             rows.push_back(r);
         }
+        // What a person waits for: the compress operation stops the coder
+        // once its output already makes the result larger than the original
+        // (on data that does not compress) and refuses; otherwise it codes
+        // it all, as above.
+        double stopping_s = -1;
+        int64_t stopped_at_bytes = 0;
+        {
+            stop_when_larger = true;
+            stopping_s = best_of_three([&] { return our_compress(Coder::arith, in, tmp); });
+            stopped_at_bytes = stopped_at;
+            stop_when_larger = false;
+        }
         auto peer = [&](const char* name, const std::string& comp, const std::string& exp) {
             Result r;
             r.name = name;
@@ -318,6 +330,11 @@ int main(int argc, char** argv) {
                         b->compress_s / ar->compress_s);
             std::printf("    arith expand   / bzip2 -9 compress   %5.2f (target >= 1)\n",
                         b->compress_s / ar->expand_s);
+            if (stopping_s > 0 && stopped_at_bytes < original)
+                std::printf(
+                    "    arith compress as the operation runs / bzip2 -9 compress   %5.2f "
+                    "(stops after %.0f%% of the input: the result would be larger)\n",
+                    b->compress_s / stopping_s, 100.0 * stopped_at_bytes / original);
         }
         if (const Result* x = find("xz -1")) {
             std::printf("    arith compress / xz -1 compress      %5.2f (context)\n",
