@@ -474,10 +474,11 @@ inline void catch_up(Model& m, ContextTable* t) {
         maxes = _mm_max_epu8(maxes, v);
     }
     int sum = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
-    alignas(16) uint8_t lanes[16];
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), maxes);
-    int max = 0;
-    for (uint8_t lane : lanes) max = lane > max ? lane : max;
+    maxes = _mm_max_epu8(maxes, _mm_srli_si128(maxes, 8));
+    maxes = _mm_max_epu8(maxes, _mm_srli_si128(maxes, 4));
+    maxes = _mm_max_epu8(maxes, _mm_srli_si128(maxes, 2));
+    maxes = _mm_max_epu8(maxes, _mm_srli_si128(maxes, 1));
+    int max = _mm_cvtsi128_si32(maxes) & 0xFF;
     for (; i < n; ++i) {
         int c = counts[i] >> shift;
         counts[i] = (uint8_t)c;
