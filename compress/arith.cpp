@@ -18,7 +18,8 @@
 // entries 0 to last_index-1 with non-zero counts (not the last entry).  The
 // flags are read only by the next, shorter table of the same symbol, so they
 // are set only when the coder escapes out of a table; the list of excluded
-// symbols clears them again.
+// symbols clears them again.  The order -1 table reads them as a set of 256
+// bits instead (see below0_count), and the control table reads none.
 //
 // Model flush.  A flush halves every table of order 0 and above, which would
 // cost a pass over the whole model each time (on data that does not compress,
