@@ -276,8 +276,9 @@ inline ContextTable* table_at(uint32_t index) { return reinterpret_cast<ContextT
 struct Model {
     Arena arena;
     int max_order = 0;
-    int order = 0;       // the table in which the next symbol is tried
-    uint32_t slots[10];  // tables of the orders -2 to 7 at index order + 2
+    int order = 0;                  // the table in which the next symbol is tried
+    uint32_t slots[10];             // tables of the orders -2 to 7 at index order + 2
+    ContextTable* slot_tables[10];  // and their addresses (tables never move)
     ContextTable* order_minus1 = nullptr;
     uint8_t excluded[256];       // 0xFF: excluded for the current symbol, else 0
     int excluded_count = 0;      // distinct symbols excluded for the current symbol
@@ -295,12 +296,17 @@ struct Model {
 
     Model() {
         std::memset(slots, 0, sizeof slots);
+        std::memset(slot_tables, 0, sizeof slot_tables);
         std::memset(excluded, 0, sizeof excluded);
     }
     ~Model() { arena.release(); }
 
-    ContextTable* slot(int k) const { return table_at(slots[k + 2]); }
-    uint32_t& slot_index(int k) { return slots[k + 2]; }
+    ContextTable* slot(int k) const { return slot_tables[k + 2]; }
+    uint32_t slot_index(int k) const { return slots[k + 2]; }
+    void set_slot(int k, uint32_t table) {
+        slots[k + 2] = table;
+        slot_tables[k + 2] = table_at(table);
+    }
 
     void clear_exclusions() {
         for (int k = 0; k < excluded_count; ++k) excluded[excluded_list[k]] = 0;
@@ -506,14 +512,16 @@ bool set_up_model(Model& m, int max_order) {
     m.max_order = max_order;
     m.order = max_order;
     std::memset(m.slots, 0, sizeof m.slots);
+    std::memset(m.slot_tables, 0, sizeof m.slot_tables);
     uint32_t minus1 = new_table(m, 0, -1);
     if (!minus1) return false;
-    m.slot_index(-1) = minus1;
+    m.set_slot(-1, minus1);
     // The starting context is a run of zero bytes.
     for (int k = 0; k <= max_order; ++k) {
         uint32_t below = m.slot_index(k - 1);
-        m.slot_index(k) = create_child(m, table_at(below), 0, below);
-        if (!m.slot_index(k)) return false;
+        uint32_t child = create_child(m, table_at(below), 0, below);
+        if (!child) return false;
+        m.set_slot(k, child);
     }
     // Every byte value with count 1; the single link (to order 0) stays.
     ContextTable* t = m.order_minus1 = table_at(minus1);
@@ -538,7 +546,7 @@ bool set_up_model(Model& m, int max_order) {
     controls.counts[1] = 1;
     t->sum = 2;
     t->max_count = 1;
-    m.slot_index(-2) = control;
+    m.set_slot(-2, control);
     m.clear_exclusions();
     return true;
 }
@@ -665,7 +673,8 @@ inline int16_t escape_count(int last_index, int max_count) {
 // Builds the scale of table t for the current order: *included is the
 // included sum (totals[1] before its 16-bit cut), *scale is totals[0].
 // Halves the table while totals[0] is 16383 or more.
-void build_totals(Model& m, ContextTable* t, int32_t* included, int16_t* scale) {
+__attribute__((always_inline)) inline void build_totals(Model& m, ContextTable* t,
+                                                        int32_t* included, int16_t* scale) {
     catch_up(m, t);
     for (;;) {
         int32_t sum;
@@ -794,7 +803,7 @@ found:
     return j;
 }
 
-bool update_model(Model& m, int symbol) {
+__attribute__((always_inline)) inline bool update_model(Model& m, int symbol) {
     int k = m.order < 0 ? 0 : m.order;
     if (symbol >= 0) {
         // The context advance that follows reads the table that the top
@@ -830,7 +839,7 @@ uint32_t next_context(Model& m, ContextTable* t, int s, int k) {
     return create_child(m, u, s, v);
 }
 
-bool advance_context(Model& m, int symbol) {
+__attribute__((always_inline)) inline bool advance_context(Model& m, int symbol) {
     if (symbol < 0) return true;
     // next(top, s): the link for s in the table one order below the top,
     // whose entry for s the update has just left at next_index when it
@@ -847,7 +856,7 @@ bool advance_context(Model& m, int symbol) {
         if (!t) return false;
         links_of(top)[m.top_index] = t;  // the top table's block has not moved
     }
-    m.slot_index(m.max_order) = t;
+    m.set_slot(m.max_order, t);
     // An escape out of the new top table goes to its shorter table: start
     // loading that one too (a hint only).
     if (m.max_order > 0) __builtin_prefetch(at(table_at(t)->shorter));
@@ -862,7 +871,7 @@ bool advance_context(Model& m, int symbol) {
 // before it is read (the update reads only orders it has coded through).
 inline void escape_to_shorter(Model& m, ContextTable* t) {
     --m.order;
-    if (m.order >= 1) m.slot_index(m.order) = t->shorter;
+    if (m.order >= 1) m.set_slot(m.order, t->shorter);
 }
 
 // Halves every table reachable from the order-0 table: all tables of order 0
