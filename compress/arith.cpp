@@ -451,8 +451,7 @@ void note_order0_counts(Model& m, ContextTable* t) {
 }
 
 // Applies the model flushes the table has missed.
-inline void catch_up(Model& m, ContextTable* t) {
-    if (t->flush_epoch == m.flushes) return;
+__attribute__((noinline)) void apply_flushes(Model& m, ContextTable* t) {
     uint32_t missed = m.flushes - t->flush_epoch;
     t->flush_epoch = m.flushes;
     if (t->order < 0 || t->last_index < 0) return;
@@ -496,6 +495,10 @@ inline void catch_up(Model& m, ContextTable* t) {
     t->max_count = (uint8_t)max;
     t->escape = 0;
     note_order0_counts(m, t);
+}
+
+inline void catch_up(Model& m, ContextTable* t) {
+    if (t->flush_epoch != m.flushes) apply_flushes(m, t);
 }
 
 // A new empty table (shorter u) linked from t's entry for s (added with
@@ -759,7 +762,8 @@ inline int32_t included_before(const Model& m, const Entries& e, int i) {
 
 // Updates table t with byte s, whose entry (when known) is at `index`.
 // Returns the entry's index afterwards, or -1 on failure.
-int update_table(Model& m, ContextTable* t, int s, int index) {
+__attribute__((always_inline)) inline int update_table(Model& m, ContextTable* t, int s,
+                                                       int index) {
     catch_up(m, t);
     int i = index >= 0 ? index : find_symbol(t, s);
     if (i < 0 && (i = append_entry(m, t, s)) < 0) return -1;
