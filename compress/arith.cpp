@@ -744,10 +744,11 @@ void exclude_entries(Model& m, const Entries& e) {
 // Excludes what an escape out of table t rules out for the next table.  The
 // control table below order -1 reads no exclusions.
 inline void exclude_for_shorter(Model& m, ContextTable* t, const Entries& e) {
-    if (t->order > 0)
-        exclude_entries(m, e);
-    else if (t->order == 0)
+    if (t->order > 0) {
+        if (t->max_count != 0) exclude_entries(m, e);  // else every count is 0
+    } else if (t->order == 0) {
         exclude_below_order0(m, e);
+    }
 }
 
 // Included sum of entries 0 to i-1 (i.e. totals[1] - totals[i+1]).
@@ -930,6 +931,9 @@ inline uint32_t shift_high(uint32_t high, int n) {
 }
 
 inline bool encode_range(Encoder& e, BitFile* out, const SymbolRange& r) {
+    // A scale of 1 (a table whose included counts are all 0) leaves only the
+    // escape, the whole range: low and high stay as they are, no bit is sent.
+    if (r.scale == 1) return true;
     if (r.scale == 0) return false;
     uint32_t range = (uint32_t)(e.high - e.low) + 1;
     uint32_t high = (uint16_t)(e.low + (range * r.high_total) / r.scale - 1);
@@ -1198,6 +1202,16 @@ inline bool decode_symbol(Model& m, Decoder& d, CzBitReader& in, int* symbol) {
     build_totals(m, t, &included, &t0);
     uint16_t scale = (uint16_t)t0;
     if (scale == 0) return false;
+    if (scale == 1 && d.code >= d.low && d.code <= d.high && m.order != -2) {
+        // The escape over the whole range (see encode_range): the count is 0,
+        // low and high stay, no bit is read.  (A corrupt stream whose code
+        // lies outside [low, high] takes the general path.)
+        m.found[m.order + 2] = -1;
+        exclude_for_shorter(m, t, Entries(t));
+        escape_to_shorter(m, t);
+        *symbol = escape;
+        return true;
+    }
     uint32_t range = (uint32_t)(d.high - d.low) + 1;
     int16_t count;
     if (d.code >= d.low) {
