@@ -1082,10 +1082,13 @@ struct Lookahead {
             }
         }
         if (avail < 3) return;
-        // The symbols and counts of the order-2 table of byte i+4.
+        // The symbols and counts of the order-2 table of byte i+4, and the
+        // links its update may swap or add (the first and the next free).
         if (uint32_t t2 = order2[ahead[1] << 8 | ahead[2]]) {
             const Entries e(table_at(t2));
             CZ_FETCH_ENTRIES(e);
+            __builtin_prefetch(e.links);
+            __builtin_prefetch(e.links + e.n);
         }
         if (avail < 6) return;
         // The header of the order-2 table of byte i+7.
