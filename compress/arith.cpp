@@ -1005,8 +1005,9 @@ int fail(int code) {
 // the bytes to come, so it asks for the tables they will be coded in a few
 // bytes early, one step of each chain of loads per byte: for the order-2
 // table of a byte, its header seven bytes before (from a map of the order-2
-// tables met so far; tables never move), its symbols and counts four bytes
-// before, the entry of the byte that follows it two bytes before, and that
+// tables met so far; tables never move), its symbols and counts (and the
+// links its update may swap or add) four bytes before, the entry of the
+// byte that follows it two bytes before, and that
 // entry's link (the order-3 table of the byte after) one byte before; then
 // that order-3 table's own block.  Hints only: nothing read here decides
 // anything, so a stale map entry or a moved block costs time, not bytes.
@@ -1015,7 +1016,7 @@ int fail(int code) {
 // model memory.
 
 // The symbols and counts of a table (a macro, not a function: the compiler
-// deletes calls of a function that does nothing but prefetch).
+// dropped the call of a function that did nothing but prefetch).
 #define CZ_FETCH_ENTRIES(e)                          \
     do {                                             \
         for (int i_ = 0; i_ < (e).n; i_ += 64) {     \
