@@ -1029,6 +1029,7 @@ int fail(int code) {
 
 struct Lookahead {
     uint32_t* order2 = nullptr;  // table of context (x, y) at x * 256 + y, 0 unknown
+    uint32_t order1[256] = {};   // table of context x
     uint32_t link_table = 0;     // an order-2 table and the entry whose link
     int link_entry = -1;         // names the order-3 table two bytes on
     uint32_t next3 = 0;          // the order-3 table of the next byte, when known
@@ -1045,7 +1046,11 @@ struct Lookahead {
     }
 
     // After the context advance for byte b0 (b1 before it).
-    void note(const Model& m, int b1, int b0) { order2[b1 << 8 | b0] = m.slot(3)->shorter; }
+    void note(const Model& m, int b1, int b0) {
+        uint32_t t2 = m.slot(3)->shorter;
+        order2[b1 << 8 | b0] = t2;
+        order1[b0] = table_at(t2)->shorter;
+    }
 
     // Byte i (b0) is about to be coded; ahead: the `avail` bytes after it
     // that the input has at hand.
@@ -1081,6 +1086,12 @@ struct Lookahead {
                 link_table = t2;
                 link_entry = k;
             }
+        }
+        // The order-1 table of byte i+2 (the caches hold these, but not the
+        // nearest one).
+        if (uint32_t t1 = order1[ahead[0]]) {
+            const Entries e(table_at(t1));
+            CZ_FETCH_ENTRIES(e);
         }
         if (avail < 3) return;
         // The symbols and counts of the order-2 table of byte i+4, and the
