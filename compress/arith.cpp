@@ -293,6 +293,9 @@ struct Model {
     // order -1 table (see exclude_below_order0).
     uint64_t order0_coded[4] = {};
     uint64_t below0[4] = {};
+    // Where each byte sits in the order-0 table (kept as entries are added
+    // and swapped; valid only for the bytes it holds, see find_order0).
+    uint8_t order0_index[256] = {};
 
     Model() {
         std::memset(slots, 0, sizeof slots);
@@ -419,7 +422,17 @@ int append_entry(Model& m, ContextTable* t, int s) {
     e.counts[i] = 0;
     e.links[i] = 0;
     t->escape = 0;
+    if (t->order == 0) m.order0_index[s] = (uint8_t)i;
     return i;
+}
+
+// find_symbol in the order-0 table, which every byte visits: its index
+// says where a byte it holds sits; a byte it lacks is not at the place the
+// index names (each byte is held once).
+inline int find_order0(const Model& m, const Entries& e, int s) {
+    if (s < 0 || s > 255) return -1;
+    int i = m.order0_index[s];
+    return i < e.n && e.symbols[i] == s ? i : -1;
 }
 
 void note_order0_counts(Model& m, ContextTable* t);
@@ -795,6 +808,10 @@ found:
         uint32_t link = links[i];
         links[i] = links[j];
         links[j] = link;
+        if (t->order == 0) {
+            m.order0_index[symbols[i]] = (uint8_t)i;
+            m.order0_index[s] = (uint8_t)j;
+        }
     }
     int n = c + 1;
     counts[j] = (uint8_t)n;
@@ -980,7 +997,7 @@ inline bool symbol_to_range(Model& m, int symbol, SymbolRange* r) {
     r->scale = (uint16_t)t0;
     const Entries e(t);
     int s = m.order == -2 ? -symbol : symbol;
-    int i = find_symbol(e, s);
+    int i = m.order == 0 ? find_order0(m, e, s) : find_symbol(e, s);
     m.found[m.order + 2] = i;
     if (i >= 0 && e.counts[i] != 0) {
         int32_t above = included - included_before(m, e, i);  // totals[i+1]
