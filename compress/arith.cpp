@@ -187,8 +187,10 @@ struct Arena {
     }
 };
 
-// A table's block holds `capacity` entries: the child links (arena indexes,
-// 0 for none), then the symbols, then the counts.
+// A table's block holds `capacity` entries: the symbols, then the counts,
+// then (from the next multiple of 4 bytes) the child links (arena indexes, 0
+// for none).  A visit reads the symbols and counts; the links it follows or
+// swaps are mostly the first ones, which then share the counts' last line.
 // Class 0 is the two-entry block behind a new table; the others are runs of
 // grains growing by about a fifth (2, 3, 4, 5, 6, 8 ... 96 grains),
 // filled with as many 6-byte entries as fit, so a block wastes little of
@@ -198,6 +200,10 @@ struct Arena {
 const uint8_t class_units[size_classes] = {0,  2,  3,  4,  5,  6,  8,  10, 12, 15,
                                            18, 22, 27, 33, 40, 48, 58, 70, 85, 96};
 
+inline size_t class_bytes(int c) { return class_units[c] * grain_bytes; }
+// Where the links of a block of `capacity` entries start.
+inline size_t links_offset(int capacity) { return (2 * (size_t)capacity + 3) & ~(size_t)3; }
+
 struct BlockClasses {
     uint16_t capacity[size_classes];
     uint8_t of_entries[257];  // the smallest class that holds this many entries
@@ -205,8 +211,9 @@ struct BlockClasses {
     BlockClasses() {
         capacity[0] = 2;
         for (int c = 1; c < size_classes; ++c) {
-            int fit = (int)(class_units[c] * grain_bytes / 6);
-            capacity[c] = (uint16_t)(fit < 256 ? fit : 256);
+            int fit = 0;
+            while (fit < 256 && links_offset(fit + 1) + 4 * (fit + 1) <= class_bytes(c)) ++fit;
+            capacity[c] = (uint16_t)fit;
         }
         for (int n = 0, c = 0; n <= 256; ++n) {
             while (capacity[c] < n) ++c;
@@ -219,7 +226,6 @@ const BlockClasses block_classes;
 
 inline int capacity_for(int entries) { return block_classes.capacity_of_entries[entries]; }
 inline int class_of(int capacity) { return block_classes.of_entries[capacity]; }
-inline size_t class_bytes(int c) { return class_units[c] * grain_bytes; }
 const uint32_t grain_units = grain_bytes >> unit_shift;  // arena index units in a grain
 
 // A freed block of class c (1 or more) goes to the list of its class; its
@@ -321,7 +327,9 @@ inline int capacity_of(const ContextTable* t) { return capacity_for(t->last_inde
 
 // Every table has links (the control table's are never used, but its two
 // entries fit its first block with them).
-inline uint32_t* links_of(ContextTable* t) { return reinterpret_cast<uint32_t*>(at(t->block)); }
+inline uint32_t* links_of(ContextTable* t) {
+    return reinterpret_cast<uint32_t*>(at(t->block) + links_offset(capacity_of(t)));
+}
 
 // A table's arrays, found once per visit (valid until its block moves or
 // its entry count changes).
@@ -332,9 +340,9 @@ struct Entries {
     int n;  // entries in use
     explicit Entries(ContextTable* t) {
         int capacity = capacity_of(t);
-        links = links_of(t);
-        symbols = reinterpret_cast<uint8_t*>(links + capacity);
+        symbols = at(t->block);
         counts = symbols + capacity;
+        links = reinterpret_cast<uint32_t*>(symbols + links_offset(capacity));
         n = t->last_index + 1;
     }
 };
@@ -376,11 +384,10 @@ bool grow_table(Model& m, ContextTable* t, int entries) {
     uint8_t* to = at(block);
     std::memset(to, 0, class_bytes(class_of(capacity)));
     const Entries from(t);
-    uint8_t* symbols = to + 4 * capacity;
     if (from.n) {
-        std::memcpy(to, from.links, (size_t)from.n * 4);
-        std::memcpy(symbols, from.symbols, (size_t)from.n);
-        std::memcpy(symbols + capacity, from.counts, (size_t)from.n);
+        std::memcpy(to, from.symbols, (size_t)from.n);
+        std::memcpy(to + capacity, from.counts, (size_t)from.n);
+        std::memcpy(to + links_offset(capacity), from.links, (size_t)from.n * 4);
     }
     // The old block serves a later one of its size (the one behind the
     // table, of class 0, serves nothing).
