@@ -29,8 +29,8 @@
 //
 // Memory.  Tables and their blocks come from an arena owned by the call and
 // released with it, and name each other by 32-bit arena indexes (4 bytes a
-// link instead of 8).  A table is a 20-byte header and one block of links,
-// symbols and counts (6 bytes an entry); a new table's first block of two
+// link instead of 8).  A table is a 20-byte header and one block of symbols,
+// counts and links (6 bytes an entry); a new table's first block of two
 // entries shares its 32 bytes.  Blocks grow by about a fifth and give their
 // old block back to a free list of its size class; new tables and blocks are
 // cut from large freed blocks before fresh memory is taken.
@@ -55,11 +55,11 @@ namespace {
 // by that symbol (a single link may be none); `shorter` is the same context
 // one byte shorter; in a table of the maximum order, whose context is never
 // extended, the link caches the next context instead.  The block holds the
-// links, then the symbols, then the counts, for as many entries as its
-// capacity (see block_classes).  A new table carries a two-entry block right
+// symbols, the counts and the links, for as many entries as its capacity
+// (see block_classes).  A new table carries a two-entry block right
 // behind itself in 32 bytes, so a small context costs one allocation.
 struct ContextTable {
-    uint32_t block;        // the links, symbols and counts
+    uint32_t block;        // the symbols, counts and links
     uint32_t shorter;      // the table of the context one byte shorter
     uint32_t flush_epoch;  // model flushes already applied to the counts
     uint16_t sum;          // sum of all counts (at most 256 x 254)
