@@ -285,13 +285,12 @@ struct Model {
     int order = 0;                  // the table in which the next symbol is tried
     uint32_t slots[10];             // tables of the orders -2 to 7 at index order + 2
     ContextTable* slot_tables[10];  // and their addresses (tables never move)
-    ContextTable* order_minus1 = nullptr;
-    uint8_t excluded[256];       // 0xFF: excluded for the current symbol, else 0
-    int excluded_count = 0;      // distinct symbols excluded for the current symbol
-    uint8_t excluded_list[257];  // those symbols (one spare slot for exclude_entries)
-    int found[10];               // entry of the symbol per order while coding it, or -1
-    int next_index = -1;         // entry of the last byte in the table below the top, when updated
-    int top_index = 0;           // entry of the last byte in the maximum-order table
+    uint8_t excluded[256];          // 0xFF: excluded for the current symbol, else 0
+    int excluded_count = 0;         // distinct symbols excluded for the current symbol
+    uint8_t excluded_list[257];     // those symbols (one spare slot for exclude_entries)
+    int found[10];                  // entry of the symbol per order while coding it, or -1
+    int next_index = -1;  // entry of the last byte in the table below the top, when updated
+    int top_index = 0;    // entry of the last byte in the maximum-order table
     uint32_t tables = 0;
     uint32_t flushes = 0;  // also the flush epoch tables catch up to
     // The bytes the order-0 table holds with a count above 0 (bit s of word
@@ -444,20 +443,49 @@ inline int find_order0(const Model& m, const Entries& e, int s) {
 
 void note_order0_counts(Model& m, ContextTable* t);
 
-void halve_table(Model& m, ContextTable* t) {
-    if (t->last_index < 0) return;
-    int sum = 0, max = 0;
+// Shifts every count of t right by `shift` (1 to 8: halving that many
+// times, since counts are below 255) and recomputes its sum and largest
+// count.
+void shift_counts(Model& m, ContextTable* t, int shift) {
+    int n = t->last_index + 1, i = 0;
     uint8_t* counts = Entries(t).counts;
-    for (int i = 0; i <= t->last_index; ++i) {
-        int c = counts[i] / 2;
-        counts[i] = (uint8_t)c;
-        sum += c;
-        if (c > max) max = c;
+    int sum = 0, max = 0;
+    if (shift >= 8) {
+        std::memset(counts, 0, (size_t)n);
+    } else {
+        __m128i sums = _mm_setzero_si128(), maxes = _mm_setzero_si128();
+        // Sixteen counts at a time: shift the 16-bit lanes, drop the bits
+        // that crossed from the neighbouring byte.
+        const __m128i keep = _mm_set1_epi8((char)(0xFF >> shift));
+        const __m128i by = _mm_cvtsi32_si128(shift);
+        for (; i + 16 <= n; i += 16) {
+            __m128i* at = reinterpret_cast<__m128i*>(counts + i);
+            __m128i v = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128(at), by), keep);
+            _mm_storeu_si128(at, v);
+            sums = _mm_add_epi64(sums, _mm_sad_epu8(v, _mm_setzero_si128()));
+            maxes = _mm_max_epu8(maxes, v);
+        }
+        sum = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+        maxes = _mm_max_epu8(maxes, _mm_srli_si128(maxes, 8));
+        maxes = _mm_max_epu8(maxes, _mm_srli_si128(maxes, 4));
+        maxes = _mm_max_epu8(maxes, _mm_srli_si128(maxes, 2));
+        maxes = _mm_max_epu8(maxes, _mm_srli_si128(maxes, 1));
+        max = _mm_cvtsi128_si32(maxes) & 0xFF;
+        for (; i < n; ++i) {
+            int c = counts[i] >> shift;
+            counts[i] = (uint8_t)c;
+            sum += c;
+            if (c > max) max = c;
+        }
     }
     t->sum = (uint16_t)sum;
     t->max_count = (uint8_t)max;
     t->escape = 0;
     note_order0_counts(m, t);
+}
+
+void halve_table(Model& m, ContextTable* t) {
+    if (t->last_index >= 0) shift_counts(m, t, 1);
 }
 
 // Rebuilds the set of bytes the order-0 table codes (after its counts were
@@ -475,46 +503,7 @@ __attribute__((noinline)) void apply_flushes(Model& m, ContextTable* t) {
     uint32_t missed = m.flushes - t->flush_epoch;
     t->flush_epoch = m.flushes;
     if (t->order < 0 || t->last_index < 0) return;
-    int n = t->last_index + 1, i = 0;
-    uint8_t* counts = Entries(t).counts;
-    if (missed >= 8) {
-        // Eight halvings leave no count above 0 (counts are below 255).
-        std::memset(counts, 0, (size_t)n);
-        t->sum = 0;
-        t->max_count = 0;
-        t->escape = 0;
-        note_order0_counts(m, t);
-        return;
-    }
-    int shift = (int)missed;
-    __m128i sums = _mm_setzero_si128(), maxes = _mm_setzero_si128();
-    // Sixteen counts at a time: shift the 16-bit lanes, drop the bits that
-    // crossed from the neighbouring byte.
-    const __m128i keep = _mm_set1_epi8((char)(0xFF >> shift));
-    const __m128i by = _mm_cvtsi32_si128(shift);
-    for (; i + 16 <= n; i += 16) {
-        __m128i* at = reinterpret_cast<__m128i*>(counts + i);
-        __m128i v = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128(at), by), keep);
-        _mm_storeu_si128(at, v);
-        sums = _mm_add_epi64(sums, _mm_sad_epu8(v, _mm_setzero_si128()));
-        maxes = _mm_max_epu8(maxes, v);
-    }
-    int sum = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
-    maxes = _mm_max_epu8(maxes, _mm_srli_si128(maxes, 8));
-    maxes = _mm_max_epu8(maxes, _mm_srli_si128(maxes, 4));
-    maxes = _mm_max_epu8(maxes, _mm_srli_si128(maxes, 2));
-    maxes = _mm_max_epu8(maxes, _mm_srli_si128(maxes, 1));
-    int max = _mm_cvtsi128_si32(maxes) & 0xFF;
-    for (; i < n; ++i) {
-        int c = counts[i] >> shift;
-        counts[i] = (uint8_t)c;
-        sum += c;
-        if (c > max) max = c;
-    }
-    t->sum = (uint16_t)sum;
-    t->max_count = (uint8_t)max;
-    t->escape = 0;
-    note_order0_counts(m, t);
+    shift_counts(m, t, missed < 8 ? (int)missed : 8);
 }
 
 inline void catch_up(Model& m, ContextTable* t) {
@@ -547,7 +536,7 @@ bool set_up_model(Model& m, int max_order) {
         m.set_slot(k, child);
     }
     // Every byte value with count 1; the single link (to order 0) stays.
-    ContextTable* t = m.order_minus1 = table_at(minus1);
+    ContextTable* t = table_at(minus1);
     if (!grow_table(m, t, 256)) return false;
     t->last_index = 255;
     const Entries bytes(t);
@@ -619,12 +608,6 @@ inline int32_t excluded_sum(const Model& m, const Entries& e, int n) {
     return sum;
 }
 
-// The order -1 table holds every byte once, with count 1, in byte order, and
-// never changes (updates start at order 0; halving would need a scale of
-// 16383).  So entry s is byte s, and its included sums count the bytes that
-// are not excluded: the set below0, built when the coder escapes out of
-// order 0 from the bytes of the order-0 table with counts above 0 but its
-// last entry (which the exclusion rule spares) and the bytes excluded above.
 inline int popcount64(uint64_t x) {
 #ifdef __POPCNT__
     return __builtin_popcountll(x);
@@ -637,6 +620,12 @@ inline int popcount64(uint64_t x) {
 #endif
 }
 
+// The order -1 table holds every byte once, with count 1, in byte order, and
+// never changes (updates start at order 0; halving would need a scale of
+// 16383).  So entry s is byte s, and its included sums count the bytes that
+// are not excluded: the set below0, built when the coder escapes out of
+// order 0 from the bytes of the order-0 table with counts above 0 but its
+// last entry (which the exclusion rule spares) and the bytes excluded above.
 inline int below0_count(const Model& m) {
     return popcount64(m.below0[0]) + popcount64(m.below0[1]) + popcount64(m.below0[2]) +
            popcount64(m.below0[3]);
@@ -1031,13 +1020,12 @@ int fail(int code) {
 // table of a byte, its header seven bytes before (from a map of the order-2
 // tables met so far; tables never move), its symbols and counts (and the
 // links its update may swap or add) four bytes before, the entry of the
-// byte that follows it two bytes before, and that
-// entry's link (the order-3 table of the byte after) one byte before; then
-// that order-3 table's own block.  Hints only: nothing read here decides
-// anything, so a stale map entry or a moved block costs time, not bytes.
-// Only for the maximum order 3, from a model of 8 MB on (below that the
-// tables stay in the caches and the work would be lost); the map counts as
-// model memory.
+// byte that follows it two bytes before, and that entry's link (the order-3
+// table of the byte after) one byte before; then that order-3 table's own
+// block, and the order-1 table of each byte two bytes before.  Hints only: nothing read here
+// decides anything, so a stale map entry or a moved block costs time, not bytes. Only for the
+// maximum order 3, from a model of 8 MB on (below that the tables stay in the caches and the work
+// would be lost); the map counts as model memory.
 
 // The symbols and counts of a table (a macro, not a function: the compiler
 // dropped the call of a function that did nothing but prefetch).
@@ -1232,6 +1220,15 @@ struct Decoder {
     uint16_t code = 0;
 };
 
+// After an escape decoded in table t: the symbol is not known yet (the
+// update looks it up), the next table excludes what t ruled out.
+inline int decoded_escape(Model& m, ContextTable* t) {
+    m.found[m.order + 2] = -1;
+    exclude_for_shorter(m, t, Entries(t));
+    escape_to_shorter(m, t);
+    return escape;
+}
+
 // Decodes one symbol in the current table: a byte, a control symbol or
 // `escape`.  False when the input ran out or the stream is corrupt.
 inline bool decode_symbol(Model& m, Decoder& d, CzBitReader& in, int* symbol) {
@@ -1245,10 +1242,7 @@ inline bool decode_symbol(Model& m, Decoder& d, CzBitReader& in, int* symbol) {
         // The escape over the whole range (see encode_range): the count is 0,
         // low and high stay, no bit is read.  (A corrupt stream whose code
         // lies outside [low, high] takes the general path.)
-        m.found[m.order + 2] = -1;
-        exclude_for_shorter(m, t, Entries(t));
-        escape_to_shorter(m, t);
-        *symbol = escape;
+        *symbol = decoded_escape(m, t);
         return true;
     }
     uint32_t range = (uint32_t)(d.high - d.low) + 1;
@@ -1327,9 +1321,7 @@ inline bool decode_symbol(Model& m, Decoder& d, CzBitReader& in, int* symbol) {
     if (sym == escape) {
         // The control table's escape is never sent: a corrupt stream.
         if (m.order == -2) return false;
-        m.found[m.order + 2] = -1;  // the symbol is not known yet: update looks it up
-        exclude_for_shorter(m, t, Entries(t));
-        escape_to_shorter(m, t);
+        decoded_escape(m, t);
     }
     *symbol = sym;
     return true;

@@ -267,10 +267,10 @@ int main(int argc, char** argv) {
         // What a person waits for: the compress operation stops the coder
         // once its output already makes the result larger than the original
         // (on data that does not compress) and refuses; otherwise it codes
-        // it all, as above.
+        // it all, as above, and there is nothing more to time.
         double stopping_s = -1;
-        int64_t stopped_at_bytes = 0;
-        {
+        int64_t stopped_at_bytes = original;
+        if (rows.back().size + CZ_COMP_STATS_SIZE > original) {
             stop_when_larger = true;
             stopping_s = best_of_three([&] { return our_compress(Coder::arith, in, tmp); });
             stopped_at_bytes = stopped_at;
