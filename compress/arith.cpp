@@ -450,8 +450,10 @@ void shift_counts(Model& m, ContextTable* t, int shift) {
     int n = t->last_index + 1, i = 0;
     uint8_t* counts = Entries(t).counts;
     int sum = 0, max = 0;
-    if (shift >= 8) {
-        std::memset(counts, 0, (size_t)n);
+    if ((t->max_count >> shift) == 0) {
+        // Every count ends at 0; counts that are all 0 already (largest 0)
+        // are left unwritten.
+        if (t->max_count != 0) std::memset(counts, 0, (size_t)n);
     } else {
         __m128i sums = _mm_setzero_si128(), maxes = _mm_setzero_si128();
         // Sixteen counts at a time: shift the 16-bit lanes, drop the bits
@@ -695,7 +697,8 @@ __attribute__((always_inline)) inline void build_totals(Model& m, ContextTable* 
         } else if (m.order == -2 || m.excluded_count == 0) {
             sum = t->sum;
         } else {
-            sum = t->sum - excluded_sum(m, Entries(t), t->last_index + 1);
+            // (No counts to read when they are all 0.)
+            sum = t->sum == 0 ? 0 : t->sum - excluded_sum(m, Entries(t), t->last_index + 1);
         }
         int16_t t1 = (int16_t)sum;
         int16_t t0;
@@ -770,6 +773,20 @@ inline int32_t included_before(const Model& m, const Entries& e, int i) {
 
 // ------------------------------------------------------------ model update
 
+// The first of the entries before i whose counts all equal c, or i.
+inline int run_start(const uint8_t* counts, int i, uint8_t c) {
+    // Sixteen at a time while a whole group agrees.
+    int j = i;
+    const __m128i key = _mm_set1_epi8((char)c);
+    for (; j >= 16; j -= 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(counts + j - 16));
+        unsigned equal = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(v, key));
+        if (equal != 0xFFFF) return j - __builtin_clz(~(equal << 16));  // equal lanes at the top
+    }
+    while (j > 0 && counts[j - 1] == c) --j;
+    return j;
+}
+
 // Updates table t with byte s, whose entry (when known) is at `index`.
 // Returns the entry's index afterwards, or -1 on failure.
 __attribute__((always_inline)) inline int update_table(Model& m, ContextTable* t, int s,
@@ -780,22 +797,10 @@ __attribute__((always_inline)) inline int update_table(Model& m, ContextTable* t
     Entries e(t);
     uint8_t* symbols = e.symbols;
     uint8_t* counts = e.counts;
-    uint8_t c = counts[i];
-    // Back past the entries of equal count, sixteen at a time while a whole
-    // group agrees.
-    int j = i;
-    const __m128i key = _mm_set1_epi8((char)c);
-    while (j >= 16) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(counts + j - 16));
-        unsigned equal = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(v, key));
-        if (equal != 0xFFFF) {
-            j -= __builtin_clz(~(equal << 16));  // equal lanes at the top end
-            goto found;
-        }
-        j -= 16;
-    }
-    while (j > 0 && counts[j - 1] == c) --j;
-found:
+    // Back past the entries of equal count: in a table whose counts are all
+    // 0 (largest 0) to the first entry.
+    uint8_t c = 0;
+    int j = t->max_count == 0 ? 0 : run_start(counts, i, c = counts[i]);
     if (j < i) {
         // Counts are equal: swapping the symbols (and links) moves s forward.
         symbols[i] = symbols[j];
@@ -995,7 +1000,7 @@ inline bool symbol_to_range(Model& m, int symbol, SymbolRange* r) {
     int s = m.order == -2 ? -symbol : symbol;
     int i = m.order == 0 ? find_order0(m, e, s) : find_symbol(e, s);
     m.found[m.order + 2] = i;
-    if (i >= 0 && e.counts[i] != 0) {
+    if (i >= 0 && t->max_count != 0 && e.counts[i] != 0) {
         int32_t above = included - included_before(m, e, i);  // totals[i+1]
         r->high_total = (uint16_t)above;
         r->low_total = (uint16_t)(above - e.counts[i]);
