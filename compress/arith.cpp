@@ -565,14 +565,10 @@ bool set_up_model(Model& m, int max_order) {
     return true;
 }
 
-// Sum of the bytes p[0, n), in whole 16-byte loads when there are 16 or more
-// (inside the arena: see chunk_slack); the bytes past n are masked off.
+// Sum of the bytes p[0, n), in whole 16-byte loads (inside the arena: see
+// chunk_slack); the bytes past n are masked off.
 inline int32_t sum_bytes(const uint8_t* p, int n) {
-    if (n < 16) {
-        int32_t sum = 0;
-        for (int i = 0; i < n; ++i) sum += p[i];
-        return sum;
-    }
+    if (n <= 0) return 0;
     __m128i total = _mm_setzero_si128();
     const __m128i zero = _mm_setzero_si128();
     int i = 0;
@@ -787,8 +783,11 @@ inline int run_start(const uint8_t* counts, int i, uint8_t c) {
     return j;
 }
 
-// Updates table t with byte s, whose entry (when known) is at `index`.
-// Returns the entry's index afterwards, or -1 on failure.
+// Updates table t with byte s, whose entry (when known) is at `index`;
+// order0: t is the order-0 table, whose byte index and set of coded bytes
+// follow its entries.  Returns the entry's index afterwards, or -1 on
+// failure.
+template <bool order0>
 __attribute__((always_inline)) inline int update_table(Model& m, ContextTable* t, int s,
                                                        int index) {
     catch_up(m, t);
@@ -809,7 +808,7 @@ __attribute__((always_inline)) inline int update_table(Model& m, ContextTable* t
         uint32_t link = links[i];
         links[i] = links[j];
         links[j] = link;
-        if (t->order == 0) {
+        if (order0) {
             m.order0_index[symbols[i]] = (uint8_t)i;
             m.order0_index[s] = (uint8_t)j;
         }
@@ -821,7 +820,7 @@ __attribute__((always_inline)) inline int update_table(Model& m, ContextTable* t
         t->max_count = (uint8_t)n;
         t->escape = 0;
     }
-    if (c == 0 && t->order == 0) m.order0_coded[s >> 6] |= 1ull << (s & 63);
+    if (order0 && c == 0) m.order0_coded[s >> 6] |= 1ull << (s & 63);
     if (n == 255) halve_table(m, t);
     return j;
 }
@@ -838,8 +837,15 @@ __attribute__((always_inline)) inline bool update_model(Model& m, int symbol) {
             if (next) __builtin_prefetch(at(next));
         }
         m.next_index = -1;
+        if (k == 0) {
+            int i = update_table<true>(m, m.slot(0), symbol, m.found[2]);
+            if (i < 0) return false;
+            if (m.max_order == 1) m.next_index = i;
+            m.top_index = i;
+            k = 1;
+        }
         for (int order = k; order <= m.max_order; ++order) {
-            int i = update_table(m, m.slot(order), symbol, m.found[order + 2]);
+            int i = update_table<false>(m, m.slot(order), symbol, m.found[order + 2]);
             if (i < 0) return false;
             if (order == m.max_order - 1) m.next_index = i;
             m.top_index = i;  // the last one is the table of the maximum order

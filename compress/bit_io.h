@@ -29,21 +29,24 @@ inline int cz_put_byte(BitFile* bf, int byte) {
     return 0;
 }
 
+// The low `count` bits of value (0 to 32), first bit first.
 inline int cz_put_bits(BitFile* bf, uint32_t value, int count) {
-    while (count > 0) {
-        int room = cz_mask_bits(bf->mask);
-        int take = count < room ? count : room;
-        uint32_t chunk = (value >> (count - take)) & ((1u << take) - 1u);
-        bf->rack |= (int32_t)(chunk << (room - take));
-        count -= take;
-        if (take == room) {
-            if (cz_put_byte(bf, bf->rack & 0xFF) != 0) return -1;
-            bf->rack = 0;
-            bf->mask = 0x80;
-        } else {
-            bf->mask = (uint8_t)(bf->mask >> take);
-        }
+    int room = cz_mask_bits(bf->mask);
+    if (count < room) {
+        // The current byte keeps room to spare.
+        bf->rack |= (int32_t)((value & ((1u << count) - 1u)) << (room - count));
+        bf->mask = (uint8_t)(bf->mask >> count);
+        return 0;
     }
+    // The bits already in the byte, then value: whole bytes go out, the
+    // rest (under 8 bits) starts the next byte.
+    uint64_t bits = ((uint64_t)((uint32_t)bf->rack >> room) << count) |
+                    (value & (uint32_t)((1ull << count) - 1u));
+    int total = 8 - room + count;
+    for (; total >= 8; total -= 8)
+        if (cz_put_byte(bf, (int)(bits >> (total - 8)) & 0xFF) != 0) return -1;
+    bf->rack = (int32_t)((bits << (8 - total)) & 0xFF);
+    bf->mask = (uint8_t)(0x80u >> total);
     return 0;
 }
 
