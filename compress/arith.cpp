@@ -97,12 +97,15 @@ const uint32_t max_chunks = 1u << (32 - offset_bits);
 // mask them off).
 const size_t chunk_slack = 16;
 
-// The chunk addresses of the one model in use (one call at a time).
-uint8_t** chunk_base;
+// The chunks of the one model in use (one call at a time): chunk k's start
+// less k << (offset_bits + unit_shift), so that adding the whole index in
+// bytes, chunk bits and all, lands on the offset (unsigned, so the bias may
+// wrap).
+uintptr_t* chunk_base;
 
 inline uint8_t* at(uint32_t index) {
-    return chunk_base[index >> offset_bits] +
-           ((size_t)(index & ((1u << offset_bits) - 1)) << unit_shift);
+    return reinterpret_cast<uint8_t*>(chunk_base[index >> offset_bits] +
+                                      ((uintptr_t)index << unit_shift));
 }
 
 // Every allocation is a whole number of 16-byte grains and chunks start on a
@@ -113,8 +116,8 @@ const size_t table_bytes = 32;
 const int size_classes = 20;  // of blocks (see block_classes)
 
 struct Arena {
-    uint8_t** chunks = nullptr;  // 64-byte aligned starts
-    void** raw = nullptr;        // what malloc returned, for free
+    uintptr_t* chunks = nullptr;  // 64-byte aligned starts, biased (see at)
+    void** raw = nullptr;         // what malloc returned, for free
     uint32_t chunk_count = 0;
     uint32_t chunk_room = 0;
     size_t used = 0;                          // bytes used in the last chunk
@@ -145,7 +148,7 @@ struct Arena {
                 uint32_t room = chunk_room ? chunk_room * 2 : 64;
                 void* grown = std::realloc(chunks, room * sizeof *chunks);
                 if (!grown) return refuse();
-                chunks = static_cast<uint8_t**>(grown);
+                chunks = static_cast<uintptr_t*>(grown);
                 chunk_base = chunks;
                 grown = std::realloc(raw, room * sizeof *raw);
                 if (!grown) return refuse();
@@ -155,8 +158,9 @@ struct Arena {
             void* p = std::malloc(want + extra);
             if (!p) return refuse();
             raw[chunk_count] = p;
-            chunks[chunk_count] = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(p) + 63) &
-                                                             ~static_cast<uintptr_t>(63));
+            chunks[chunk_count] =
+                ((reinterpret_cast<uintptr_t>(p) + 63) & ~static_cast<uintptr_t>(63)) -
+                ((uintptr_t)chunk_count << (offset_bits + unit_shift));
             ++chunk_count;
             used = first;
             size = want;
@@ -396,6 +400,9 @@ bool grow_table(Model& m, ContextTable* t, int entries) {
     return true;
 }
 
+// Byte b in all sixteen lanes (one shuffle fewer than _mm_set1_epi8).
+inline __m128i splat(uint8_t b) { return _mm_set1_epi32((int)(0x01010101u * b)); }
+
 inline int find_symbol(const Entries& e, int s) {
     if (s < 0 || s > 255) return -1;  // control symbols outside the control table
     const uint8_t* sym = e.symbols;
@@ -403,7 +410,7 @@ inline int find_symbol(const Entries& e, int s) {
     if (n > 8) {
         // Whole 16-byte groups (inside the arena: see chunk_slack); bits
         // past the last entry are masked off.
-        __m128i key = _mm_set1_epi8((char)s);
+        __m128i key = splat(s);
         for (int i = 0; i < n; i += 16) {
             __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sym + i));
             unsigned hits = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(v, key));
@@ -773,7 +780,7 @@ inline int32_t included_before(const Model& m, const Entries& e, int i) {
 inline int run_start(const uint8_t* counts, int i, uint8_t c) {
     // Sixteen at a time while a whole group agrees.
     int j = i;
-    const __m128i key = _mm_set1_epi8((char)c);
+    const __m128i key = splat(c);
     for (; j >= 16; j -= 16) {
         __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(counts + j - 16));
         unsigned equal = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(v, key));
