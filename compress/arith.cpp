@@ -1363,7 +1363,7 @@ int iArithExpand(BitFile* input, CzStream* output, int max_order) {
     CzMemoryStreams& ms = MemoryStreams;
     for (;;) {
         int symbol;
-        for (int k = 0; k < 10; ++k) m.found[k] = -1;
+        // (Each order the symbol passes leaves its entry or -1 in found.)
         do {
             if (!decode_symbol(m, d, in, &symbol)) {
                 finish_stats(m);
