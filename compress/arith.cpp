@@ -293,8 +293,9 @@ struct Model {
     int excluded_count = 0;         // distinct symbols excluded for the current symbol
     uint8_t excluded_list[257];     // those symbols (one spare slot for exclude_entries)
     int found[10];                  // entry of the symbol per order while coding it, or -1
-    int next_index = -1;  // entry of the last byte in the table below the top, when updated
-    int top_index = 0;    // entry of the last byte in the maximum-order table
+    int next_index = -1;    // entry of the last byte in the table below the top, when updated
+    int top_index = 0;      // entry of the last byte in the maximum-order table
+    uint32_t top_link = 0;  // and its link, when the update found the entry there
     uint32_t tables = 0;
     uint32_t flushes = 0;  // also the flush epoch tables catch up to
     // The bytes the order-0 table holds with a count above 0 (bit s of word
@@ -842,6 +843,7 @@ __attribute__((always_inline)) inline bool update_model(Model& m, int symbol) {
         if (top >= 0) {
             uint32_t next = links_of(m.slot(m.max_order))[top];
             if (next) __builtin_prefetch(at(next));
+            m.top_link = next;
         }
         m.next_index = -1;
         if (k == 0) {
@@ -881,7 +883,8 @@ __attribute__((always_inline)) inline bool advance_context(Model& m, int symbol)
     // whose entry for s the update has just left at next_index when it
     // updated that table.
     ContextTable* top = m.slot(m.max_order);
-    uint32_t t = links_of(top)[m.top_index];
+    // A found entry keeps its link through the update (a swap moves both).
+    uint32_t t = m.found[m.max_order + 2] >= 0 ? m.top_link : links_of(top)[m.top_index];
     if (!t) {
         if (m.max_order > 0) {
             ContextTable* u = table_at(top->shorter);
