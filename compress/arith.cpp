@@ -694,6 +694,13 @@ inline int16_t escape_count(int last_index, int max_count) {
 __attribute__((always_inline)) inline void build_totals(Model& m, ContextTable* t,
                                                         int32_t* included, int16_t* scale) {
     catch_up(m, t);
+    if (t->max_count == 0) {
+        // Every count is 0 (never so below order 0): only the escape, over a
+        // scale of 1, and no counts to read.
+        *included = 0;
+        *scale = 1;
+        return;
+    }
     for (;;) {
         int32_t sum;
         if (m.order == -1) {
@@ -701,20 +708,14 @@ __attribute__((always_inline)) inline void build_totals(Model& m, ContextTable* 
         } else if (m.order == -2 || m.excluded_count == 0) {
             sum = t->sum;
         } else {
-            // (No counts to read when they are all 0.)
-            sum = t->sum == 0 ? 0 : t->sum - excluded_sum(m, Entries(t), t->last_index + 1);
+            sum = t->sum - excluded_sum(m, Entries(t), t->last_index + 1);
         }
-        int16_t t1 = (int16_t)sum;
-        int16_t t0;
-        if (t->max_count == 0) {
-            t0 = 1;
-        } else {
-            // The cached escape count (never 0 when valid) is cleared
-            // whenever last_index or max_count changes.  max_count is never
-            // 255 here (a count of 255 halves its table).
-            if (t->escape == 0) t->escape = escape_count(t->last_index, t->max_count);
-            t0 = (int16_t)(t->escape + t1);
-        }
+        // The cached escape count (never 0 when valid) is cleared whenever
+        // last_index or max_count changes.  max_count is never 255 here (a
+        // count of 255 halves its table), nor 0 after a halving here (which
+        // takes a sum near 16383, so a largest count of 64 or more).
+        if (t->escape == 0) t->escape = escape_count(t->last_index, t->max_count);
+        int16_t t0 = (int16_t)(t->escape + (int16_t)sum);
         if (t0 >= scale_limit) {
             halve_table(m, t);
             continue;
@@ -833,6 +834,15 @@ __attribute__((always_inline)) inline int update_table(Model& m, ContextTable* t
     return j;
 }
 
+// Keeps the entry the update left in the table of `order` (i < 0: the
+// update failed).
+inline bool note_update(Model& m, int order, int i) {
+    if (i < 0) return false;
+    if (order == m.max_order - 1) m.next_index = i;
+    m.top_index = i;  // the last one is the table of the maximum order
+    return true;
+}
+
 __attribute__((always_inline)) inline bool update_model(Model& m, int symbol) {
     int k = m.order < 0 ? 0 : m.order;
     if (symbol >= 0) {
@@ -846,19 +856,17 @@ __attribute__((always_inline)) inline bool update_model(Model& m, int symbol) {
             m.top_link = next;
         }
         m.next_index = -1;
-        if (k == 0) {
-            int i = update_table<true>(m, m.slot(0), symbol, m.found[2]);
-            if (i < 0) return false;
-            if (m.max_order == 1) m.next_index = i;
-            m.top_index = i;
-            k = 1;
+        // The order-0 table first, the one update with its bookkeeping.
+        int order = k;
+        if (order == 0) {
+            if (!note_update(m, 0, update_table<true>(m, m.slot(0), symbol, m.found[2])))
+                return false;
+            order = 1;
         }
-        for (int order = k; order <= m.max_order; ++order) {
-            int i = update_table<false>(m, m.slot(order), symbol, m.found[order + 2]);
-            if (i < 0) return false;
-            if (order == m.max_order - 1) m.next_index = i;
-            m.top_index = i;  // the last one is the table of the maximum order
-        }
+        for (; order <= m.max_order; ++order)
+            if (!note_update(m, order,
+                             update_table<false>(m, m.slot(order), symbol, m.found[order + 2])))
+                return false;
     }
     m.order = m.max_order;
     m.clear_exclusions();
